@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace korvel {
+
+// The run's folder for logs, screenshots and automatic firmware saves: named by
+// the local time of its first need ("dd.mm.yy-hh.mm.ss") and kept for the run.
+class LogDirectory {
+public:
+    explicit LogDirectory(QString workDir = {}) : m_workDir(std::move(workDir)) {}
+
+    void setWorkDir(const QString &dir) { m_workDir = dir; }
+    void reset() { m_name.clear(); }
+    const QString &name() const { return m_name; }
+    bool isNamed() const { return !m_name.isEmpty(); }
+
+    // Names the folder on first use and creates it when missing; returns its
+    // full path, or an empty string when it cannot be created.
+    QString ensure(const QDateTime &now = QDateTime::currentDateTime());
+
+    static QString nameFor(const QDateTime &when);
+
+private:
+    QString m_workDir;
+    QString m_name;
+};
+
+// The CSV field separator: ',' when the locale writes decimals with '.', otherwise '.'.
+QChar logFieldSeparatorFor(QChar decimalPoint);
+
+} // namespace korvel

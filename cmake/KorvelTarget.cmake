@@ -25,8 +25,6 @@ function(korvel_test name)
   endif()
   target_link_libraries(${name} PRIVATE ${K_LINKS} korvel_testsupport ${main} GTest::gtest)
   korvel_warnings(${name})
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "KORVEL_TEST_DATA=${PROJECT_SOURCE_DIR}/data;KORVEL_BUILD_DIR=${PROJECT_BINARY_DIR};KORVEL_ARTIFACTS=${PROJECT_BINARY_DIR}/test-artifacts;QT_QPA_PLATFORM=offscreen"
-    DISCOVERY_EXTRA_ARGS "")
+  # Paths the tests need are compiled into korvel_testsupport (dataDir, artifactDir).
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
 endfunction()

@@ -55,7 +55,7 @@ FileSizeLimit::~FileSizeLimit() {
 
 QString artifactDir() {
     const QByteArray fromEnv = qgetenv("KORVEL_ARTIFACTS");
-    const QString dir = fromEnv.isEmpty() ? QDir::temp().filePath("korvel-test-artifacts") : QString::fromLocal8Bit(fromEnv);
+    const QString dir = fromEnv.isEmpty() ? QStringLiteral(KORVEL_BINARY_DIR "/test-artifacts") : QString::fromLocal8Bit(fromEnv);
     QDir().mkpath(dir);
     return dir;
 }

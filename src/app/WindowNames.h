@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Object names of the window's pages, toolbar buttons and other controls that
+// the core drives. The window gives its widgets exactly these names.
+namespace korvel::ui_name {
+
+// Pages of the main area, brought to the front by the toolbar.
+inline const QString Eculog = QStringLiteral("Eculog");
+inline const QString PanelSett = QStringLiteral("PanelSett");
+inline const QString PanelMain = QStringLiteral("PanelMain");
+inline const QString PanelMain2 = QStringLiteral("PanelMain2");
+inline const QString Paneldia = QStringLiteral("Paneldia");
+inline const QString Paneldia2 = QStringLiteral("Paneldia2");
+inline const QString PanelGrid = QStringLiteral("PanelGrid");
+inline const QString Calibrpanel = QStringLiteral("Calibrpanel");
+inline const QString Checkbinpanel = QStringLiteral("Checkbinpanel");
+inline const QString PanelChart = QStringLiteral("PanelChart");
+inline const QString Panelsettcharts = QStringLiteral("Panelsettcharts");
+inline const QString Panelrazgon = QStringLiteral("Panelrazgon");
+inline const QString Toys = QStringLiteral("toys");
+inline const QString Toysset = QStringLiteral("toysset");
+
+// Toolbar and its buttons.
+inline const QString ControlBar1 = QStringLiteral("ControlBar1");
+inline const QString TButConnectEcu = QStringLiteral("TButConnectEcu");
+inline const QString TButDisconnectEcu = QStringLiteral("TButDisconnectEcu");
+inline const QString TButMemo = QStringLiteral("TButMemo");
+inline const QString TButSettings = QStringLiteral("TButSettings");
+inline const QString TButOpenfirmware = QStringLiteral("TButOpenfirmware");
+inline const QString TButLoadfirmware = QStringLiteral("TButLoadfirmware");
+inline const QString TButTune = QStringLiteral("TButTune");
+inline const QString TButStopTune = QStringLiteral("TButStopTune");
+inline const QString TButReTune = QStringLiteral("TButReTune");
+inline const QString TButshowgrid = QStringLiteral("TButshowgrid");
+inline const QString TButshowSmallDia = QStringLiteral("TButshowSmallDia");
+inline const QString TButshowBiglDia = QStringLiteral("TButshowBiglDia");
+inline const QString TButshowcalibr = QStringLiteral("TButshowcalibr");
+inline const QString TButCalibrovka = QStringLiteral("TButCalibrovka");
+inline const QString TButRazgon = QStringLiteral("TButRazgon");
+inline const QString Hexeditor = QStringLiteral("Hexeditor");
+inline const QString ToolButton16 = QStringLiteral("ToolButton16");
+inline const QString TButExit = QStringLiteral("TButExit");
+
+// Other controls the core decides about.
+inline const QString BitBtn1 = QStringLiteral("BitBtn1");   // screenshot
+inline const QString BitBtn5 = QStringLiteral("BitBtn5");   // open firmware (second place)
+inline const QString BitBtn14 = QStringLiteral("BitBtn14"); // save settings
+inline const QString BitBtn16 = QStringLiteral("BitBtn16"); // clear the program log
+inline const QString Label42 = QStringLiteral("Label42");
+inline const QString Label43 = QStringLiteral("Label43");
+inline const QString Label44 = QStringLiteral("Label44");
+inline const QString Label35 = QStringLiteral("Label35");
+inline const QString labelpress = QStringLiteral("labelpress");
+inline const QString Labeldtv = QStringLiteral("Labeldtv");
+inline const QString Label59 = QStringLiteral("Label59");
+inline const QString Label60 = QStringLiteral("Label60");
+
+} // namespace korvel::ui_name

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace korvel {
+
+// A value that two threads share: every access copies the whole value under a
+// short lock, so a reader never sees half of a string or byte array.
+template <typename T> class SharedValue {
+public:
+    SharedValue() = default;
+    explicit SharedValue(T initial) : m_value(std::move(initial)) {}
+    SharedValue(const SharedValue &) = delete;
+    SharedValue &operator=(const SharedValue &) = delete;
+
+    T load() const {
+        QMutexLocker lock(&m_mutex);
+        return m_value;
+    }
+    void store(T value) {
+        QMutexLocker lock(&m_mutex);
+        m_value = std::move(value);
+    }
+    // Replaces the value only while it still equals `expected`.
+    bool compareExchange(const T &expected, T desired) {
+        QMutexLocker lock(&m_mutex);
+        if (!(m_value == expected))
+            return false;
+        m_value = std::move(desired);
+        return true;
+    }
+    // Changes the value in place under the lock.
+    template <typename Change> void update(Change change) {
+        QMutexLocker lock(&m_mutex);
+        change(m_value);
+    }
+
+private:
+    mutable QMutex m_mutex;
+    T m_value{};
+};
+
+} // namespace korvel

@@ -1,0 +1,204 @@
+#include "ui/MainWindow.h"
+
+#include "app/Session.h"
+#include "app/WindowNames.h"
+#include "ui/ControlBinder.h"
+#include "ui/OwnIcons.h"
+#include "ui/SettingsPage.h"
+#include "ui/StatusPanels.h"
+#include "ui/StringGrids.h"
+#include "ui/ToolbarButtons.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace korvel::ui {
+namespace {
+
+constexpr double kGoldenRatio = 1.618;
+
+QWidget *emptyPanel(const QString &name, QWidget *parent) {
+    auto *w = new QWidget(parent);
+    w->setObjectName(name);
+    return w;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent), m_session(session) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Korvel Online"));
+    buildToolbar();
+    buildPages();
+    buildStatusBar();
+    bindProgramLog();
+    m_binder = new ControlBinder(session.controls, this, this);
+    m_binder->applyAll();
+    connect(&session, &Session::pageRaised, this, &MainWindow::raise);
+    connect(&session, &Session::messageRequested, this,
+            [this](const QString &text) { QMessageBox::warning(this, windowTitle(), text); });
+    connect(&session, &Session::closeRequested, this, &QWidget::close);
+    resize(1200, static_cast<int>(std::lround(1200 / kGoldenRatio)));
+}
+
+void MainWindow::buildToolbar() {
+    auto *bar = addToolBar(QStringLiteral("Панель инструментов"));
+    bar->setObjectName(ui_name::ControlBar1);
+    bar->setMovable(false);
+    bar->setIconSize(QSize(32, 32));
+    for (const ToolbarButton &def : toolbarButtons()) {
+        if (def.separatorBefore)
+            bar->addSeparator();
+        QAction *action = bar->addAction(glyphIcon(def.glyph, def.rgb), def.hint);
+        action->setObjectName(def.name);
+        action->setToolTip(def.hint);
+        bar->widgetForAction(action)->setObjectName(def.name + QStringLiteral("Button"));
+        connect(action, &QAction::triggered, this, [this, name = def.name] {
+            if (name == ui_name::TButExit)
+                m_session.exitProgram();
+            else
+                m_session.showPagesFor(name);
+        });
+    }
+}
+
+QWidget *MainWindow::page(const QString &name, QWidget *content) {
+    QWidget *w = content ? content : emptyPanel(name, m_pages);
+    w->setObjectName(name);
+    m_pages->addWidget(w);
+    return w;
+}
+
+void MainWindow::buildPages() {
+    using namespace ui_name;
+    m_pages = new QStackedWidget(this);
+    m_pages->setObjectName(QStringLiteral("MainArea"));
+    setCentralWidget(m_pages);
+
+    auto *logPage = new QWidget(m_pages);
+    m_memo = new QPlainTextEdit(logPage);
+    m_memo->setObjectName(QStringLiteral("Memo1"));
+    m_memo->setReadOnly(true);
+    m_memo->setToolTip(QStringLiteral("Лог программы"));
+    auto *clear = new QPushButton(QStringLiteral("Очистить"), logPage);
+    clear->setObjectName(BitBtn16);
+    clear->setToolTip(QStringLiteral("Очистить лог "));
+    connect(clear, &QPushButton::clicked, &m_session.log, &ProgramLog::clear);
+    auto *logLayout = new QVBoxLayout(logPage);
+    logLayout->addWidget(m_memo);
+    logLayout->addWidget(clear, 0, Qt::AlignRight);
+    page(Eculog, logPage);
+
+    page(PanelSett, new SettingsPage(m_session, m_pages));
+    page(PanelMain);
+    page(PanelMain2);
+
+    auto *dia = new QSplitter(m_pages);
+    dia->addWidget(emptyPanel(QStringLiteral("ScrollBox1"), dia));
+    dia->addWidget(emptyPanel(Paneldia2, dia));
+    page(Paneldia, dia);
+
+    auto *grid = new QWidget(m_pages);
+    auto *gridLayout = new QVBoxLayout(grid);
+    gridLayout->addWidget(makeTuningGrid(grid));
+    page(PanelGrid, grid);
+
+    auto *calibr = new QSplitter(m_pages);
+    calibr->addWidget(emptyPanel(QStringLiteral("TreeViewPanel"), calibr));
+    calibr->addWidget(emptyPanel(Checkbinpanel, calibr));
+    page(Calibrpanel, calibr);
+
+    auto *chart = new QSplitter(m_pages);
+    auto *logsBox = new QWidget(chart);
+    auto *logsLayout = new QVBoxLayout(logsBox);
+    logsLayout->addWidget(makeStatisticsGrid(QStringLiteral("StringGridlogs"), logsBox));
+    logsLayout->addWidget(new QCheckBox(QStringLiteral("Отобразить лог"), logsBox));
+    chart->addWidget(logsBox);
+    auto *settCharts = emptyPanel(Panelsettcharts, chart);
+    auto *notice = new QLabel(
+        QStringLiteral("Это тестовый функционал и все его \"фишки\" сейчас еще в разработке... "), settCharts);
+    QFont bold = notice->font();
+    bold.setBold(true);
+    notice->setFont(bold);
+    notice->setWordWrap(true);
+    (new QVBoxLayout(settCharts))->addWidget(notice, 0, Qt::AlignTop);
+    chart->addWidget(settCharts);
+    page(PanelChart, chart);
+
+    auto *razgon = new QWidget(m_pages);
+    (new QVBoxLayout(razgon))->addWidget(makeStatisticsGrid(QStringLiteral("StringGridRazgon"), razgon));
+    page(Panelrazgon, razgon);
+
+    auto *toys = new QSplitter(m_pages);
+    toys->addWidget(makeHexGrid(toys));
+    toys->addWidget(emptyPanel(Toysset, toys));
+    page(Toys, toys);
+}
+
+void MainWindow::buildStatusBar() {
+    m_status = new StatusPanels(statusBar());
+    statusBar()->addWidget(m_status, 1);
+    statusBar()->setSizeGripEnabled(false);
+    auto *shot = new QPushButton(QStringLiteral("Скриншот"), statusBar());
+    shot->setObjectName(ui_name::BitBtn1);
+    shot->setToolTip(QStringLiteral("Скриншот"));
+    statusBar()->addPermanentWidget(shot);
+    connect(&m_session, &Session::statusBarChanged, this, [this] { m_status->show(m_session.statusBar()); });
+    m_status->show(m_session.statusBar());
+}
+
+void MainWindow::bindProgramLog() {
+    ProgramLog &log = m_session.log;
+    for (const QString &line : log.lines())
+        m_memo->appendPlainText(line);
+    connect(&log, &ProgramLog::appended, m_memo, &QPlainTextEdit::appendPlainText);
+    connect(&log, &ProgramLog::cleared, m_memo, &QPlainTextEdit::clear);
+    connect(&log, &ProgramLog::lastReplaced, m_memo, [this](const QString &line) {
+        QTextCursor cursor = m_memo->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        cursor.select(QTextCursor::BlockUnderCursor);
+        cursor.removeSelectedText();
+        m_memo->appendPlainText(line);
+    });
+}
+
+void MainWindow::raise(const QString &name) {
+    if (auto *w = m_pages->findChild<QWidget *>(name, Qt::FindDirectChildrenOnly))
+        m_pages->setCurrentWidget(w);
+}
+
+QWidget *MainWindow::frontPage() const { return m_pages->currentWidget(); }
+
+void MainWindow::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    if (m_resizing || isMaximized() || isFullScreen())
+        return;
+    // The window keeps the golden ratio: height = width / 1.618.
+    const int wanted = static_cast<int>(std::lround(width() / kGoldenRatio));
+    if (wanted != height()) {
+        m_resizing = true;
+        resize(width(), wanted);
+        m_resizing = false;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    m_session.shutDown();
+    event->accept();
+}
+
+} // namespace korvel::ui

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QStackedWidget;
+class QPlainTextEdit;
+class QTableWidget;
+
+namespace korvel {
+class Session;
+}
+
+namespace korvel::ui {
+
+class ControlBinder;
+class StatusPanels;
+
+// The program window: binds widgets to the session and paints what it says.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(Session &session, QWidget *parent = nullptr);
+
+    // The page currently in front (for tests and screenshots).
+    QWidget *frontPage() const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildToolbar();
+    void buildPages();
+    void buildStatusBar();
+    void bindProgramLog();
+    void raise(const QString &page);
+
+    QWidget *page(const QString &name, QWidget *content = nullptr);
+
+    Session &m_session;
+    QStackedWidget *m_pages = nullptr;
+    QPlainTextEdit *m_memo = nullptr;
+    StatusPanels *m_status = nullptr;
+    ControlBinder *m_binder = nullptr;
+    bool m_resizing = false;
+};
+
+} // namespace korvel::ui

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QStringList>
+
+class QTableWidget;
+class QWidget;
+
+namespace korvel::ui {
+
+// The window's string grids in their start-up shape.
+QTableWidget *makeTuningGrid(QWidget *parent);                 // StringGrid2
+QTableWidget *makeStatisticsGrid(const QString &name, QWidget *parent); // StringGridlogs, StringGridRazgon
+QTableWidget *makeHexGrid(QWidget *parent);                    // StringGridhex
+
+} // namespace korvel::ui

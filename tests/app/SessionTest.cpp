@@ -1,0 +1,124 @@
+#include "app/Session.h"
+#include "app/WindowNames.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+TEST(SessionStartUp, AnyMissingRequiredFileStopsWithFiveLinesAndNoToolbar) {
+    for (const QString &missing : Session::requiredFiles()) {
+        test::WorkDir work;
+        QFile::remove(work.path(missing));
+        Session session(work.path());
+        EXPECT_FALSE(session.startUp()) << missing.toStdString();
+        EXPECT_EQ(session.log.lines(),
+                  (QStringList{"Ошибка: Отсутствуют один или несколько необходимых файлов настроек",
+                               "Проверьте файлы: ", "config.ini", "hexdata.cfg", "errors.cfg"}));
+        EXPECT_FALSE(session.controls.isVisible(ui_name::ControlBar1));
+        EXPECT_FALSE(session.timers.StatusTimerTimerr.isActive()) << "nothing else is initialised";
+        EXPECT_EQ(session.settings.value("Протокол обмена"), QString()) << "settings are not loaded";
+    }
+}
+
+TEST(SessionStartUp, NormalStartLeavesTheProgramIdle) {
+    test::WorkDir work;
+    Session session(work.path());
+    ASSERT_TRUE(session.startUp());
+    EXPECT_EQ(session.log.lines(), QStringList{"Korvel Online started..."});
+    EXPECT_EQ(session.settings.value("Протокол обмена"), "kvl");
+    EXPECT_EQ(session.frontPage(), ui_name::Eculog);
+
+    const std::pair<const char *, int> timers[] = {
+        {"StatusTimerTimerr", 50}, {"engineTimer", 50}, {"ReadFWTimer", 50}, {"Timer3", 1000},
+        {"Timer1", 200}, {"Timer2", 2000}, {"Timer4", 10000}, {"Timer5", 30000}, {"Timer6", 5000},
+        {"TimerRW", 200}, {"FindpointTTimer", 200}, {"TimerFasa", 69000}, {"TimerRazgon", 40}};
+    for (auto [name, interval] : timers) {
+        auto *timer = session.timers.findChild<QTimer *>(QString::fromLatin1(name));
+        ASSERT_NE(timer, nullptr) << name;
+        EXPECT_EQ(timer->interval(), interval) << name;
+        EXPECT_EQ(timer->isActive(), QLatin1String(name) == "StatusTimerTimerr") << name;
+    }
+    using namespace ui_name;
+    for (const QString &button : {TButDisconnectEcu, TButLoadfirmware, TButTune, TButStopTune, TButReTune,
+                                  TButshowgrid, TButCalibrovka, TButshowSmallDia, TButshowBiglDia})
+        EXPECT_FALSE(session.controls.isEnabled(button)) << button.toStdString();
+    for (const QString &button : {TButConnectEcu, TButSettings, TButOpenfirmware, TButExit, BitBtn1})
+        EXPECT_TRUE(session.controls.isEnabled(button)) << button.toStdString();
+}
+
+TEST(SessionStartUp, CommaDecimalLocaleWarnsAndSeparatesWithDots) {
+    test::WorkDir work;
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    Session session(work.path());
+    QSignalSpy messages(&session, &Session::messageRequested);
+    ASSERT_TRUE(session.startUp());
+    QLocale::setDefault(previous);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0][0].toString(),
+              "Для корректного ведения логов необходимо чтобы разделитель целой и дробной части был точкой. "
+              "Настройка в Панель Управления>Язык и Региональные стандарты>кнопка \"Дополнительно\"> Первое поле сверху ");
+    EXPECT_EQ(session.logFieldSeparator(), QLatin1Char('.'));
+
+    Session english(work.path());
+    QSignalSpy none(&english, &Session::messageRequested);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ASSERT_TRUE(english.startUp());
+    QLocale::setDefault(previous);
+    EXPECT_EQ(none.size(), 0);
+    EXPECT_EQ(english.logFieldSeparator(), QLatin1Char(','));
+}
+
+TEST(SessionSettings, SavingWritesTheGridAndReinitialisesWithoutDuplicates) {
+    test::WorkDir work;
+    Session session(work.path());
+    ASSERT_TRUE(session.startUp());
+    const int childrenBefore = static_cast<int>(session.children().size());
+    session.settings.setValue("Таймаут1", "35");
+    session.saveSettings();
+    session.saveSettings();
+    EXPECT_EQ(static_cast<int>(session.children().size()), childrenBefore);
+    EXPECT_EQ(session.log.lines(), QStringList{"Korvel Online started..."}) << "start-up ran again, log cleared";
+    Session reread(work.path());
+    ASSERT_TRUE(reread.startUp());
+    EXPECT_EQ(reread.settings.value("Таймаут1"), "35");
+}
+
+TEST(SessionSettings, FailedSaveIsLoggedAndKeepsTheFile) {
+    test::WorkDir work;
+    const QByteArray original = work.read("config.ini");
+    Session session(work.path());
+    ASSERT_TRUE(session.startUp());
+    session.settings.setValue("Таймаут1", "35");
+    {
+        test::FileSizeLimit fullDisk(32);
+        session.saveSettings();
+    }
+    EXPECT_EQ(work.read("config.ini"), original);
+    ASSERT_FALSE(session.log.lines().isEmpty());
+    EXPECT_TRUE(session.log.last().contains("config.ini")) << session.log.last().toStdString();
+}
+
+TEST(SessionPages, ToolbarButtonsBringTheirPages) {
+    test::WorkDir work;
+    Session session(work.path());
+    ASSERT_TRUE(session.startUp());
+    using namespace ui_name;
+    const std::pair<QString, QString> cases[] = {
+        {TButSettings, PanelSett}, {TButMemo, Eculog}, {TButshowBiglDia, Paneldia}, {TButshowgrid, PanelGrid},
+        {TButshowcalibr, Calibrpanel}, {TButCalibrovka, PanelChart}, {TButRazgon, Panelrazgon}, {Hexeditor, Toys},
+        {TButshowSmallDia, PanelMain}};
+    for (const auto &[button, page] : cases) {
+        session.showPagesFor(button);
+        EXPECT_EQ(session.frontPage(), page) << button.toStdString();
+    }
+    session.settings.setValue("Тема ОС", "стандартная");
+    session.showPagesFor(TButshowSmallDia);
+    EXPECT_EQ(session.frontPage(), PanelMain2);
+}

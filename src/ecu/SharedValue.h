@@ -3,6 +3,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <utility>
+
 namespace korvel {
 
 // A value that two threads share: every access copies the whole value under a

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+// The ECU link's own log texts.
+namespace korvel::ecutext {
+
+// Port steps; the port name goes in front of the first three.
+inline const QString Opening = QStringLiteral(": >> Открытие порта...");
+inline const QString Speed = QStringLiteral(": >> скорость порта - ");
+inline const QString Closing = QStringLiteral(": >> Закрытие порта...");
+inline const QString CannotOpen = QStringLiteral("ОШИБКА: Не удаётся открыть порт ");   // + name + " !"
+inline const QString CannotClose = QStringLiteral("ОШИБКА: Не удаётся закрыть порт ");  // + name + " !"
+inline const QString NameTail = QStringLiteral(" !");
+// A device that disappears while open (unplugged adapter, closed pseudo-terminal).
+inline const QString PortLost = QStringLiteral("ОШИБКА: Порт ");                           // + name + ...
+inline const QString PortLostTail = QStringLiteral(" пропал, порт закрыт, связь с ЭБУ прервана!");
+
+// Port discovery.
+inline const QString NoComPorts = QStringLiteral("ОШИБКА: В вашей системе нет COM портов!");
+inline const QString NoPortList = QStringLiteral("ОШИБКА: Невозможно получить список COM портов!");
+
+// Session.
+inline const QString StartingCommunication = QStringLiteral("ECU: >> Starting Communication");
+inline const QString StartingDiagnosticSession = QStringLiteral("ECU: >> Starting Diagnostic Session");
+inline const QString BadSpeed = QStringLiteral("ERROR: >> Ошибка при выборе скорости порта!");
+inline const QString TesterPresent = QStringLiteral("ECU: >> Sending \"Tester Present\"");
+inline const QString SwitchToRam = QStringLiteral("ECU: >> Switch to RAM");
+inline const QString StopDiagnosticSession = QStringLiteral("ECU: >> Stop Diagnostic Session");
+inline const QString StopCommunication = QStringLiteral("ECU: >> Stop Communication");
+inline const QString DiagnosticPolling = QStringLiteral("ECU: >> Диагностика параметров");
+
+// Link errors.
+inline const QString WrongAnswer = QStringLiteral("ECU: << ОШИБКА Неправильный ответ блока!");
+inline const QString RamReadError = QStringLiteral("ECU: << ОШИБКА ЧТЕНИЯ RAM!");
+inline const QString NoAnswer = QStringLiteral("ECU: << Нет ответа из блока!");
+inline const QString ErrorNumber = QStringLiteral("Ошибка №");
+inline const QString Request = QStringLiteral("Запрос - ");
+inline const QString Answer = QStringLiteral("; Ответ - ");
+inline const QString WrongReadLength = QStringLiteral("Неверная длина ответа! Запрос - ");
+
+// Memory services.
+inline const QString ReadRam = QStringLiteral("ECU: >> Read RAM ");
+inline const QString ReadEcuRam = QStringLiteral("ECU: >> Read ECU RAM");
+inline const QString SomeSettings = QStringLiteral("ECU: >> Some settings");
+
+} // namespace korvel::ecutext

@@ -26,7 +26,8 @@ void ControlBoard::setVisible(const QString &name, bool on) {
 }
 
 void ControlBoard::setText(const QString &name, const QString &text) {
-    const bool fresh = !m_controls.contains(name);
+    const bool fresh = !m_controls.contains(name) || !at(name).textSet;
+    at(name).textSet = true;
     if (assign(at(name).text, text) || fresh)
         emit changed(name);
 }
@@ -45,6 +46,11 @@ bool ControlBoard::isEnabled(const QString &name) const {
 bool ControlBoard::isVisible(const QString &name) const {
     const auto it = m_controls.constFind(name);
     return it == m_controls.cend() || it->visible;
+}
+
+bool ControlBoard::hasText(const QString &name) const {
+    const auto it = m_controls.constFind(name);
+    return it != m_controls.cend() && it->textSet;
 }
 
 QString ControlBoard::text(const QString &name) const {

@@ -26,6 +26,8 @@ public:
     QString text(const QString &name) const;
     int color(const QString &name) const;
     bool knows(const QString &name) const { return m_controls.contains(name); }
+    // Whether the core ever gave the control a text (pictures never get one).
+    bool hasText(const QString &name) const;
     QStringList names() const { return m_controls.keys(); }
 
 signals:
@@ -36,6 +38,7 @@ private:
         bool enabled = true;
         bool visible = true;
         QString text;
+        bool textSet = false;
         int color = -1;
     };
     Control &at(const QString &name);

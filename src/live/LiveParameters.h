@@ -32,22 +32,22 @@ std::optional<Protocol> protocolFromSetting(const QString &value);
 // The decoded engine values. A field that the frame's protocol does not carry
 // keeps its previous value; everything starts at zero.
 struct LiveParameters {
-    double ecuWorkPoint = 0;   // working point index the ECU reports (fast only)
+    double ecuWorkPoint = 0; // working point index the ECU reports (fast only)
     double coolantTemp = 0;
-    double afrEcu = 0;         // air/fuel ratio reported by the ECU
-    double afrWideband = 0;    // wideband controller's ratio, or its narrowband substitute
-    double rco = 0;            // fast only
-    double throttle = 0;       // percent
+    double afrEcu = 0;      // air/fuel ratio reported by the ECU
+    double afrWideband = 0; // wideband controller's ratio, or its narrowband substitute
+    double rco = 0;         // fast only
+    double throttle = 0;    // percent
     double rpm = 0;
     double idleRpm = 0;
-    double cycleTime = 0;      // fast only
+    double cycleTime = 0; // fast only
     double idleValveDesired = 0;
     double idleValveCurrent = 0;
-    double injCorrection = 0;  // 1.0 = no correction
-    double injPhase = 0;       // fast only
+    double injCorrection = 0; // 1.0 = no correction
+    double injPhase = 0;      // fast only
     double ignition = 0;
     std::array<double, 4> ignitionCorr{}; // cylinders 1 to 4 (fast only)
-    double adcKnock = 0;       // the adc* readings are volts (fast only, adcO2 both)
+    double adcKnock = 0;                  // the adc* readings are volts (fast only, adcO2 both)
     double adcMaf = 0;
     double adcRco = 0;
     double adcTps = 0;
@@ -55,13 +55,13 @@ struct LiveParameters {
     double adcAirTemp = 0;
     double adcO2Change = 0;
     double batteryU = 0;
-    double octaneCorr = 0;     // fast only
+    double octaneCorr = 0; // fast only
     double vehicleSpeed = 0;
     double desiredIdleRpm = 0;
-    double airTemp = 0;        // fast only
+    double airTemp = 0; // fast only
     double adcO2 = 0;
-    double gtcRich = 0;        // fast only
-    double gtcLean = 0;        // fast only
+    double gtcRich = 0; // fast only
+    double gtcLean = 0; // fast only
     double injPulse = 0;
     double airMass = 0;
     double cyclicAir = 0;

@@ -2,9 +2,7 @@
 
 #include "app/ControlBoard.h"
 
-#include <QAbstractButton>
 #include <QAction>
-#include <QLabel>
 #include <QWidget>
 
 namespace korvel::ui {
@@ -29,15 +27,14 @@ void ControlBinder::apply(const QString &name) {
     if (!widget)
         return;
     widget->setEnabled(m_board.isEnabled(name));
-    widget->setVisible(m_board.isVisible(name));
-    if (!m_board.knows(name))
-        return;
-    const QString text = m_board.text(name);
-    if (auto *label = qobject_cast<QLabel *>(widget)) {
-        label->setText(text);
-        const int rgb = m_board.color(name);
-        label->setStyleSheet(rgb < 0 ? QString() : QStringLiteral("color: #%1;").arg(rgb, 6, 16, QLatin1Char('0')));
-    }
+    // Pages of the main area are shown by the stack, never by visibility.
+    if (!widget->parentWidget() || widget->parentWidget()->objectName() != QStringLiteral("MainArea"))
+        widget->setVisible(m_board.isVisible(name));
+    if (m_board.hasText(name) && widget->metaObject()->indexOfProperty("text") >= 0)
+        widget->setProperty("text", m_board.text(name));
+    const int rgb = m_board.color(name);
+    if (rgb >= 0 || !widget->styleSheet().isEmpty())
+        widget->setStyleSheet(rgb < 0 ? QString() : QStringLiteral("color: #%1;").arg(rgb, 6, 16, QLatin1Char('0')));
 }
 
 } // namespace korvel::ui

@@ -3,6 +3,7 @@
 #include "app/Session.h"
 #include "app/WindowNames.h"
 #include "ui/ControlBinder.h"
+#include "ui/LivePanels.h"
 #include "ui/OwnIcons.h"
 #include "ui/SettingsPage.h"
 #include "ui/StatusPanels.h"
@@ -104,8 +105,8 @@ void MainWindow::buildPages() {
     page(Eculog, logPage);
 
     page(PanelSett, new SettingsPage(m_session, m_pages));
-    page(PanelMain);
-    page(PanelMain2);
+    page(PanelMain, makePanelMain(m_pages));
+    page(PanelMain2, makePanelMain2(m_pages));
 
     auto *dia = new QSplitter(m_pages);
     dia->addWidget(emptyPanel(QStringLiteral("ScrollBox1"), dia));

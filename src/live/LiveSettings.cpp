@@ -1,0 +1,17 @@
+#include "live/LiveSettings.h"
+
+#include "app/SettingNames.h"
+#include "app/SettingsList.h"
+
+namespace korvel {
+
+LiveSettings LiveSettings::from(const SettingsList &settings) {
+    LiveSettings s;
+    s.showErrors = settings.value(setting::ShowErrors) == setting::Yes;
+    s.showKnock = settings.value(setting::ShowKnock) == setting::Yes;
+    s.narrowbandSensor = settings.value(setting::OxygenSensor) == setting::Narrowband;
+    s.tuneByPressure = settings.value(setting::TuneBy) == kTuneByPressure;
+    return s;
+}
+
+} // namespace korvel

@@ -1,0 +1,140 @@
+#include "live/MainPanel.h"
+
+#include "app/ControlBoard.h"
+#include "app/Numbers.h"
+#include "live/Controls.h"
+#include "live/DisplayText.h"
+
+namespace korvel {
+namespace {
+
+const QString kNarrowbandText = QStringLiteral("УДК");
+
+// A value shown on a label and, in the fast protocol, on its edit field.
+struct ValuePair {
+    const QString &label;
+    const QString &edit;
+    double LiveParameters::*value;
+};
+
+const ValuePair kValuePairs[] = {
+    {control::RPMlabel, control::EditRPM, &LiveParameters::rpm},
+    {control::DRLabel, control::EditDr, &LiveParameters::throttle},
+    {control::ULabel, control::EditU, &LiveParameters::batteryU},
+    {control::TWLabel, control::EditTemp, &LiveParameters::coolantTemp},
+    {control::AFRlabel, control::EditAFR, &LiveParameters::afrEcu},
+    {control::RXXLabel, control::EditRXX, &LiveParameters::idleValveCurrent},
+    {control::UOZlabel, control::EditUoz, &LiveParameters::ignition},
+    {control::INJlabel, control::EditTimeVpr, &LiveParameters::injPulse},
+    {control::Mlabel, control::EditAirMas, &LiveParameters::airMass},
+};
+
+void showPair(ControlBoard &board, const QString &label, const QString &edit, const QString &text, bool withEdit) {
+    board.setText(label, text);
+    if (withEdit)
+        board.setText(edit, text);
+}
+
+void colourPair(ControlBoard &board, const QString &label, const QString &edit, int rgb, bool withEdit) {
+    board.setColor(label, rgb);
+    if (withEdit)
+        board.setColor(edit, rgb);
+}
+
+// The wideband ratio and the correction coefficient; with a wideband controller
+// and a zero ECU ratio there is no coefficient to show and the label keeps its text.
+void showOxygenSensor(ControlBoard &board, const LiveParameters &p, bool narrowbandSensor) {
+    board.setText(control::AFRLClabel, narrowbandSensor ? kNarrowbandText : fixedDecimal(p.afrWideband, 2));
+    if (narrowbandSensor || p.afrEcu != 0)
+        board.setText(control::COEFlabel, fixedDecimal(p.injCorrection, 3));
+}
+
+void showFastOnly(ControlBoard &board, const LiveParameters &p) {
+    const QString kpa = fixedDecimal(p.pressure / 10.0, 0);
+    showPair(board, control::labelpress, control::EditPress, kpa, true);
+    board.setVisible(control::EditPress, board.isVisible(control::labelpress));
+    showPair(board, control::Labeldtv, control::EditTempDTV, generalText(p.airTemp), true);
+    board.setVisible(control::EditTempDTV, board.isVisible(control::Labeldtv));
+    board.setText(control::EditAirZicl, generalText(p.cyclicAir));
+    board.setText(control::EditKoefKor, board.text(control::COEFlabel));
+    board.setText(control::EditAFRLC1, board.text(control::AFRLClabel));
+    board.setText(control::LabelXX2, board.text(control::Labelxx));
+    board.setVisible(control::LabelXX2, board.isVisible(control::Labelxx));
+}
+
+const PanelControl kControls[] = {
+    {"RPMlabel", "PanelMain", ControlKind::Gauge, "Скорость вращения двигателя", 0, 10200},
+    {"DRLabel", "PanelMain", ControlKind::Progress, "Положение дроссельной заслонки", 0, 100},
+    {"labelpress", "PanelMain", ControlKind::Label, "Давление"},
+    {"Labeldtv", "PanelMain", ControlKind::Label, "Температура воздуха"},
+    {"ULabel", "PanelMain", ControlKind::Label, "АЦП напряжения бортсети"},
+    {"TWLabel", "PanelMain", ControlKind::Label, "Температура охлаждающей жидкости"},
+    {"AFRlabel", "PanelMain", ControlKind::Label, "Соотношение воздух/топливо"},
+    {"RXXLabel", "PanelMain", ControlKind::Label, "Текущее положение РХХ"},
+    {"UOZlabel", "PanelMain", ControlKind::Label, "Угол опережения зажигания"},
+    {"INJlabel", "PanelMain", ControlKind::Label, "Длительность импульса впрыска"},
+    {"Mlabel", "PanelMain", ControlKind::Label, "Массовый расход воздуха"},
+    {"AFRLClabel", "PanelMain", ControlKind::Label, "AFR LC-1"},
+    {"COEFlabel", "PanelMain", ControlKind::Label, "Коэф. коррекции времени впрыска"},
+    {"Labelxx", "PanelMain", ControlKind::Label, "ХОЛОСТОЙ ХОД"},
+    {"Label35", "PanelMain", ControlKind::Label, ""},
+    {"BitBtn2", "PanelMain", ControlKind::Button, "Посмотреть все ошибки"},
+    {"Panel8", "PanelMain", ControlKind::Panel, ""},
+    {"Labelerror", "Panel8", ControlKind::Label, "Текущие ошибки"},
+    {"Button2", "Panel8", ControlKind::Button, "Закрыть"},
+    {"Image1", "PanelMain", ControlKind::Picture, ""},
+    {"EditRPM", "PanelMain2", ControlKind::Label, "Скорость вращения двигателя"},
+    {"EditDr", "PanelMain2", ControlKind::Label, "Положение дроссельной заслонки"},
+    {"EditPress", "PanelMain2", ControlKind::Label, "Давление"},
+    {"EditTempDTV", "PanelMain2", ControlKind::Label, "Температура воздуха"},
+    {"EditU", "PanelMain2", ControlKind::Label, "АЦП напряжения бортсети"},
+    {"EditTemp", "PanelMain2", ControlKind::Label, "Температура охлаждающей жидкости"},
+    {"EditAFR", "PanelMain2", ControlKind::Label, "Соотношение воздух/топливо"},
+    {"EditRXX", "PanelMain2", ControlKind::Label, "Текущее положение РХХ"},
+    {"EditUoz", "PanelMain2", ControlKind::Label, "Угол опережения зажигания"},
+    {"EditTimeVpr", "PanelMain2", ControlKind::Label, "Длительность импульса впрыска"},
+    {"EditAirMas", "PanelMain2", ControlKind::Label, "Массовый расход воздуха"},
+    {"EditAirZicl", "PanelMain2", ControlKind::Label, "Цикловой расход воздуха"},
+    {"EditKoefKor", "PanelMain2", ControlKind::Label, "Коэф. коррекции времени впрыска"},
+    {"EditAFRLC1", "PanelMain2", ControlKind::Label, "AFR LC-1"},
+    {"LabelXX2", "PanelMain2", ControlKind::Label, "ХОЛОСТОЙ ХОД"},
+};
+
+} // namespace
+
+int batteryColor(const QString &shownText) {
+    const double volts = shownText.toDouble();
+    if (volts < 12.5)
+        return control::kRed;
+    if (volts < 13)
+        return control::kOlive;
+    return control::kGreen;
+}
+
+int coolantColor(double coolantTemp) {
+    return coolantTemp > 102 ? control::kRed : control::kGreen;
+}
+
+int afrColor(double afrEcu) {
+    return afrEcu < 12.4 || afrEcu > 15 ? control::kRed : control::kGreen;
+}
+
+void showMainPanel(ControlBoard &board, const LiveParameters &p, Protocol protocol, bool narrowbandSensor) {
+    const bool fast = protocol == Protocol::Fast;
+    for (const ValuePair &pair : kValuePairs)
+        showPair(board, pair.label, pair.edit, generalText(p.*pair.value), fast);
+    showOxygenSensor(board, p, narrowbandSensor);
+    if (fast)
+        showFastOnly(board, p);
+    else
+        board.setText(control::labelpress, QString());
+    colourPair(board, control::ULabel, control::EditU, batteryColor(board.text(control::ULabel)), fast);
+    colourPair(board, control::TWLabel, control::EditTemp, coolantColor(p.coolantTemp), fast);
+    colourPair(board, control::AFRlabel, control::EditAFR, afrColor(p.afrEcu), fast);
+}
+
+std::span<const PanelControl> mainPanelControls() {
+    return kControls;
+}
+
+} // namespace korvel

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "sim/DriveModel.h"
+#include "sim/EngineState.h"
+#include "sim/StopSignal.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+namespace korvel::sim {
+
+// The engine both devices observe: the seeded drive, running in real time from
+// the moment the source is created, or a state set from outside (tests, the
+// demo), which stays until the drive is resumed. Safe to use from any thread.
+class EngineSource {
+public:
+    explicit EngineSource(std::uint32_t seed = 1, std::uint32_t troubleCodes = 0);
+
+    EngineState now() const;
+    void set(const EngineState &state);
+    void resumeDrive();
+    bool driving() const;
+
+private:
+    mutable std::mutex m_mutex;
+    DriveModel m_drive;
+    std::uint32_t m_troubleCodes;
+    Clock::time_point m_started;
+    std::optional<EngineState> m_fixed;
+};
+
+} // namespace korvel::sim

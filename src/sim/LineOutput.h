@@ -1,0 +1,22 @@
+#pragma once
+
+#include "sim/PseudoTerminal.h"
+#include "sim/StopSignal.h"
+
+#include <QByteArray>
+
+#include <functional>
+
+namespace korvel::sim {
+
+// Puts bytes sent at `senderBaud` on the line towards the program: the program
+// gets what its port, at the rate it set, makes of them. With line timing each
+// byte arrives ten bit times after the one before, counted from `start`.
+// Returns when the line is free again (now, without line timing).
+// `beforeLastWrite` runs just before the last bytes go out, so that whatever
+// follows the message (a rate change) is in place when the program has it.
+Clock::time_point sendToProgram(PseudoTerminal &pty, const StopSignal &stop, const QByteArray &bytes, int senderBaud,
+                                Clock::time_point start, bool lineTiming,
+                                const std::function<void()> &beforeLastWrite = {});
+
+} // namespace korvel::sim

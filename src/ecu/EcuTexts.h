@@ -9,11 +9,11 @@ namespace korvel::ecutext {
 inline const QString Opening = QStringLiteral(": >> Открытие порта...");
 inline const QString Speed = QStringLiteral(": >> скорость порта - ");
 inline const QString Closing = QStringLiteral(": >> Закрытие порта...");
-inline const QString CannotOpen = QStringLiteral("ОШИБКА: Не удаётся открыть порт ");   // + name + " !"
-inline const QString CannotClose = QStringLiteral("ОШИБКА: Не удаётся закрыть порт ");  // + name + " !"
+inline const QString CannotOpen = QStringLiteral("ОШИБКА: Не удаётся открыть порт ");  // + name + " !"
+inline const QString CannotClose = QStringLiteral("ОШИБКА: Не удаётся закрыть порт "); // + name + " !"
 inline const QString NameTail = QStringLiteral(" !");
 // A device that disappears while open (unplugged adapter, closed pseudo-terminal).
-inline const QString PortLost = QStringLiteral("ОШИБКА: Порт ");                           // + name + ...
+inline const QString PortLost = QStringLiteral("ОШИБКА: Порт "); // + name + ...
 inline const QString PortLostTail = QStringLiteral(" пропал, порт закрыт, связь с ЭБУ прервана!");
 
 // Port discovery.

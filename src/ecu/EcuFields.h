@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ecu/SharedValue.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <atomic>
+
+namespace korvel {
+
+// Protocol names of the worker.
+inline const QString kFastProtocol = QStringLiteral("kvl");
+inline const QString kStandardProtocol = QStringLiteral("stok");
+
+inline constexpr int kComplectationBytes = 11;
+inline constexpr int kAxisValues = 512;
+
+// The ECU worker's fields, shared by the UI thread and the worker. The window
+// writes the parameter fields first and `Command` last, and only while
+// `Command` is empty; the worker publishes flags, counters and results here.
+struct EcuFields {
+    // Window → worker.
+    SharedValue<QString> Command;
+    SharedValue<QString> PortName;
+    SharedValue<QString> PortSpeed;
+    SharedValue<QString> Protocol;        // kFastProtocol or kStandardProtocol
+    std::atomic<int> PortTimeOut{0};      // ms before each request
+    std::atomic<int> PortReadTimeOut{0};  // ms between sending and reading; 0 means 160
+    std::atomic<int> PPortReadTimeOut{0}; // the connect-time copy of the read timeout
+
+    // Link state, written by the worker (and ErrorComPorts by discovery).
+    std::atomic<int> IsComConnected{0};
+    std::atomic<int> IsECUConnected{0};
+    std::atomic<int> IsDiagnostic{0};
+    std::atomic<int> ErrorComPorts{0};
+    std::atomic<int> error{0};  // link error counter, reset by the window at connect
+    std::atomic<int> numlog{0}; // diagnostic requests issued
+
+    // Results.
+    SharedValue<QByteArray> DiagnosticInfo; // latest diagnostic frame, one byte per element
+    std::atomic<bool> MemoryAccessReady{false};
+    SharedValue<QByteArray> ReadRam;
+    std::atomic<int> ReadCompleate{0};
+    SharedValue<QByteArray> ControlState; // actuator state bytes of the last 0x30 answer
+
+    // Identification of the connected ECU.
+    SharedValue<QString> komplectecu; // 22 hex digits of the eleven complectation bytes
+    SharedValue<QStringList> komplectecu_b{QStringList(kComplectationBytes, QString())};
+    SharedValue<QVector<int>> axix{QVector<int>(kAxisValues, 0)};
+    SharedValue<QString> SWID; // CRC of the identification block, 8 hex digits
+
+    bool isFastProtocol() const { return Protocol.load() == kFastProtocol; }
+    bool isConnected() const { return IsECUConnected.load() == 1 && IsComConnected.load() == 1; }
+};
+
+} // namespace korvel

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ecu/EcuFields.h"
+#include "ecu/EcuPort.h"
+#include "ecu/LinkError.h"
+#include "ecu/ResponseCheck.h"
+#include "ecu/WorkerHost.h"
+
+#include <QByteArray>
+
+namespace korvel {
+
+// The K-line port of the ECU worker and the exchange of one request: frame,
+// send, pause, read back echo and answer, check the answer. Runs on the
+// worker's thread only.
+class EcuLink {
+public:
+    static constexpr int DefaultReadTimeOut = 160; // used when the read timeout is 0
+
+    EcuLink(EcuFields &fields, WorkerHost &host) : m_fields(fields), m_host(host) {}
+
+    bool OpenEcuPort();
+    // Switches the port to the rate in `PortSpeed`, or to `rate` when given.
+    bool SetEcuBaud(int rate = 0);
+    bool CloseEcuPort();
+    bool portOpen() const { return m_port.isOpen(); }
+
+    bool ExchangeRequest(const QByteArray &request);
+    void ReportLinkError(LinkErrorCode code, const QString &text = {});
+    // The diagnostic frame request of the active protocol; counts in `numlog`.
+    bool DiagnosticRequest();
+
+    // Data of the last accepted memory read of this exchange (empty when the
+    // read failed), and the worker unit's `ReadResult`.
+    const QByteArray &lastReadData() const { return m_lastReadData; }
+    const QByteArray &ReadResult() const { return m_readResult; }
+
+private:
+    bool checkDeviceLost();
+    void useAnswer(const ResponseVerdict &verdict);
+    void useReadData(const ResponseVerdict &verdict);
+
+    EcuFields &m_fields;
+    WorkerHost &m_host;
+    EcuPort m_port;
+    QByteArray m_lastReadData;
+    QByteArray m_readResult;
+};
+
+} // namespace korvel

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ecu/EcuFields.h"
+#include "ecu/EcuLink.h"
+#include "ecu/WorkerHost.h"
+#include "firmware/Swid.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace korvel {
+
+// Reads and writes of ECU memory (readMemoryByAddress 0x23, writeMemoryByAddress
+// 0x3D) and the memory steps of the fast connect sequence.
+class EcuMemory {
+public:
+    static constexpr int StepPause = 200; // ms after every read and write
+    static constexpr int IdentificationBlocks = 5;
+    static constexpr int ClearBlocks = 4;
+
+    EcuMemory(EcuFields &fields, WorkerHost &host, EcuLink &link) : m_fields(fields), m_host(host), m_link(link) {}
+
+    // `address`: 2 bytes, high first; `length`: 1 byte. The data bytes, empty
+    // on failure; other argument sizes send nothing.
+    QByteArray ReadMemory(QByteArrayView address, QByteArrayView length);
+    QByteArray ReadMemory(int address, int length);
+    // Sends the write and pauses; the ECU's answer is never accepted.
+    void WriteMemory(QByteArrayView address, QByteArrayView length, QByteArrayView data);
+
+    // The configuration reads after the switch to RAM; sets MemoryAccessReady.
+    bool ConfigurationReads();
+    // The 224 bytes at 0000–00DF in five blocks, with progress; the worker's
+    // SWID and the UI thread's identification come from them.
+    bool ReadIdentification();
+    // One block of the correction marker area (FD00–FDFF := 0x80) per call; true
+    // ("finished") after the fourth, which also clears `command` and resumes polling.
+    bool ClearStep(const QString &command);
+
+private:
+    void publishProgress();
+
+    EcuFields &m_fields;
+    WorkerHost &m_host;
+    EcuLink &m_link;
+    SwidCrc m_swid;
+    int m_progressMaximum = 0;
+    int m_progressPosition = 0;
+    int m_counterA = 0; // block counter A, shared with the table writes
+};
+
+} // namespace korvel

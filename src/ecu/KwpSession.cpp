@@ -1,0 +1,85 @@
+#include "ecu/KwpSession.h"
+
+#include "ecu/EcuPort.h"
+#include "ecu/EcuTexts.h"
+
+#include <array>
+#include <utility>
+
+namespace korvel {
+
+namespace {
+const QByteArray kStartCommunication("\x81", 1);
+const QByteArray kStartDiagnosticSession("\x10\x81", 2);
+const QByteArray kTesterPresent("\x3E\x01", 2);
+const QByteArray kSwitchToRam("\x30\x0F\x06\x01", 4);
+const QByteArray kStopDiagnosticSession("\x20", 1);
+const QByteArray kStopCommunication("\x82", 1);
+} // namespace
+
+std::optional<char> sessionRateByte(const QString &portSpeed) {
+    static const std::array<std::pair<QString, char>, 3> rates{{
+        {QStringLiteral("10400"), 0x0A},
+        {QStringLiteral("38400"), 0x26},
+        {QStringLiteral("57600"), 0x39},
+    }};
+    for (const auto &[speed, rateByte] : rates)
+        if (speed == portSpeed)
+            return rateByte;
+    return std::nullopt;
+}
+
+bool KwpSession::request(const QByteArray &data) {
+    const bool ok = m_link.ExchangeRequest(data);
+    m_host.pause(StepPause);
+    return ok;
+}
+
+bool KwpSession::StartSession() {
+    m_fields.komplectecu.store({});
+    m_fields.komplectecu_b.store(QStringList(kComplectationBytes, QString()));
+
+    // No wake-up pattern: the first frame goes out as an ordinary frame at 10400 baud.
+    m_host.PostLog(ecutext::StartingCommunication);
+    if (!request(kStartCommunication))
+        return false;
+
+    m_host.PostLog(ecutext::StartingDiagnosticSession);
+    const auto rateByte = sessionRateByte(m_fields.PortSpeed.load());
+    if (!rateByte) {
+        m_host.PostLog(ecutext::BadSpeed);
+        m_link.CloseEcuPort();
+        return false;
+    }
+    // The ECU changes its rate after answering, whatever the answer says.
+    const bool sessionStarted = m_link.ExchangeRequest(kStartDiagnosticSession + *rateByte);
+    m_link.SetEcuBaud();
+    m_host.pause(StepPause);
+    if (!sessionStarted)
+        return false;
+
+    m_host.PostLog(ecutext::TesterPresent);
+    if (!request(kTesterPresent))
+        return false;
+
+    if (!m_fields.isFastProtocol())
+        return true;
+    m_host.PostLog(ecutext::SwitchToRam);
+    if (!request(kSwitchToRam))
+        return false;
+    return m_memory.ConfigurationReads();
+}
+
+bool KwpSession::StopSession() {
+    m_fields.IsDiagnostic = 0;
+    m_host.PostLog(ecutext::StopDiagnosticSession);
+    m_fields.PortTimeOut = ClosingTimeOut;
+    m_fields.PortReadTimeOut = ClosingTimeOut;
+    if (!m_link.ExchangeRequest(kStopDiagnosticSession))
+        return false;
+    m_link.SetEcuBaud(EcuPort::InitialBaud);
+    m_host.PostLog(ecutext::StopCommunication);
+    return m_link.ExchangeRequest(kStopCommunication);
+}
+
+} // namespace korvel

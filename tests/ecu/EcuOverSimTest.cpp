@@ -1,0 +1,349 @@
+// The ECU worker against the simulated ECU behind a pseudo-terminal.
+#include "WaitFor.h"
+#include "app/ProgramLog.h"
+#include "ecu/EcuCommands.h"
+#include "ecu/EcuIdentity.h"
+#include "ecu/TECUThread.h"
+#include "firmware/Swid.h"
+#include "sim/Simulator.h"
+
+#include <QMutex>
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+using namespace korvel;
+using korvel::test::runEventsFor;
+using korvel::test::waitFor;
+
+namespace {
+
+constexpr int kConnectMs = 60000; // a fast connect pauses 200 ms after each of some 25 requests
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+QByteArray memoryWrite(const char *address) {
+    return hex("3D00") + hex(address) + hex("40") + QByteArray(64, static_cast<char>(0x80));
+}
+
+// What a fast connect sends before polling, in order.
+QList<QByteArray> fastConnectRequests(const char *rateByte) {
+    QList<QByteArray> requests{hex("81"), hex("1081") + hex(rateByte), hex("3E01"), hex("300F0601")};
+    for (const char *read : {"F30008", "605102", "60DE01", "5F0008", "613C40", "617C40", "61BC40", "61FC40", "720840",
+                             "724840", "728840", "72C840"})
+        requests.append(hex("2300") + hex(read));
+    for (const char *read : {"000030", "003030", "006030", "009030", "00C020"})
+        requests.append(hex("2300") + hex(read));
+    for (const char *block : {"FD00", "FD40", "FD80", "FDC0"})
+        requests.append(memoryWrite(block));
+    return requests;
+}
+
+// CRC-32 without the final inversion, bit by bit, apart from the program's table.
+quint32 jamcrc(const QByteArray &bytes) {
+    quint32 crc = 0xFFFFFFFFU;
+    for (char byte : bytes) {
+        crc ^= static_cast<quint8>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1U) ? (crc >> 1) ^ 0xEDB88320U : crc >> 1;
+    }
+    return crc;
+}
+
+sim::EngineState cruising() {
+    sim::EngineState state;
+    state.rpm = 2500;
+    state.afrTarget = 13.5;
+    state.coolantTemp = 90;
+    return state;
+}
+
+class EcuOverSim : public ::testing::Test {
+protected:
+    void startSimulator(sim::Protocol protocol = sim::Protocol::Fast) {
+        sim::SimulatorOptions options;
+        options.protocol = protocol;
+        options.latencyMs = 10;
+        options.lineTiming = true;
+        options.wideband = sim::WidebandType::None;
+        if (qEnvironmentVariableIsSet("KORVEL_SIM_TRACE"))
+            options.trace = [](const QString &line) { fprintf(stderr, "sim: %s\n", qPrintable(line)); };
+        simulator = std::make_unique<sim::Simulator>(options);
+        QString error;
+        ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
+        simulator->setEngineState(cruising());
+
+        worker = std::make_unique<TECUThread>(&log);
+        QObject::connect(&log, &ProgramLog::appended, [this](const QString &line) { appended.append(line); });
+        worker->setProgressHandler([this](int maximum, int position) { progress.append({maximum, position}); });
+        worker->setIdentificationHandler([this](const QByteArray &block) {
+            identificationBlock = block;
+            identity.EcuSwid(block, crc);
+        });
+        worker->start();
+    }
+
+    void TearDown() override {
+        if (worker)
+            worker->shutdown();
+        if (simulator)
+            simulator->stop();
+    }
+
+    // The window's connect: every field first, the command last.
+    void connectEcu(const QString &protocol, const QString &speed) {
+        worker->error = 0;
+        worker->PortName.store(simulator->ecuDevicePath());
+        worker->PortSpeed.store(speed);
+        worker->Protocol.store(protocol);
+        worker->PortTimeOut = 5;
+        worker->PortReadTimeOut = 150; // well above the line time and the ECU's latency
+        worker->PPortReadTimeOut = 150;
+        worker->numlog = 0;
+        worker->Command.store(ecucommand::OpenComPort);
+    }
+
+    bool polling() const {
+        return worker->IsComConnected.load() == 1 && worker->IsECUConnected.load() == 1 &&
+               worker->IsDiagnostic.load() == 1;
+    }
+
+    QString port() const { return simulator->ecuDevicePath(); }
+
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<TECUThread> worker;
+    ProgramLog log;
+    QStringList appended; // every line appended, including those later replaced
+    QList<QPair<int, int>> progress;
+    QByteArray identificationBlock;
+    SwidCrc crc;
+    EcuIdentity identity;
+};
+
+} // namespace
+
+TEST_F(EcuOverSim, FastConnectReadsTheEcuAndThenPollsTheFastFrame) {
+    startSimulator();
+    connectEcu("kvl", "57600");
+    ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 4; }, kConnectMs))
+        << log.lines().join('\n').toStdString();
+
+    const QList<QByteArray> requests = simulator->requestLog();
+    const QList<QByteArray> expected = fastConnectRequests("39");
+    ASSERT_GT(requests.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(requests[i].toHex(), expected[i].toHex()) << "request " << i;
+    for (qsizetype i = expected.size(); i < requests.size(); ++i)
+        EXPECT_EQ(requests[i], hex("210F")) << "request " << i;
+
+    EXPECT_TRUE(polling());
+    EXPECT_EQ(worker->error.load(), 0);
+    EXPECT_TRUE(worker->MemoryAccessReady.load());
+    EXPECT_EQ(worker->DiagnosticInfo.load().size(), 51);
+    EXPECT_EQ(log.lines(),
+              QStringList({port() + ": >> Открытие порта...", port() + ": >> скорость порта - 57600",
+                           "ECU: >> Starting Communication", "ECU: >> Starting Diagnostic Session",
+                           "ECU: >> Sending \"Tester Present\"", "ECU: >> Read ECU RAM", "ECU: >> Read ECU RAM",
+                           "ECU: >> Read ECU RAM", "ECU: >> Диагностика параметров"}))
+        << "a run of memory reads shows one line";
+    EXPECT_EQ(appended, QStringList({port() + ": >> Открытие порта...", port() + ": >> скорость порта - 57600",
+                                     "ECU: >> Starting Communication", "ECU: >> Starting Diagnostic Session",
+                                     "ECU: >> Sending \"Tester Present\"", "ECU: >> Switch to RAM",
+                                     "ECU: >> Some settings", "ECU: >> Read RAM ", "ECU: >> Диагностика параметров"}));
+    EXPECT_EQ(progress, (QList<QPair<int, int>>{{5, 0}, {5, 1}, {5, 2}, {5, 3}, {5, 4}, {5, 5}, {5, 0}}));
+    EXPECT_TRUE(worker->ReadRam.load().isEmpty()) << "the identification block is handed over, then dropped";
+    EXPECT_EQ(simulator->ecuBaud(), 57600);
+}
+
+TEST_F(EcuOverSim, FastConnectTakesTheEcuIdentity) {
+    startSimulator();
+    connectEcu("kvl", "38400");
+    ASSERT_TRUE(waitFor([&] { return polling(); }, kConnectMs)) << log.lines().join('\n').toStdString();
+
+    const QByteArray image = simulator->memory();
+    EXPECT_EQ(identificationBlock, image.left(224));
+    const QString independent = QStringLiteral("%1").arg(jamcrc(image.left(224)), 8, 16, QLatin1Char('0')).toUpper();
+    EXPECT_EQ(worker->SWID.load(), independent);
+    EXPECT_TRUE(identity.valid);
+    EXPECT_EQ(identity.swid, independent);
+
+    const QByteArray complectation = image.mid(0x6051, 2) + image.mid(0x60DE, 1) + image.mid(0x5F00, 8);
+    EXPECT_EQ(worker->komplectecu.load(), QString::fromLatin1(complectation.toHex().toUpper()));
+    QStringList bytes;
+    for (char byte : complectation)
+        bytes.append(QString::fromLatin1(QByteArray(1, byte).toHex().toUpper()));
+    EXPECT_EQ(worker->komplectecu_b.load(), bytes);
+
+    const QVector<int> axes = worker->axix.load();
+    ASSERT_EQ(axes.size(), 512);
+    const int starts[] = {0x613C, 0x617C, 0x61BC, 0x61FC, 0x7208, 0x7248, 0x7288, 0x72C8};
+    for (int block = 0; block < 8; ++block)
+        for (int i = 0; i < 64; ++i)
+            ASSERT_EQ(axes[block * 64 + i], static_cast<quint8>(image[starts[block] + i])) << block << " " << i;
+    EXPECT_EQ(simulator->readMemory(0xFD00, 256), QByteArray(256, static_cast<char>(0x80)))
+        << "the correction marker area is cleared";
+    EXPECT_EQ(simulator->requestLog().at(1), hex("108126"));
+}
+
+TEST_F(EcuOverSim, StandardConnectPollsTheStandardFrame) {
+    startSimulator(sim::Protocol::Standard);
+    connectEcu("stok", "38400");
+    ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 3; }, kConnectMs))
+        << log.lines().join('\n').toStdString();
+
+    const QList<QByteArray> requests = simulator->requestLog();
+    ASSERT_GE(requests.size(), 6);
+    EXPECT_EQ(requests.mid(0, 3), (QList<QByteArray>{hex("81"), hex("108126"), hex("3E01")}));
+    for (qsizetype i = 3; i < requests.size(); ++i)
+        EXPECT_EQ(requests[i], hex("2101"));
+    EXPECT_TRUE(polling());
+    EXPECT_EQ(worker->DiagnosticInfo.load().size(), 36);
+    EXPECT_EQ(log.lines(), QStringList({port() + ": >> Открытие порта...", port() + ": >> скорость порта - 38400",
+                                        "ECU: >> Starting Communication", "ECU: >> Starting Diagnostic Session",
+                                        "ECU: >> Sending \"Tester Present\"", "ECU: >> Диагностика параметров"}));
+    EXPECT_TRUE(progress.isEmpty());
+    EXPECT_FALSE(worker->MemoryAccessReady.load());
+}
+
+TEST_F(EcuOverSim, ASecondConnectOnAnOpenPortDoesNothing) {
+    startSimulator(sim::Protocol::Standard);
+    connectEcu("stok", "57600");
+    ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 2; }, kConnectMs));
+    const QStringList lines = log.lines();
+    worker->Command.store(ecucommand::OpenComPort);
+    ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
+    const int polled = worker->numlog.load();
+    ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= polled + 2; }));
+    EXPECT_EQ(log.lines(), lines);
+    EXPECT_TRUE(polling());
+    EXPECT_FALSE(simulator->requestLog().mid(3).contains(hex("81")));
+}
+
+TEST_F(EcuOverSim, RefusesARateTheEcuDoesNotOffer) {
+    startSimulator();
+    connectEcu("kvl", "19200");
+    ASSERT_TRUE(waitFor([&] { return log.lines().size() >= 6; }));
+    runEventsFor(300);
+    EXPECT_EQ(log.lines(),
+              QStringList({port() + ": >> Открытие порта...", port() + ": >> скорость порта - 19200",
+                           "ECU: >> Starting Communication", "ECU: >> Starting Diagnostic Session",
+                           "ERROR: >> Ошибка при выборе скорости порта!", port() + ": >> Закрытие порта..."}));
+    EXPECT_EQ(simulator->requestLog(), QList<QByteArray>{hex("81")}) << "the rate is never changed";
+    EXPECT_EQ(worker->IsComConnected.load(), 0);
+    EXPECT_EQ(worker->IsECUConnected.load(), 0);
+    EXPECT_TRUE(waitFor([&] { return !simulator->ecuPortOpen(); }));
+}
+
+// The K-line still echoes the request; the missing answer shows as "null".
+TEST_F(EcuOverSim, ReportsAnEcuThatDoesNotAnswer) {
+    startSimulator();
+    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::StartCommunication});
+    connectEcu("kvl", "57600");
+    ASSERT_TRUE(waitFor([&] { return log.lines().size() >= 5; }));
+    runEventsFor(300);
+    EXPECT_EQ(log.lines().mid(2),
+              QStringList({"ECU: >> Starting Communication", "Запрос - 81; Ответ - null; (C16B8F)", "Ошибка №1"}));
+    EXPECT_EQ(worker->IsComConnected.load(), 1) << "the port stays open without a session";
+    EXPECT_EQ(worker->IsECUConnected.load(), 0);
+    EXPECT_EQ(worker->IsDiagnostic.load(), 0);
+    EXPECT_EQ(simulator->requestLog(), QList<QByteArray>{hex("81")});
+}
+
+TEST_F(EcuOverSim, ReportsAWrongSessionAnswerAndGoesOn) {
+    startSimulator();
+    simulator->injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::StartDiagnosticSession});
+    connectEcu("stok", "10400");
+    ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 1; }, kConnectMs));
+    EXPECT_TRUE(log.lines().contains("Запрос - 10810A; Ответ - 7F1022; (5081)"))
+        << log.lines().join('\n').toStdString();
+    EXPECT_TRUE(log.lines().contains("Ошибка №1"));
+    EXPECT_EQ(worker->IsECUConnected.load(), 1);
+}
+
+TEST_F(EcuOverSim, AFailedIdentificationReadStopsBeforePolling) {
+    startSimulator();
+    connectEcu("kvl", "57600");
+    // The fault must meet the first identification read, not a configuration read.
+    ASSERT_TRUE(waitFor([&] { return simulator->requestLog().contains(hex("230072C840")); }, kConnectMs));
+    simulator->injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::ReadMemory});
+    ASSERT_TRUE(waitFor([&] { return log.lines().contains("ECU: << ОШИБКА ЧТЕНИЯ RAM!"); }, kConnectMs))
+        << log.lines().join('\n').toStdString();
+    runEventsFor(1000);
+
+    const QStringList lines = log.lines();
+    const qsizetype at = lines.indexOf("ECU: << ОШИБКА ЧТЕНИЯ RAM!");
+    // The failing read reports itself first; the connect's line carries the next count.
+    EXPECT_EQ(lines.mid(at - 2), QStringList({"Неверная длина ответа! Запрос - 2300000030; Ответ - 7F2322;",
+                                              "Ошибка №1", "ECU: << ОШИБКА ЧТЕНИЯ RAM!", "Ошибка №2"}));
+    EXPECT_EQ(worker->error.load(), 2);
+    EXPECT_EQ(worker->IsECUConnected.load(), 1);
+    EXPECT_EQ(worker->IsDiagnostic.load(), 0) << "no polling after a failed identification read";
+    EXPECT_EQ(worker->numlog.load(), 0);
+    EXPECT_EQ(simulator->requestLog().last(), hex("2300000030"));
+    EXPECT_EQ(progress.last(), qMakePair(5, 0));
+    EXPECT_TRUE(identificationBlock.isEmpty());
+    EXPECT_TRUE(worker->SWID.load().isEmpty());
+}
+
+TEST_F(EcuOverSim, DisconnectEndsTheSessionAtTheInitialRate) {
+    startSimulator();
+    connectEcu("kvl", "57600");
+    ASSERT_TRUE(waitFor([&] { return log.lines().contains("ECU: >> Диагностика параметров"); }, kConnectMs));
+    simulator->clearRequestLog();
+    log.clear();
+    worker->Command.store(ecucommand::CloseComPort);
+    ASSERT_TRUE(waitFor([&] { return worker->IsComConnected.load() == 0; }));
+
+    const QList<QByteArray> requests = simulator->requestLog();
+    ASSERT_GE(requests.size(), 2);
+    EXPECT_EQ(requests.mid(requests.size() - 2), (QList<QByteArray>{hex("20"), hex("82")}));
+    EXPECT_EQ(log.lines(), QStringList({"ECU: >> Stop Diagnostic Session", "ECU: >> Stop Communication",
+                                        port() + ": >> Закрытие порта..."}));
+    EXPECT_EQ(worker->error.load(), 0) << "both answers arrived at the rates the ECU used";
+    EXPECT_EQ(simulator->ecuBaud(), 10400);
+    EXPECT_EQ(worker->IsECUConnected.load(), 0);
+    EXPECT_EQ(worker->IsDiagnostic.load(), 0);
+    EXPECT_EQ(worker->PortTimeOut.load(), 100);
+    EXPECT_EQ(worker->PortReadTimeOut.load(), 100);
+    EXPECT_TRUE(worker->Command.load().isEmpty());
+    EXPECT_TRUE(waitFor([&] { return !simulator->ecuPortOpen(); }));
+}
+
+TEST_F(EcuOverSim, KeepsADisconnectRequestedDuringTheConnect) {
+    startSimulator();
+    connectEcu("kvl", "57600");
+    ASSERT_TRUE(waitFor([&] { return simulator->requestLog().contains(hex("2300000030")); }, kConnectMs));
+    worker->Command.store(ecucommand::CloseComPort); // the connect still runs its memory steps
+    ASSERT_TRUE(waitFor([&] { return worker->IsComConnected.load() == 0; }, kConnectMs));
+    EXPECT_TRUE(worker->Command.load().isEmpty());
+    EXPECT_EQ(simulator->requestLog().last(), hex("82"));
+}
+
+TEST_F(EcuOverSim, ADeviceThatVanishesClosesThePortAndLeavesTheWorkerResponsive) {
+    startSimulator();
+    connectEcu("kvl", "57600");
+    ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 2; }, kConnectMs));
+    simulator->vanish();
+    const QString lost = "ОШИБКА: Порт " + port() + " пропал, порт закрыт, связь с ЭБУ прервана!";
+    ASSERT_TRUE(waitFor([&] { return log.lines().contains(lost); })) << log.lines().join('\n').toStdString();
+    EXPECT_EQ(worker->IsComConnected.load(), 0);
+    EXPECT_EQ(worker->IsECUConnected.load(), 0);
+    EXPECT_EQ(worker->IsDiagnostic.load(), 0);
+
+    runEventsFor(200); // the request that met the loss still counts
+    const int requests = worker->numlog.load();
+    runEventsFor(300);
+    EXPECT_EQ(worker->numlog.load(), requests) << "polling stops with the device";
+    const qsizetype lines = log.lines().size();
+    worker->Command.store(ecucommand::CloseComPort);
+    ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
+    worker->Command.store(ecucommand::DiagnosticECU);
+    ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
+    EXPECT_EQ(log.lines().size(), lines) << "the port is already closed";
+}

@@ -1,0 +1,157 @@
+#include "lambda/WidebandParsers.h"
+#include "lambda/WidebandValue.h"
+
+#include "../ecu/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+std::vector<double> values(const WidebandReadings &readings) {
+    std::vector<double> out;
+    for (const WidebandReading &reading : readings)
+        out.push_back(reading.afr_float);
+    return out;
+}
+
+// Feeds the stream byte by byte and in one piece; both must give the same values.
+std::vector<double> feed(const QString &type, const QByteArray &stream) {
+    const WidebandType *kind = widebandType(type);
+    EXPECT_NE(kind, nullptr) << type.toStdString();
+    if (!kind)
+        return {};
+    WidebandState whole;
+    const std::vector<double> atOnce = values(kind->parse(whole, stream, kind->valueLength));
+    WidebandState split;
+    std::vector<double> byByte;
+    for (char byte : stream)
+        for (double v : values(kind->parse(split, QByteArrayView(&byte, 1), kind->valueLength)))
+            byByte.push_back(v);
+    EXPECT_EQ(atOnce, byByte) << "values must not depend on how the reads cut the stream";
+    return atOnce;
+}
+
+// An Innovate packet: sync B2 82, then b0 with the function bits F2..F0 at
+// bits 4 to 2, b1, and the 13-bit word in b2 (high 6 bits) and b3 (low 7 bits).
+QByteArray innovatePacket(int function, int word) {
+    QByteArray packet = hex("B282");
+    packet.append(static_cast<char>(0x80 | 0x02 | (function << 2)));
+    packet.append(static_cast<char>(0x13));
+    packet.append(static_cast<char>((word >> 7) & 0x7F));
+    packet.append(static_cast<char>(word & 0x7F));
+    return packet;
+}
+
+} // namespace
+
+TEST(WidebandParsers, NamesTheFiveControllerTypesWithTheirLineRates) {
+    struct Case {
+        const char *name;
+        int baud;
+        int length;
+    };
+    for (const Case &c : {Case{"Innovate", 19200, 6}, Case{"AEM", 9600, 4}, Case{"Korvel", 9600, 5},
+                          Case{"ALC-1", 9600, 4}, Case{"APSX", 9600, 4}}) {
+        const WidebandType *type = widebandType(c.name);
+        ASSERT_NE(type, nullptr) << c.name;
+        EXPECT_EQ(type->baud, c.baud) << c.name;
+        EXPECT_EQ(type->valueLength, c.length) << c.name;
+    }
+    EXPECT_EQ(widebandType("aem"), nullptr) << "types are compared exactly";
+    EXPECT_EQ(widebandType("УДК"), nullptr);
+}
+
+TEST(WidebandParsers, ReadsAsciiValuesEndedByCarriageReturn) {
+    struct Case {
+        const char *name;
+        const char *type;
+        QByteArray stream;
+        std::vector<double> values;
+    };
+    const Case cases[] = {
+        {"AEM CR", "AEM", "14.7\r14.8\r", {14.7, 14.8}},
+        {"AEM CR LF", "AEM", "14.7\r\n14.8\r\n13.1\r\n", {14.7, 14.8, 13.1}},
+        {"AEM 16 bytes without CR", "AEM", "14.714.714.714.7", {}},
+        {"AEM after a wrap", "AEM", "14.714.714.714.7\r15.2\r", {15.2}},
+        {"AEM not a number", "AEM", "ab.c\r14.9\r", {14.9}},
+        {"AEM partial then whole", "AEM", ".7\r14.6\r", {14.6}},
+        {"Korvel", "Korvel", "14.70\r\n12.05\r\n", {14.7, 12.05}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(feed(c.type, c.stream), c.values) << c.name;
+}
+
+TEST(WidebandParsers, KeepsTheTextOfAnAsciiValue) {
+    WidebandState state;
+    const WidebandReadings readings = parseAsciiCr(state, "\n09.5\r", 4);
+    ASSERT_EQ(readings.size(), 1U);
+    EXPECT_EQ(readings.front().afr, "09.5");
+    EXPECT_DOUBLE_EQ(readings.front().afr_float, 9.5);
+}
+
+TEST(WidebandParsers, ConvertsTheInnovateLambdaWord) {
+    EXPECT_DOUBLE_EQ(innovateAfr(11 * 128 + 76), 29.16);
+    EXPECT_DOUBLE_EQ(innovateAfr(512), 14.88);
+    EXPECT_DOUBLE_EQ(innovateAfr(500), 14.7);
+    EXPECT_DOUBLE_EQ(innovateAfr(1539), 29.97);
+    EXPECT_DOUBLE_EQ(innovateAfr(1540), 0);
+    EXPECT_DOUBLE_EQ(innovateAfr(8191), 0);
+}
+
+TEST(WidebandParsers, ReadsInnovatePacketsAndOnlyTheirLambdaReadings) {
+    struct Case {
+        const char *name;
+        QByteArray stream;
+        std::vector<double> values;
+    };
+    const Case cases[] = {
+        {"b2 0x0B b3 0x4C", hex("B282820B") + hex("0B4C"), {29.16}},
+        {"b2 0x04 b3 0x00", innovatePacket(0, 0x04 << 7), {14.88}},
+        {"word 1540", innovatePacket(0, 1540), {0}},
+        {"stream of packets",
+         innovatePacket(0, 512) + innovatePacket(0, 500) + innovatePacket(0, 400),
+         {14.88, 14.7, 13.23}},
+        {"garbage before sync", hex("0102B2037F") + innovatePacket(0, 500), {14.7}},
+        // Warm-up (F = 100) reports the heater progress in the same word: 50 % would read 14.7.
+        {"warming up", innovatePacket(4, 500), {}},
+        {"free air calibration", innovatePacket(2, 500), {}},
+        {"calibration needed", innovatePacket(3, 500), {}},
+        {"heater calibrating", innovatePacket(5, 500), {}},
+        {"error code", innovatePacket(6, 9), {}},
+        {"O2 level", innovatePacket(1, 209), {}},
+        {"warm-up then lambda", innovatePacket(4, 500) + innovatePacket(4, 800) + innovatePacket(0, 512), {14.88}},
+        {"packet across the buffer wrap", hex("0102030405060708090A0B0C") + innovatePacket(0, 512), {14.88}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(feed("Innovate", c.stream), c.values) << c.name;
+}
+
+TEST(WidebandParsers, ReadsAlc1AndApsxStreams) {
+    EXPECT_EQ(feed("ALC-1", QByteArray("\xAA") + "14.7" + "\xAA" + "13.9"), (std::vector<double>{14.7, 13.9}));
+    EXPECT_EQ(feed("ALC-1", QByteArray("14.7\xAA") + "x1.0" + "\xAA" + "15.1"), (std::vector<double>{15.1}));
+    EXPECT_EQ(feed("ALC-1", QByteArray("0123456789AB\xAA") + "12.5"), (std::vector<double>{12.5}))
+        << "a value across the buffer wrap";
+
+    WidebandState state;
+    EXPECT_EQ(values(parseApsx(state, QByteArray(1, static_cast<char>(147)))), (std::vector<double>{14.7}));
+    EXPECT_EQ(values(parseApsx(state, hex("0A8C93"))), (std::vector<double>{14.7})) << "the last byte counts";
+    EXPECT_TRUE(parseApsx(state, {}).empty());
+}
+
+TEST(WidebandValue, KeepsOnlyRatiosStrictlyBetweenSevenAndTwentyEight) {
+    WidebandValue afr;
+    EXPECT_EQ(afr.value(), 0);
+    EXPECT_TRUE(afr.offer(14.7));
+    for (double rejected : {7.0, 28.0, 29.16, 0.0, -3.0, 6.99})
+        EXPECT_FALSE(afr.offer(rejected)) << rejected;
+    EXPECT_EQ(afr.value(), 14.7);
+    EXPECT_TRUE(afr.offer(7.01));
+    EXPECT_TRUE(afr.offer(27.99));
+    EXPECT_EQ(afr.value(), 27.99);
+}

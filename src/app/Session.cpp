@@ -1,7 +1,11 @@
 #include "app/Session.h"
 
+#include "app/Connection.h"
 #include "app/SettingNames.h"
+#include "app/StatusRules.h"
 #include "app/WindowNames.h"
+#include "firmware/FirmwareFiles.h"
+#include "firmware/PressureSensor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -36,15 +40,25 @@ const QStringList &Session::requiredFiles() {
 }
 
 Session::Session(const QString &workDir, QObject *parent)
-    : QObject(parent), logDirectory(QDir(workDir).absolutePath()), m_workDir(QDir(workDir).absolutePath()) {
+    : QObject(parent), logDirectory(QDir(workDir).absolutePath()), firmware(&log, &controls),
+      tables(firmware, identity, log, &controls), live(controls, logDirectory, log), screenshots(logDirectory),
+      m_workDir(QDir(workDir).absolutePath()), m_connection(std::make_unique<Connection>(*this)) {
     settings.setParent(this);
     log.setParent(this);
     controls.setParent(this);
     timers.setParent(this);
-    connect(&timers.StatusTimerTimerr, &QTimer::timeout, this, &Session::onStatusTick);
+    identity.setAutoSave([this] { autoSave(); });
+    wireTimers();
 }
 
-Session::~Session() = default;
+Session::~Session() { shutDown(); }
+
+void Session::wireTimers() {
+    connect(&timers.StatusTimerTimerr, &QTimer::timeout, this, &Session::onStatusTick);
+    connect(&timers.engineTimer, &QTimer::timeout, this, &Session::onEngineTick);
+    connect(&timers.Timer2, &QTimer::timeout, this, &Session::onStatisticsTick);
+    connect(&timers.Timer1, &QTimer::timeout, this, &Session::onRepaintTick);
+}
 
 QString Session::pathInWorkDir(const QString &name) const { return QDir(m_workDir).filePath(name); }
 
@@ -72,10 +86,20 @@ bool Session::requiredFilesPresent() {
 
 void Session::initialise() {
     chooseLogFieldSeparator();
+    identity.ClearIdentity();
     if (!settings.load(pathInWorkDir(QStringLiteral("config.ini"))))
         log.append(QStringLiteral("Ошибка: не удаётся прочитать config.ini"));
     putWindowIntoInitialState();
     resetWorkingState();
+    tables.startUp(m_workDir);
+    live.engine().setErrorNames(tables.errorNames().names);
+    createWorkers();
+    workers.discoverPorts(settings, log);
+}
+
+void Session::createWorkers() {
+    workers.create(log, {[this](int maximum, int position) { onProgress(maximum, position); },
+                         [this](const QByteArray &block) { onIdentificationBlock(block); }});
 }
 
 void Session::chooseLogFieldSeparator() {
@@ -99,6 +123,10 @@ void Session::putWindowIntoInitialState() {
 }
 
 void Session::resetWorkingState() {
+    // Whatever image is held stays in memory, but the program starts over as
+    // without one; the undo history belongs to the image it was taken from.
+    firmware = FirmwareStore(&log, &controls);
+    m_tuningTargets = {};
     logDirectory.reset();
 }
 
@@ -131,10 +159,128 @@ void Session::raisePage(const QString &page) {
     emit pageRaised(page);
 }
 
-void Session::exitProgram() { emit closeRequested(); }
+void Session::connectEcu() { m_connection->connectEcu(); }
+void Session::disconnectEcu() { m_connection->disconnectEcu(); }
+bool Session::isConnecting() const { return m_connection->busy(); }
+void Session::exitProgram() { m_connection->exitProgram(); }
 
-void Session::shutDown() { timers.stopAll(); }
+void Session::shutDown() {
+    timers.stopAll();
+    live.stopConnection();
+    workers.shutDown();
+}
 
-void Session::onStatusTick() {}
+void Session::setStatusBar(const StatusBarState &state) {
+    if (state == m_statusBar)
+        return;
+    m_statusBar = state;
+    emit statusBarChanged();
+}
+
+void Session::setStatisticsRowNames(const QStringList &names) {
+    m_statisticsRowNames = names;
+    emit statisticsRowsChanged();
+}
+
+void Session::onProgress(int maximum, int position) {
+    StatusBarState bar = m_statusBar;
+    bar.progressMaximum = maximum;
+    bar.progressPosition = position;
+    setStatusBar(bar);
+}
+
+void Session::onIdentificationBlock(const QByteArray &block) { identity.EcuSwid(block); }
+
+void Session::onStatusTick() {
+    if (!workers.created())
+        return;
+    const TECUThread &ecu = workers.ecu();
+    const TLAMBDAThread &lambda = workers.lambda();
+    StatusBarState bar = m_statusBar;
+    paintLinkAreas(bar, {bar.panelText[0], ecu.IsComConnected.load() == 1, ecu.IsECUConnected.load() == 1,
+                         settings.value(setting::Protocol) != setting::StandardProtocol, lambda.ComConnect.load(),
+                         lambda.PortName.load()});
+    paintIdentityArea(bar, identity, controls);
+    const QStringList &choices = tables.gridChoices();
+    const int choice = tables.gridChoice();
+    applyButtonRules(controls, firmware.FirmwareLoaded(), false,
+                     choice >= 0 && choice < choices.size() ? choices.at(choice) : QString());
+    if (ecu.IsComConnected.load() != 1)
+        timers.engineTimer.stop();
+    setStatusBar(bar);
+}
+
+void Session::onEngineTick() {
+    PressureSensor sensor;
+    if (firmware.FirmwareLoaded()) {
+        const PressureSensorConstants constants = pressureSensorConstants(firmware.image(), identity.FirmwareFamily());
+        sensor = {true, constants.gain, constants.offset};
+    }
+    const TECUThread &ecu = workers.ecu();
+    live.tick(ecu.DiagnosticInfo.load(), ecu.numlog.load(),
+              {LiveSettings::from(settings), workers.afrWideband.value(), sensor});
+    emit liveUpdated();
+}
+
+void Session::onStatisticsTick() {
+    StatusBarState bar = m_statusBar;
+    bar.panelText[6] = live.statisticsText(workers.ecu().numlog.load(), timers.Timer2.interval());
+    setStatusBar(bar);
+    autoSave();
+}
+
+void Session::onRepaintTick() {
+    if (firmware.FirmwareLoaded())
+        emit gridRepaintRequested();
+}
+
+bool Session::autoSave() {
+    const Outcome<QString> saved = FirmwareSave(firmware, identity, logDirectory);
+    if (!saved && firmware.FirmwareLoaded())
+        log.append(QStringLiteral("Прошивка не сохранена: ") + saved.error());
+    return saved.ok();
+}
+
+bool Session::openFirmware(const QString &path) {
+    const bool connected = workers.created() && workers.ecu().isConnected();
+    if (!korvel::openFirmware(path, firmware, identity, log, &controls))
+        return false;
+    if (connected)
+        log.append(swidLogLine(identity.imageSwid()));
+    if (settings.value(setting::Protocol) == setting::FastProtocol)
+        identity.CheckSwid();
+    tables.reloadFromImage();
+    identity.CheckSwid();
+    if (connected) {
+        const QString ecuComplectation = workers.ecu().komplectecu.load();
+        if (const auto message = complectationMismatch(ImageComplectationString(firmware.image()), ecuComplectation,
+                                                       identity.swidMatch()))
+            emit messageRequested(*message);
+    }
+    return true;
+}
+
+bool Session::openComparison(const QString &path) { return korvel::openComparison(path, firmware, log, &controls); }
+
+QString Session::saveFirmwareAs(const QString &chosenName) {
+    const Outcome<QString> saved = korvel::saveFirmwareAs(chosenName, firmware.image());
+    if (!saved) {
+        log.append(QStringLiteral("Прошивка не сохранена: ") + saved.error());
+        return QString();
+    }
+    return saved.value();
+}
+
+void Session::undoFirmware() {
+    if (firmware.UndoStep())
+        tables.reloadFromImage();
+}
+
+ScreenshotFiles::Result Session::saveScreenshot(int width, int height, const QByteArray &rgb888) {
+    ScreenshotFiles::Result result = screenshots.save(width, height, rgb888);
+    if (!result.error.isEmpty())
+        log.append(QStringLiteral("Скриншот не сохранён: ") + result.error);
+    return result;
+}
 
 } // namespace korvel

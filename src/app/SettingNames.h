@@ -52,6 +52,8 @@ inline const QString No = QStringLiteral("нет");
 inline const QString FastProtocol = QStringLiteral("kvl");
 inline const QString StandardProtocol = QStringLiteral("стандартный");
 inline const QString Narrowband = QStringLiteral("УДК");
+// "Настройка по" = "Давлению": the tuning load axis is the manifold pressure.
+inline const QString TuneByPressure = QStringLiteral("Давлению");
 } // namespace setting
 
 struct SettingDefinition {

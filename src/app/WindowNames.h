@@ -58,4 +58,18 @@ inline const QString Labeldtv = QStringLiteral("Labeldtv");
 inline const QString Label59 = QStringLiteral("Label59");
 inline const QString Label60 = QStringLiteral("Label60");
 
+inline const QString BitBtn3 = QStringLiteral("BitBtn3");   // change the calibration map
+inline const QString BitBtn4 = QStringLiteral("BitBtn4");   // save firmware as
+inline const QString BitBtn6 = QStringLiteral("BitBtn6");   // re-tune the selected table
+inline const QString BitBtn9 = QStringLiteral("BitBtn9");
+inline const QString BitBtn10 = QStringLiteral("BitBtn10"); // open a comparison firmware
+inline const QString BitBtn17 = QStringLiteral("BitBtn17");
+inline const QString BitBtn26 = QStringLiteral("BitBtn26"); // undo one step
+inline const QString Panel5 = QStringLiteral("Panel5");     // ignition rework panel
+inline const QString ScrollBox2 = QStringLiteral("ScrollBox2");
+inline const QString StringGrid2 = QStringLiteral("StringGrid2");
+inline const QString CheckBoxcolodgrid = QStringLiteral("CheckBoxcolodgrid");
+inline const QString ValueListEditor1 = QStringLiteral("ValueListEditor1"); // the settings grid
+inline const QString StatusProgressBar = QStringLiteral("StatusProgressBar");
+
 } // namespace korvel::ui_name

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "ecu/SharedValue.h"
+#include "app/SharedValue.h"
+#include "firmware/Complectation.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,7 +16,6 @@ namespace korvel {
 inline const QString kFastProtocol = QStringLiteral("kvl");
 inline const QString kStandardProtocol = QStringLiteral("stok");
 
-inline constexpr int kComplectationBytes = 11;
 inline constexpr int kAxisValues = 512;
 
 // The ECU worker's fields, shared by the UI thread and the worker. The window

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DiagnosticFrameLength.h"
 #include "ecu/LinkError.h"
 
 #include <QByteArray>
@@ -37,8 +38,6 @@ ResponseVerdict ResponseCheck(QByteArrayView request, QByteArrayView response, b
 // Lengths of accepted diagnostic answers and of the frame they carry.
 inline constexpr int kFastAnswerLength = 53;
 inline constexpr int kStandardAnswerLength = 38;
-inline constexpr int kFastFrameLength = 51;
-inline constexpr int kStandardFrameLength = 36;
 // The longest memory read the check accepts.
 inline constexpr int kLongestRead = 0x60;
 

@@ -1,3 +1,4 @@
+#include "app/SettingNames.h"
 #include "firmware/TuningAddressSets.h"
 
 #include "app/ControlBoard.h"
@@ -129,7 +130,7 @@ void TuningAddressSets::selectAirMeasurement(const QString &bitText, const QStri
         log.append(kLogWithoutMaf);
         m_air.NoMafMode = true;
         m_air.mode = 2;
-        m_air.PressureMode = tuneBy == kTuneByPressure;
+        m_air.PressureMode = tuneBy == setting::TuneByPressure;
         m_air.correctionTable =
             tableAddress(address(m_air.PressureMode ? tuningcolumn::CorrKpa : tuningcolumn::CorrThr));
         m_air.gbcTable =

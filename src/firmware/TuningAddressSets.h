@@ -59,7 +59,6 @@ struct AirMeasurement {
 
 inline const QString kLogWithMaf = QStringLiteral("Работа по ДМРВ");
 inline const QString kLogWithoutMaf = QStringLiteral("Работать без ДМРВ(ДАД или по досселю)");
-inline const QString kTuneByPressure = QStringLiteral("Давлению");
 
 // The addresses of the tuning tables of the identified firmware family, the
 // mode flags chosen from the complectation, and the trouble-code names that

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ecu/SharedValue.h"
+#include "app/SharedValue.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/DiagnosticFrameLength.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -12,8 +14,6 @@ namespace korvel {
 // The two exchange protocols; a diagnostic frame is told apart by its length alone.
 enum class Protocol { Fast, Standard };
 
-inline constexpr int kFastFrameLength = 51;
-inline constexpr int kStandardFrameLength = 36;
 inline constexpr int kFastChannelCount = 56;
 inline constexpr int kStandardChannelCount = 36;
 inline constexpr int kMaxChannelCount = kFastChannelCount;

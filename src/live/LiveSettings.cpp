@@ -10,7 +10,7 @@ LiveSettings LiveSettings::from(const SettingsList &settings) {
     s.showErrors = settings.value(setting::ShowErrors) == setting::Yes;
     s.showKnock = settings.value(setting::ShowKnock) == setting::Yes;
     s.narrowbandSensor = settings.value(setting::OxygenSensor) == setting::Narrowband;
-    s.tuneByPressure = settings.value(setting::TuneBy) == kTuneByPressure;
+    s.tuneByPressure = settings.value(setting::TuneBy) == setting::TuneByPressure;
     return s;
 }
 

@@ -6,9 +6,6 @@ namespace korvel {
 
 class SettingsList;
 
-// "Давлению": the tuning load axis is the manifold pressure ("Настройка по").
-inline const QString kTuneByPressure = QStringLiteral("Давлению");
-
 // The settings one engine tick reads, taken from the settings list at the moment of use.
 struct LiveSettings {
     bool showErrors = false;       // "Показывать ошибки" is "да"

@@ -1,5 +1,7 @@
 #include "sim/CommandLine.h"
 
+#include "firmware/DemoFirmware.h"
+
 #include <QCommandLineParser>
 
 namespace korvel::sim {
@@ -159,6 +161,8 @@ std::optional<CommandLineSettings> parseCommandLine(const QStringList &arguments
         o.protocol = *protocol;
     }
     o.firmwareFile = parser.value(n.firmware);
+    if (o.firmwareFile.isEmpty())
+        o.firmwareFactory = makeDemoFirmware;
     if (parser.isSet(n.wideband)) {
         const std::optional<WidebandType> type = widebandTypeFromName(parser.value(n.wideband));
         if (!type)
@@ -273,7 +277,7 @@ Options:
                                  "kvl" and "стандартный"). A standard ECU
                                  refuses 21 0F, memory and actuator services.
   -f, --firmware FILE            ECU memory from a 65536-byte firmware file
-                                 (default: a built-in image)
+                                 (default: the demo firmware, SWID AFF68EED)
   -w, --wideband TYPE            Innovate, AEM, Korvel, ALC-1, APSX or none
                                  (default Innovate)
   -l, --latency MS               end of request to first answer byte

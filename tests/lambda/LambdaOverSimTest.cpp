@@ -1,5 +1,5 @@
 // The lambda worker against the simulated wideband controllers.
-#include "../ecu/WaitFor.h"
+#include "WaitFor.h"
 #include "app/ProgramLog.h"
 #include "lambda/TLAMBDAThread.h"
 #include "lambda/WidebandValue.h"

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "live/LiveParameters.h"
+
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace korvel {
+
+class ProgramLog;
+class Session;
+class SettingsList;
+
+// The numbers a connect reads from the settings. A value that is empty or
+// not a decimal integer stops the connect before anything changes.
+struct ConnectSettings {
+    int portTimeOut = 0;       // "Таймаут1"
+    int portReadTimeOut = 0;   // "Таймаут2"
+    int firmwareSaveMs = 0;    // "Время перезаписи прошивки(мс)": Timer2
+    int writeBackMs = 0;       // "Интервал коррекции БЦН(мс)": Timer4
+    int neighbourMs = 0;       // "Интервал обучения соседних РТ": Timer6
+    int minLoadPercent = 0;    // "Не настраивать ниже %"
+
+    static std::optional<ConnectSettings> read(const SettingsList &settings, ProgramLog &log);
+};
+
+// The window's connect and disconnect sequences, the timers that finish a
+// connect (Timer3 waits for polling, Timer5 does the post-connect set-up) and
+// the exit button. Pauses between steps run on single-shot timers; a newer
+// sequence cancels the rest of an older one.
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    explicit Connection(Session &session);
+
+    void connectEcu();
+    void disconnectEcu();
+    void exitProgram();
+    bool busy() const { return m_pendingSteps > 0; }
+    const std::optional<ConnectSettings> &connectSettings() const { return m_settings; }
+
+private:
+    void onTimer3();
+    void onTimer5();
+    void startWorkers(Protocol protocol);
+    void finishDisconnect();
+    // Runs `step` after `ms` unless a newer sequence started meanwhile.
+    void after(int ms, std::function<void()> step);
+
+    Session &m_session;
+    std::optional<ConnectSettings> m_settings;
+    Protocol m_protocol = Protocol::Fast;
+    unsigned m_sequence = 0;
+    int m_pendingSteps = 0;
+};
+
+} // namespace korvel

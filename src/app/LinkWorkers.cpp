@@ -1,0 +1,50 @@
+#include "app/LinkWorkers.h"
+
+#include "app/SettingNames.h"
+#include "app/SettingsList.h"
+#include "ecu/EcuCommands.h"
+#include "ecu/PortDiscovery.h"
+
+namespace korvel {
+
+LinkWorkers::~LinkWorkers() { shutDown(); }
+
+void LinkWorkers::create(ProgramLog &log, Handlers handlers) {
+    if (created())
+        return;
+    m_ecu = std::make_unique<TECUThread>(&log);
+    m_ecu->setProgressHandler(std::move(handlers.progress));
+    m_ecu->setIdentificationHandler(std::move(handlers.identification));
+    m_ecu->start(QThread::HighestPriority);
+
+    m_lambda = std::make_unique<TLAMBDAThread>(&log);
+    m_lambda->setOnChange([this](TLAMBDAThread &worker) { afrWideband.offer(worker.afr_float.load()); });
+    m_lambda->ComConnect.store(false);
+    m_lambda->Command.store(QString());
+    m_lambda->start();
+}
+
+void LinkWorkers::discoverPorts(SettingsList &settings, ProgramLog &log) {
+    const PortDiscovery found =
+        DiscoverPorts({settings.value(setting::EcuCom), settings.value(setting::LambdaCom)});
+    const int failed = publishDiscovery(found, settings, log);
+    if (!created())
+        return;
+    m_lambda->myList.store(found.PortList);
+    m_ecu->ErrorComPorts.store(failed);
+}
+
+void LinkWorkers::shutDown() {
+    if (m_ecu) {
+        if (m_ecu->IsComConnected.load() == 1)
+            m_ecu->Command.store(ecucommand::CloseComPort);
+        m_ecu->shutdown();
+    }
+    if (m_lambda) {
+        if (m_lambda->ComConnect.load())
+            m_lambda->Command.store(lambdacommand::CloseComPort);
+        m_lambda->shutdown();
+    }
+}
+
+} // namespace korvel

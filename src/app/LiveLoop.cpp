@@ -1,0 +1,28 @@
+#include "app/LiveLoop.h"
+
+namespace korvel {
+
+LiveLoop::LiveLoop(ControlBoard &board, LogDirectory &directory, ProgramLog &log)
+    : m_engine(board), m_csv(directory, log) {}
+
+void LiveLoop::startConnection(Protocol protocol, bool writeCsv, QChar separator) {
+    m_engine.startConnection(protocol);
+    m_statistics.reset();
+    trace = {};
+    if (writeCsv)
+        m_csv.start(protocol, separator);
+}
+
+void LiveLoop::stopConnection() {
+    if (m_csv.isRunning())
+        m_csv.stop();
+}
+
+bool LiveLoop::tick(const QByteArray &frame, int numlog, const TickInputs &inputs) {
+    const TickOutcome outcome = m_engine.processFrame(frame, numlog, inputs);
+    if (outcome.newRequest && m_csv.isRunning())
+        m_csv.append(m_engine.channels(), trace);
+    return outcome.newRequest;
+}
+
+} // namespace korvel

@@ -1,0 +1,61 @@
+#include "app/StatusRules.h"
+
+#include "app/ControlBoard.h"
+#include "app/WindowNames.h"
+#include "firmware/FirmwareIdentity.h"
+
+namespace korvel {
+namespace {
+const QString kIgnitionChoice = QStringLiteral("УОЗ %");
+} // namespace
+
+void paintLinkAreas(StatusBarState &bar, const LinkStatus &link) {
+    using State = StatusBarState;
+    bar.panelText[0] = link.ecuPortName;
+    bar.port.text = link.ecuPortName;
+    bar.port.background = link.comConnected ? State::kGreen : State::kYellow;
+
+    if (link.ecuConnected) {
+        bar.link.text = link.fastProtocol ? kOnline : kInDiag;
+        bar.link.background = State::kGreen;
+    } else {
+        bar.link.text = kOffline;
+        bar.link.background = State::kYellow;
+    }
+
+    if (link.lambdaOpen) {
+        bar.lambda.text = kWideband + link.lambdaPortName;
+        bar.lambda.background = State::kGreen;
+        bar.lambda.textX = 103;
+    } else {
+        bar.lambda.text = QStringLiteral("УДК");
+        bar.lambda.background = State::kOlive;
+        bar.lambda.textX = 115;
+    }
+}
+
+void paintIdentityArea(StatusBarState &bar, const FirmwareIdentity &identity, ControlBoard &controls) {
+    const IdentityArea area = identityArea(identity);
+    bar.identity.text = area.text;
+    bar.identity.background = area.rgb;
+    if (!area.tuningAllowed)
+        controls.setEnabled(ui_name::TButTune, false);
+}
+
+void applyButtonRules(ControlBoard &controls, bool firmwareLoaded, bool mapLoaded, const QString &selectedGridChoice) {
+    using namespace ui_name;
+    controls.setVisible(BitBtn17, controls.isVisible(BitBtn9));
+    if (!firmwareLoaded)
+        controls.setEnabled(TButTune, false);
+    const bool tuneEnabled = controls.isEnabled(TButTune);
+    controls.setVisible(BitBtn6, tuneEnabled);
+    // A calibration table whose kind cannot be re-tuned hides BitBtn6; the
+    // catalogue decides that once a map is loaded.
+    const bool retune = tuneEnabled && mapLoaded;
+    controls.setEnabled(TButReTune, retune);
+    controls.setEnabled(BitBtn6, retune);
+    if (selectedGridChoice == kIgnitionChoice)
+        controls.setVisible(Panel5, tuneEnabled);
+}
+
+} // namespace korvel

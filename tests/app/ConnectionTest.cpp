@@ -1,0 +1,275 @@
+// The session's connect and disconnect against the simulated ECU and
+// wideband controller on pseudo-terminals: what a user sees in the status
+// bar, the log, the buttons and the CSV log.
+#include "app/Cp1251.h"
+#include "app/Session.h"
+#include "app/SettingNames.h"
+#include "app/WindowNames.h"
+#include "firmware/DemoFirmware.h"
+#include "live/CsvLog.h"
+#include "sim/Simulator.h"
+
+#include "TestSupport.h"
+#include "WaitFor.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace korvel;
+using korvel::test::runEventsFor;
+using korvel::test::waitFor;
+
+namespace {
+
+constexpr int kConnectMs = 60000; // a fast connect pauses 200 ms after each of some 25 requests
+const QString kDemoSwid = QStringLiteral("AFF68EED");
+const QString kFirmwareFile = QStringLiteral("demo.bin");
+
+sim::EngineState cruising() {
+    sim::EngineState state;
+    state.rpm = 2480;
+    state.throttle = 18;
+    state.coolantTemp = 88;
+    state.batteryVoltage = 14.1;
+    state.vehicleSpeed = 72;
+    state.afrTarget = 14.7;
+    return state;
+}
+
+// A working folder, the simulator and a started session pointed at it.
+struct Rig {
+    explicit Rig(sim::Protocol protocol = sim::Protocol::Fast,
+                 sim::WidebandType wideband = sim::WidebandType::Innovate) {
+        sim::SimulatorOptions options;
+        options.protocol = protocol;
+        options.firmwareFactory = makeDemoFirmware;
+        options.latencyMs = 5;
+        options.wideband = wideband;
+        options.widebandWarmupMs = 0;
+        simulator = std::make_unique<sim::Simulator>(options);
+        QString error;
+        started = simulator->start(&error);
+        EXPECT_TRUE(started) << error.toStdString();
+        simulator->setEngineState(cruising());
+        work.write(kFirmwareFile, makeDemoFirmware());
+
+        session = std::make_unique<Session>(work.path());
+        EXPECT_TRUE(session->startUp());
+        set(setting::EcuCom, simulator->ecuDevicePath());
+        set(setting::LambdaCom, simulator->lambdaDevicePath());
+        set(setting::Protocol, protocol == sim::Protocol::Fast ? setting::FastProtocol : setting::StandardProtocol);
+        set(setting::FirmwareType, QStringLiteral("j5ls"));
+        set(setting::DefaultFirmware, kFirmwareFile);
+        set(setting::LoadDefaultFirmware, setting::Yes);
+    }
+
+    void set(const QString &name, const QString &value) { session->settings.setValue(name, value); }
+
+    bool connectAndPoll() {
+        session->connectEcu();
+        return waitFor([&] { return session->statusBar().link.text == QLatin1String("ONLINE") ||
+                                    session->statusBar().link.text == QLatin1String("IN DIAG"); },
+                       kConnectMs) &&
+               waitFor([&] { return session->live.engine().processedFrames() >= 3; }, kConnectMs) &&
+               finishSetUpSoon();
+    }
+
+    // The post-connect set-up comes 30 s after the first Timer3 tick; tests
+    // need not wait that long once polling runs.
+    bool finishSetUpSoon() {
+        if (session->timers.Timer5.isActive())
+            session->timers.Timer5.setInterval(300);
+        return true;
+    }
+
+    bool disconnect() {
+        session->disconnectEcu();
+        return waitFor([&] {
+            return !session->isConnecting() && session->workers.ecu().IsComConnected.load() == 0 &&
+                   !session->workers.lambda().ComConnect.load();
+        });
+    }
+
+    QString csvPath() const { return session->logDirectory.ensure() + QStringLiteral("/лог.csv"); }
+
+    test::WorkDir work;
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<Session> session;
+    bool started = false;
+};
+
+QStringList fileLines(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = cp1251::decode(file.readAll()).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
+    Rig rig;
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
+
+    // The status bar: port, link and wideband green.
+    const StatusBarState &bar = s.statusBar();
+    EXPECT_EQ(bar.port.background, StatusBarState::kGreen);
+    EXPECT_EQ(bar.port.text, rig.simulator->ecuDevicePath());
+    EXPECT_EQ(bar.link.background, StatusBarState::kGreen);
+    ASSERT_TRUE(waitFor([&] { return s.statusBar().lambda.background == StatusBarState::kGreen; }));
+    EXPECT_EQ(s.statusBar().lambda.text, "ШДК" + rig.simulator->lambdaDevicePath());
+    EXPECT_TRUE(s.log.lines().contains("ECU: >> Диагностика параметров"));
+
+    // The default firmware is the ECU's own: the identity area is green.
+    EXPECT_EQ(s.controls.text(ui_name::Label60), "Прошивка:" + rig.work.path(kFirmwareFile));
+    ASSERT_TRUE(waitFor([&] { return s.identity.ecuSwid() == kDemoSwid; }));
+    EXPECT_TRUE(s.identity.swidMatch());
+    ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kGreen; }));
+    EXPECT_TRUE(s.statusBar().identity.text.endsWith("] [" + kDemoSwid + "]"));
+    EXPECT_TRUE(QFile::exists(QDir(s.logDirectory.ensure()).filePath(kFirmwareFile)))
+        << "the match saves the image once";
+
+    // The engine values come from the ECU's frames.
+    ASSERT_TRUE(waitFor([&] { return s.live.engine().parameters().rpm == 2480; }));
+    EXPECT_NEAR(s.live.engine().parameters().coolantTemp, 88, 1);
+    ASSERT_TRUE(waitFor([&] { return s.workers.afrWideband.value() > 7; })) << "the wideband value arrives";
+
+    // The post-connect set-up: the tuning grid page, buttons and the equipment in the log.
+    ASSERT_TRUE(waitFor([&] { return s.controls.isEnabled(ui_name::TButLoadfirmware); }));
+    EXPECT_EQ(s.frontPage(), ui_name::PanelGrid);
+    EXPECT_TRUE(s.controls.isEnabled(ui_name::TButshowBiglDia));
+    EXPECT_TRUE(s.log.lines().contains("Комплектация:"));
+    EXPECT_FALSE(s.controls.isEnabled(ui_name::ValueListEditor1)) << "settings stay as they are while connected";
+    ASSERT_TRUE(waitFor([&] { return s.timers.engineTimer.isActive(); }));
+
+    // Disconnect: every processed frame is in the CSV file, the ports close.
+    const int framesBefore = s.live.engine().processedFrames();
+    ASSERT_TRUE(rig.disconnect());
+    ASSERT_TRUE(waitFor([&] { return s.statusBar().link.text == QLatin1String("OFFLINE"); }));
+    EXPECT_FALSE(s.timers.engineTimer.isActive());
+    EXPECT_EQ(s.statusBar().port.background, StatusBarState::kYellow);
+    EXPECT_EQ(s.statusBar().lambda.text, "УДК");
+    for (const QString &button : {ui_name::TButDisconnectEcu, ui_name::TButLoadfirmware, ui_name::TButshowgrid})
+        EXPECT_FALSE(s.controls.isEnabled(button)) << button.toStdString();
+    EXPECT_TRUE(s.controls.isEnabled(ui_name::ValueListEditor1));
+
+    const QStringList csv = fileLines(rig.csvPath());
+    ASSERT_GE(csv.size(), framesBefore + 1);
+    EXPECT_EQ(csv, s.live.csv().lines());
+    EXPECT_TRUE(csv.first().startsWith("Time,"));
+    const QStringList last = csv.last().split(',');
+    EXPECT_EQ(last.size(), 1 + 56 + 8);
+    EXPECT_EQ(last.at(2), "88") << "channel 2 is the coolant temperature";
+}
+
+TEST(SessionConnection, StandardProtocolShowsInDiagAndKeepsFirmwareReadOff) {
+    Rig rig(sim::Protocol::Standard, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    rig.set(setting::OxygenSensor, setting::Narrowband);
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
+
+    EXPECT_EQ(s.statusBar().link.text, "IN DIAG");
+    EXPECT_EQ(s.statusBar().lambda.text, "УДК");
+    EXPECT_EQ(s.statisticsRowNames().size(), 36);
+    // The standard protocol never reads the ECU's identity: with an image the area stays red.
+    EXPECT_EQ(s.statusBar().identity.background, StatusBarState::kRed);
+    EXPECT_FALSE(s.controls.isEnabled(ui_name::TButTune));
+
+    ASSERT_TRUE(waitFor([&] { return s.controls.isEnabled(ui_name::TButshowBiglDia); }));
+    runEventsFor(100);
+    EXPECT_FALSE(s.controls.isEnabled(ui_name::TButLoadfirmware));
+    EXPECT_EQ(s.tables.gridChoices().mid(s.tables.gridChoices().size() - 2), QStringList({"Новая Поправка %", "Новое БЦН"}));
+
+    ASSERT_TRUE(rig.disconnect());
+    const QStringList csv = fileLines(rig.csvPath());
+    ASSERT_GE(csv.size(), 2);
+    EXPECT_EQ(csv.first().split(',').size(), 1 + 36);
+    EXPECT_EQ(csv.last().split(',').size(), 1 + 36 + 8) << "the tuning trace is written without header names";
+}
+
+TEST(SessionConnection, AnImageOfAnotherFirmwareStaysRed) {
+    Rig rig;
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    QByteArray other = makeDemoFirmware();
+    other[0x10] = static_cast<char>(other[0x10] ^ 0x5A);
+    rig.work.write(kFirmwareFile, other);
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
+
+    ASSERT_TRUE(waitFor([&] { return s.identity.ecuSwid() == kDemoSwid; }));
+    EXPECT_FALSE(s.identity.swidMatch());
+    ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kRed; }));
+    EXPECT_EQ(s.statusBar().identity.text, "[" + s.identity.imageSwid() + "]/[" + kDemoSwid + "]");
+    EXPECT_FALSE(s.controls.isEnabled(ui_name::TButTune));
+    EXPECT_FALSE(QFile::exists(QDir(s.logDirectory.ensure()).filePath(kFirmwareFile)))
+        << "an image that is not the ECU's is never saved automatically";
+    ASSERT_TRUE(rig.disconnect());
+}
+
+TEST(SessionConnection, BadSettingsStopTheConnectBeforeAnythingChanges) {
+    const std::pair<QString, QString> cases[] = {
+        {setting::Timeout1, QStringLiteral("20ms")},
+        {setting::FirmwareSaveInterval, QString()},
+        {setting::Protocol, QStringLiteral("быстрый")},
+    };
+    for (const auto &[name, value] : cases) {
+        test::WorkDir work;
+        Session session(work.path());
+        ASSERT_TRUE(session.startUp());
+        session.settings.setValue(name, value);
+        session.log.clear();
+        session.connectEcu();
+        runEventsFor(300);
+        ASSERT_EQ(session.log.lines().size(), 1) << name.toStdString();
+        EXPECT_TRUE(session.log.lines().first().contains(name)) << session.log.lines().first().toStdString();
+        EXPECT_FALSE(session.controls.isEnabled(ui_name::TButDisconnectEcu));
+        EXPECT_TRUE(session.workers.ecu().Command.load().isEmpty());
+        EXPECT_FALSE(session.timers.Timer3.isActive());
+    }
+}
+
+// Disconnecting before polling started must not let the post-connect set-up
+// run later and enable buttons of a connection that is gone.
+TEST(SessionConnection, DisconnectBeforePollingCancelsTheSetUp) {
+    test::WorkDir work;
+    Session session(work.path());
+    ASSERT_TRUE(session.startUp());
+    session.settings.setValue(setting::EcuCom, QStringLiteral("/dev/korvel-no-such-adapter"));
+    session.settings.setValue(setting::OxygenSensor, setting::Narrowband);
+    session.timers.Timer3.setInterval(50);
+    session.timers.Timer5.setInterval(200);
+    session.connectEcu();
+    ASSERT_TRUE(waitFor([&] { return session.timers.Timer5.isActive(); }));
+    session.disconnectEcu();
+    runEventsFor(1500);
+    EXPECT_FALSE(session.controls.isEnabled(ui_name::TButLoadfirmware));
+    EXPECT_FALSE(session.timers.Timer3.isActive());
+    EXPECT_FALSE(session.timers.Timer5.isActive());
+    EXPECT_NE(session.frontPage(), ui_name::PanelGrid);
+    EXPECT_TRUE(session.log.lines().contains("ОШИБКА: Не удаётся открыть порт /dev/korvel-no-such-adapter !"));
+}
+
+// The window closing while connected (a crash of the car's power, a click on
+// the close box) keeps every CSV line.
+TEST(SessionConnection, ClosingWhileConnectedWritesTheCsvLog) {
+    Rig rig;
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    ASSERT_TRUE(rig.connectAndPoll());
+    const QString csvPath = rig.csvPath();
+    s.shutDown();
+    EXPECT_TRUE(s.workers.ecu().isFinished());
+    const QStringList csv = fileLines(csvPath);
+    ASSERT_GE(csv.size(), 4);
+    EXPECT_EQ(csv, s.live.csv().lines());
+}

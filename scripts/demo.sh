@@ -13,6 +13,6 @@ done
 cd "$work"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: running under a virtual X server (xvfb-run)."
-  exec xvfb-run -a -s "-screen 0 1280x900x24" "$root/build/src/ui/korvel" "$@"
+  exec xvfb-run -a -s "-screen 0 1280x900x24" "$root/build/src/ui/korvel" --demo "$@"
 fi
-exec "$root/build/src/ui/korvel" "$@"
+exec "$root/build/src/ui/korvel" --demo "$@"

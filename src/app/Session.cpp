@@ -271,6 +271,18 @@ QString Session::saveFirmwareAs(const QString &chosenName) {
     return saved.value();
 }
 
+bool Session::holdLiveWork() {
+    const bool running = timers.engineTimer.isActive();
+    timers.engineTimer.stop();
+    timers.Timer2.stop();
+    return running;
+}
+
+void Session::resumeLiveWork(bool held) {
+    if (held)
+        timers.engineTimer.start();
+}
+
 void Session::undoFirmware() {
     if (firmware.UndoStep())
         tables.reloadFromImage();

@@ -59,6 +59,10 @@ public:
     // Returns the path written (".bin" appended) or empty on failure (logged).
     QString saveFirmwareAs(const QString &chosenName);
     void undoFirmware();
+    // Around a firmware dialog while connected the per-frame work and the
+    // automatic save stop; returns whether they ran and so must resume.
+    bool holdLiveWork();
+    void resumeLiveWork(bool held);
 
     // The screenshot button: the window grabs the screen (rows of R, G, B).
     ScreenshotFiles::Result saveScreenshot(int width, int height, const QByteArray &rgb888);

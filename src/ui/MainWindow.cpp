@@ -3,8 +3,10 @@
 #include "app/Session.h"
 #include "app/WindowNames.h"
 #include "ui/ControlBinder.h"
+#include "ui/FirmwareFilesBar.h"
 #include "ui/LivePanels.h"
 #include "ui/OwnIcons.h"
+#include "ui/Screenshot.h"
 #include "ui/SettingsPage.h"
 #include "ui/StatusPanels.h"
 #include "ui/StringGrids.h"
@@ -53,6 +55,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent),
     connect(&session, &Session::messageRequested, this,
             [this](const QString &text) { QMessageBox::warning(this, windowTitle(), text); });
     connect(&session, &Session::closeRequested, this, &QWidget::close);
+    connect(&session, &Session::statisticsRowsChanged, this, &MainWindow::showStatisticsRows);
     resize(1200, static_cast<int>(std::lround(1200 / kGoldenRatio)));
 }
 
@@ -68,13 +71,22 @@ void MainWindow::buildToolbar() {
         action->setObjectName(def.name);
         action->setToolTip(def.hint);
         bar->widgetForAction(action)->setObjectName(def.name + QStringLiteral("Button"));
-        connect(action, &QAction::triggered, this, [this, name = def.name] {
-            if (name == ui_name::TButExit)
-                m_session.exitProgram();
-            else
-                m_session.showPagesFor(name);
-        });
+        connect(action, &QAction::triggered, this, [this, name = def.name] { onToolbarButton(name); });
     }
+}
+
+void MainWindow::onToolbarButton(const QString &name) {
+    using namespace ui_name;
+    if (name == TButConnectEcu)
+        m_session.connectEcu();
+    else if (name == TButDisconnectEcu)
+        m_session.disconnectEcu();
+    else if (name == TButOpenfirmware)
+        FirmwareFilesBar::openFirmware(m_session, this);
+    else if (name == TButExit)
+        m_session.exitProgram();
+    else
+        m_session.showPagesFor(name);
 }
 
 QWidget *MainWindow::page(const QString &name, QWidget *content) {
@@ -120,7 +132,8 @@ void MainWindow::buildPages() {
 
     auto *calibr = new QSplitter(m_pages);
     calibr->addWidget(emptyPanel(QStringLiteral("TreeViewPanel"), calibr));
-    calibr->addWidget(emptyPanel(Checkbinpanel, calibr));
+    calibr->addWidget(new FirmwareFilesBar(m_session, calibr));
+    calibr->widget(1)->setObjectName(Checkbinpanel);
     page(Calibrpanel, calibr);
 
     auto *chart = new QSplitter(m_pages);
@@ -158,8 +171,15 @@ void MainWindow::buildStatusBar() {
     shot->setObjectName(ui_name::BitBtn1);
     shot->setToolTip(QStringLiteral("Скриншот"));
     statusBar()->addPermanentWidget(shot);
+    connect(shot, &QPushButton::clicked, this, [this] { takeScreenshot(m_session, this); });
     connect(&m_session, &Session::statusBarChanged, this, [this] { m_status->show(m_session.statusBar()); });
     m_status->show(m_session.statusBar());
+}
+
+void MainWindow::showStatisticsRows() {
+    for (const QString &name : {QStringLiteral("StringGridlogs"), QStringLiteral("StringGridRazgon")})
+        if (auto *grid = findChild<QTableWidget *>(name))
+            fillStatisticsRows(grid, m_session.statisticsRowNames());
 }
 
 void MainWindow::bindProgramLog() {

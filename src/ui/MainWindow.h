@@ -34,6 +34,8 @@ private:
     void buildStatusBar();
     void bindProgramLog();
     void raise(const QString &page);
+    void onToolbarButton(const QString &name);
+    void showStatisticsRows();
 
     QWidget *page(const QString &name, QWidget *content = nullptr);
 

@@ -41,6 +41,13 @@ QTableWidget *makeStatisticsGrid(const QString &name, QWidget *parent) {
     return grid;
 }
 
+void fillStatisticsRows(QTableWidget *grid, const QStringList &channelNames) {
+    // Row 0 is the header row; one row per channel below it.
+    grid->setRowCount(static_cast<int>(channelNames.size()));
+    for (int row = 0; row < channelNames.size(); ++row)
+        grid->setItem(row, 0, new QTableWidgetItem(channelNames.at(row)));
+}
+
 QTableWidget *makeHexGrid(QWidget *parent) {
     auto *grid = makeGrid(QStringLiteral("StringGridhex"), 4097, 18, parent);
     grid->setColumnWidth(0, 40);

@@ -1,18 +1,48 @@
 #include "app/Session.h"
+#include "sim/DemoRig.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
+#include <QMessageBox>
+
+#include <memory>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel Online"));
     QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
 
-    // The working folder holds config.ini and the other data files.
-    korvel::Session session(QDir::currentPath());
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Korvel Online: diagnoses and tunes the engine control unit of a petrol car.\n"
+        "Runs in the current folder, which holds config.ini, hexdata.cfg and errors.cfg."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Without a car: a simulated ECU and wideband controller, "
+                                                 "the demo firmware, and config.ini pointed at them."));
+    parser.addOption(demo);
+    parser.process(app);
+
+    const QString workDir = QDir::currentPath();
+    std::unique_ptr<korvel::sim::DemoRig> rig;
+    if (parser.isSet(demo)) {
+        rig = std::make_unique<korvel::sim::DemoRig>(workDir);
+        QString error;
+        if (!rig->start(&error)) {
+            QMessageBox::critical(nullptr, QApplication::applicationName(),
+                                  QStringLiteral("The simulator did not start: ") + error);
+            return 1;
+        }
+    }
+
+    korvel::Session session(workDir);
     korvel::ui::MainWindow window(session);
     window.show();
     session.startUp();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    session.shutDown(); // the workers let go of the devices before the simulator goes
+    return status;
 }

@@ -1,0 +1,79 @@
+#include "ui/FirmwareFilesBar.h"
+
+#include "app/Session.h"
+#include "app/WindowNames.h"
+#include "firmware/FirmwareFiles.h"
+#include "ui/FileDialogs.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace korvel::ui {
+namespace {
+
+QPushButton *button(const QString &name, const QString &caption, const QString &hint, QWidget *parent) {
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setToolTip(hint);
+    return b;
+}
+
+QLabel *label(const QString &name, QWidget *parent) {
+    auto *l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+} // namespace
+
+FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(parent), m_session(session) {
+    using namespace ui_name;
+    auto *open = button(BitBtn5, QStringLiteral("Открыть прошивку"), QStringLiteral("Открыть прошивку"), this);
+    auto *save = button(BitBtn4, QStringLiteral("Сохранить как"), QStringLiteral("Сохранить прошивку как"), this);
+    auto *compare = button(BitBtn10, QStringLiteral("Вторая прошивка"), QStringLiteral("Открыть прошивку для сравнения"), this);
+    auto *undo = button(BitBtn26, QStringLiteral("Откат"), QStringLiteral("Откатить на 1 шаг"), this);
+    auto *vs = new QCheckBox(this);
+    vs->setObjectName(kComparisonCheckBox);
+    vs->hide();
+    undo->hide();
+
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(label(Label60, this), 0, 0, 1, 4);
+    layout->addWidget(label(Label59, this), 1, 0, 1, 4);
+    layout->addWidget(open, 2, 0);
+    layout->addWidget(save, 2, 1);
+    layout->addWidget(compare, 2, 2);
+    layout->addWidget(undo, 2, 3);
+    layout->addWidget(vs, 3, 0, 1, 4);
+    layout->setRowStretch(4, 1);
+
+    connect(open, &QPushButton::clicked, this, [this] { openFirmware(m_session, this); });
+    connect(save, &QPushButton::clicked, this, &FirmwareFilesBar::saveAs);
+    connect(compare, &QPushButton::clicked, this, &FirmwareFilesBar::openComparison);
+    connect(undo, &QPushButton::clicked, this, [this] { m_session.undoFirmware(); });
+}
+
+void FirmwareFilesBar::openFirmware(Session &session, QWidget *dialogParent) {
+    const bool held = session.holdLiveWork();
+    const QString path = chooseFileToOpen(dialogParent, QStringLiteral("Открыть прошивку"), kOpenFirmwareFilter);
+    if (!path.isEmpty())
+        session.openFirmware(path);
+    session.resumeLiveWork(held);
+}
+
+void FirmwareFilesBar::saveAs() {
+    const QString name = chooseFileToSave(this, QStringLiteral("Сохранить прошивку"), kSaveFirmwareFilter);
+    if (!name.isEmpty())
+        m_session.saveFirmwareAs(name);
+}
+
+void FirmwareFilesBar::openComparison() {
+    const QString path = chooseFileToOpen(this, QStringLiteral("Открыть прошивку для сравнения"), kComparisonFilter);
+    if (!path.isEmpty())
+        m_session.openComparison(path);
+}
+
+} // namespace korvel::ui

@@ -1,0 +1,120 @@
+// The window in the demo: the simulated ECU and wideband controller behind
+// links in the working folder, connected with the toolbar as a user would.
+#include "app/Session.h"
+#include "app/WindowNames.h"
+#include "sim/DemoRig.h"
+#include "ui/MainWindow.h"
+#include "ui/StatusPanels.h"
+
+#include "TestSupport.h"
+#include "WaitFor.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+using korvel::test::waitFor;
+
+namespace {
+
+constexpr int kConnectMs = 60000;
+
+void saveShot(QWidget &window, const QString &name) {
+    window.grab().save(QDir(test::artifactDir()).filePath(QStringLiteral("demo-%1.png").arg(name)));
+}
+
+void press(ui::MainWindow &window, const QString &button) {
+    QAction *action = window.findChild<QAction *>(button);
+    ASSERT_NE(action, nullptr) << button.toStdString();
+    ASSERT_TRUE(action->isEnabled()) << button.toStdString();
+    action->trigger();
+}
+
+} // namespace
+
+TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
+    test::WorkDir work;
+    sim::DemoRig rig(work.path());
+    QString error;
+    ASSERT_TRUE(rig.start(&error)) << error.toStdString();
+    sim::EngineState state;
+    state.rpm = 3120;
+    state.throttle = 24;
+    state.coolantTemp = 91;
+    state.batteryVoltage = 13.9;
+    state.vehicleSpeed = 84;
+    state.afrTarget = 13.2;
+    rig.simulator()->setEngineState(state);
+
+    Session session(work.path());
+    ui::MainWindow window(session);
+    window.resize(1280, 791);
+    window.show();
+    ASSERT_TRUE(session.startUp());
+    EXPECT_EQ(session.settings.value("Ecu com"), work.path("ecu-sim"));
+
+    press(window, ui_name::TButConnectEcu);
+    ASSERT_TRUE(waitFor([&] { return session.live.engine().processedFrames() >= 5; }, kConnectMs))
+        << session.log.lines().join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return session.live.engine().parameters().rpm == 3120; }));
+    ASSERT_TRUE(waitFor([&] { return session.statusBar().lambda.text.startsWith("ШДК"); }));
+    ASSERT_TRUE(waitFor([&] { return session.identity.ecuSwid() == "AFF68EED"; }));
+    session.timers.Timer5.setInterval(200); // the post-connect set-up, without its 30 s wait
+    ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(ui_name::TButshowBiglDia); }));
+
+    auto *logs = window.findChild<QTableWidget *>("StringGridlogs");
+    ASSERT_NE(logs, nullptr);
+    EXPECT_EQ(logs->rowCount(), 56);
+    EXPECT_EQ(logs->item(1, 0)->text(), "Температура охлаждающей жидкости");
+    auto *firmwareLabel = window.findChild<QLabel *>(ui_name::Label60);
+    ASSERT_NE(firmwareLabel, nullptr);
+    EXPECT_EQ(firmwareLabel->text(), "Прошивка:" + work.path("demo-firmware.bin"));
+
+    saveShot(window, "grid");
+    press(window, ui_name::TButshowSmallDia);
+    test::runEventsFor(300);
+    saveShot(window, "panelmain");
+    session.settings.setValue("Тема ОС", "стандартная");
+    press(window, ui_name::TButshowSmallDia);
+    test::runEventsFor(300);
+    saveShot(window, "panelmain2");
+    press(window, ui_name::TButshowcalibr);
+    test::runEventsFor(100);
+    saveShot(window, "calibration");
+    session.showPagesFor(ui_name::TButCalibrovka); // its button waits for the parameter charts
+    test::runEventsFor(100);
+    saveShot(window, "statistics");
+    press(window, ui_name::TButMemo);
+    test::runEventsFor(100);
+    saveShot(window, "log");
+
+    press(window, ui_name::TButDisconnectEcu);
+    ASSERT_TRUE(waitFor([&] { return session.statusBar().link.text == "OFFLINE"; }));
+    ASSERT_TRUE(waitFor([&] { return !session.isConnecting(); }));
+    EXPECT_FALSE(window.findChild<QAction *>(ui_name::TButDisconnectEcu)->isEnabled());
+    EXPECT_TRUE(window.findChild<QAction *>(ui_name::TButConnectEcu)->isEnabled());
+    saveShot(window, "disconnected");
+    session.shutDown();
+}
+
+TEST(DemoWindow, ScreenshotButtonWritesNumberedJpegs) {
+    test::WorkDir work;
+    Session session(work.path());
+    ui::MainWindow window(session);
+    window.show();
+    ASSERT_TRUE(session.startUp());
+    auto *button = window.findChild<QWidget *>(ui_name::BitBtn1);
+    ASSERT_NE(button, nullptr);
+    for (int i = 0; i < 3; ++i)
+        QMetaObject::invokeMethod(button, "click");
+    const QString pic = QDir(session.logDirectory.ensure()).filePath("pic");
+    EXPECT_EQ(QDir(pic).entryList(QDir::Files, QDir::Name),
+              QStringList({"screenshot_0.jpg", "screenshot_1.jpg", "screenshot_2.jpg"}));
+    QImage first(QDir(pic).filePath("screenshot_0.jpg"));
+    EXPECT_FALSE(first.isNull());
+}

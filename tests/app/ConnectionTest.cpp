@@ -3,6 +3,7 @@
 // bar, the log, the buttons and the CSV log.
 #include "app/Cp1251.h"
 #include "app/Session.h"
+#include "app/SettingsList.h"
 #include "app/SettingNames.h"
 #include "app/WindowNames.h"
 #include "firmware/DemoFirmware.h"
@@ -57,14 +58,24 @@ struct Rig {
         simulator->setEngineState(cruising());
         work.write(kFirmwareFile, makeDemoFirmware());
 
+        // The user's settings, saved before the program starts: port discovery
+        // at start-up then finds the simulator's devices.
+        SettingsList config;
+        EXPECT_TRUE(config.load(work.path("config.ini")));
+        const std::pair<QString, QString> values[] = {
+            {setting::EcuCom, simulator->ecuDevicePath()},
+            {setting::LambdaCom, simulator->lambdaDevicePath()},
+            {setting::Protocol, protocol == sim::Protocol::Fast ? setting::FastProtocol : setting::StandardProtocol},
+            {setting::FirmwareType, QStringLiteral("j5ls")},
+            {setting::DefaultFirmware, kFirmwareFile},
+            {setting::LoadDefaultFirmware, setting::Yes},
+        };
+        for (const auto &[name, value] : values)
+            config.setValue(name, value);
+        EXPECT_EQ(config.save(work.path("config.ini")), QString());
+
         session = std::make_unique<Session>(work.path());
         EXPECT_TRUE(session->startUp());
-        set(setting::EcuCom, simulator->ecuDevicePath());
-        set(setting::LambdaCom, simulator->lambdaDevicePath());
-        set(setting::Protocol, protocol == sim::Protocol::Fast ? setting::FastProtocol : setting::StandardProtocol);
-        set(setting::FirmwareType, QStringLiteral("j5ls"));
-        set(setting::DefaultFirmware, kFirmwareFile);
-        set(setting::LoadDefaultFirmware, setting::Yes);
     }
 
     void set(const QString &name, const QString &value) { session->settings.setValue(name, value); }
@@ -241,11 +252,11 @@ TEST(SessionConnection, BadSettingsStopTheConnectBeforeAnythingChanges) {
 // Disconnecting before polling started must not let the post-connect set-up
 // run later and enable buttons of a connection that is gone.
 TEST(SessionConnection, DisconnectBeforePollingCancelsTheSetUp) {
-    test::WorkDir work;
-    Session session(work.path());
-    ASSERT_TRUE(session.startUp());
-    session.settings.setValue(setting::EcuCom, QStringLiteral("/dev/korvel-no-such-adapter"));
-    session.settings.setValue(setting::OxygenSensor, setting::Narrowband);
+    Rig rig;
+    ASSERT_TRUE(rig.started);
+    Session &session = *rig.session;
+    rig.set(setting::EcuCom, QStringLiteral("/dev/korvel-no-such-adapter"));
+    rig.set(setting::OxygenSensor, setting::Narrowband);
     session.timers.Timer3.setInterval(50);
     session.timers.Timer5.setInterval(200);
     session.connectEcu();

@@ -30,7 +30,7 @@ TEST(SessionStartUp, NormalStartLeavesTheProgramIdle) {
     test::WorkDir work;
     Session session(work.path());
     ASSERT_TRUE(session.startUp());
-    EXPECT_EQ(session.log.lines(), QStringList{"Korvel Online started..."});
+    EXPECT_EQ(test::withoutNoPortsLine(session.log.lines()), QStringList{"Korvel Online started..."});
     EXPECT_EQ(session.settings.value("Протокол обмена"), "kvl");
     EXPECT_EQ(session.frontPage(), ui_name::Eculog);
 
@@ -80,11 +80,17 @@ TEST(SessionSettings, SavingWritesTheGridAndReinitialisesWithoutDuplicates) {
     Session session(work.path());
     ASSERT_TRUE(session.startUp());
     const int childrenBefore = static_cast<int>(session.children().size());
+    const TECUThread *ecuWorker = &session.workers.ecu();
+    const TLAMBDAThread *lambdaWorker = &session.workers.lambda();
     session.settings.setValue("Таймаут1", "35");
     session.saveSettings();
     session.saveSettings();
     EXPECT_EQ(static_cast<int>(session.children().size()), childrenBefore);
-    EXPECT_EQ(session.log.lines(), QStringList{"Korvel Online started..."}) << "start-up ran again, log cleared";
+    EXPECT_EQ(&session.workers.ecu(), ecuWorker) << "the running workers stay";
+    EXPECT_EQ(&session.workers.lambda(), lambdaWorker);
+    EXPECT_TRUE(session.workers.ecu().isRunning());
+    EXPECT_EQ(test::withoutNoPortsLine(session.log.lines()), QStringList{"Korvel Online started..."})
+        << "start-up ran again, log cleared";
     Session reread(work.path());
     ASSERT_TRUE(reread.startUp());
     EXPECT_EQ(reread.settings.value("Таймаут1"), "35");

@@ -53,6 +53,11 @@ FileSizeLimit::~FileSizeLimit() {
     setrlimit(RLIMIT_FSIZE, &limit);
 }
 
+QStringList withoutNoPortsLine(QStringList lines) {
+    lines.removeAll(QStringLiteral("ОШИБКА: В вашей системе нет COM портов!"));
+    return lines;
+}
+
 QString artifactDir() {
     const QByteArray fromEnv = qgetenv("KORVEL_ARTIFACTS");
     const QString dir = fromEnv.isEmpty() ? QStringLiteral(KORVEL_BINARY_DIR "/test-artifacts") : QString::fromLocal8Bit(fromEnv);

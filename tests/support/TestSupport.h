@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace korvel::test {
@@ -32,5 +33,9 @@ private:
 
 // Where tests leave screenshots and other files for people to look at.
 QString artifactDir();
+
+// The program log without the start-up line of port discovery that machines
+// without serial ports (build containers) add: "no COM ports".
+QStringList withoutNoPortsLine(QStringList lines);
 
 } // namespace korvel::test

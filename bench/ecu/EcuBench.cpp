@@ -108,13 +108,3 @@ void DiagnosticPolling(benchmark::State &state) {
 
 // Argument 1: the fast protocol (21 0F, 51 bytes); 0: the standard protocol (21 01, 36 bytes).
 BENCHMARK(DiagnosticPolling)->Arg(1)->Arg(0)->Iterations(40)->UseRealTime()->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

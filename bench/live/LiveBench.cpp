@@ -5,7 +5,6 @@
 #include "live/CsvLog.h"
 #include "live/EngineTick.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -87,13 +86,3 @@ void BM_CsvLogOneHour(benchmark::State &state) {
 BENCHMARK(BM_ProcessedTickFast);
 BENCHMARK(BM_ProcessedTickStandard);
 BENCHMARK(BM_CsvLogOneHour)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

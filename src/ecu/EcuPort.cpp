@@ -1,11 +1,8 @@
 #include "ecu/EcuPort.h"
 
-namespace korvel {
+#include "ecu/SerialQueue.h"
 
-namespace {
-// Each pull takes all the system holds; a few bound the loop on a streaming device.
-constexpr int kPullLimit = 4;
-} // namespace
+namespace korvel {
 
 bool EcuPort::open(const QString &name) {
     m_lost = false;
@@ -49,25 +46,14 @@ bool EcuPort::WriteBytes(QByteArrayView bytes) {
 QByteArray EcuPort::ReadAvailable() {
     if (!m_port.isOpen() || m_lost)
         return {};
-    // Move what the system holds into the port's queue without waiting.
-    for (int pull = 0; pull < kPullLimit && m_port.waitForReadyRead(0); ++pull) {
-    }
+    QByteArray bytes = readQueued(m_port, ReadLimit);
     noteError();
-    return m_port.read(ReadLimit);
+    return bytes;
 }
 
 void EcuPort::noteError() {
-    switch (m_port.error()) {
-    case QSerialPort::NoError:
-        return;
-    case QSerialPort::ResourceError:
-    case QSerialPort::ReadError: // a hung-up device reads as readable yet yields nothing
+    if (takeDeviceLost(m_port))
         m_lost = true;
-        break;
-    default:
-        break;
-    }
-    m_port.clearError();
 }
 
 } // namespace korvel

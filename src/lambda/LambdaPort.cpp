@@ -1,12 +1,10 @@
 #include "lambda/LambdaPort.h"
 
+#include "ecu/SerialQueue.h"
+
 #include <array>
 
 namespace korvel {
-
-namespace {
-constexpr int kPullLimit = 4;
-} // namespace
 
 QSerialPort::Parity lambdaParity(int code) {
     static constexpr std::array<QSerialPort::Parity, 5> parities{QSerialPort::EvenParity, QSerialPort::OddParity,
@@ -53,18 +51,14 @@ void LambdaPort::purge() {
 QByteArray LambdaPort::ReadAvailable() {
     if (!m_port.isOpen() || m_lost)
         return {};
-    for (int pull = 0; pull < kPullLimit && m_port.waitForReadyRead(0); ++pull) {
-    }
+    QByteArray bytes = readQueued(m_port, ReadLimit);
     noteError();
-    return m_port.read(ReadLimit);
+    return bytes;
 }
 
 void LambdaPort::noteError() {
-    const auto error = m_port.error();
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+    if (takeDeviceLost(m_port))
         m_lost = true;
-    if (error != QSerialPort::NoError)
-        m_port.clearError();
 }
 
 } // namespace korvel

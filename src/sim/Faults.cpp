@@ -1,5 +1,7 @@
 #include "sim/Faults.h"
 
+#include "sim/SplitMix.h"
+
 #include <array>
 
 namespace korvel::sim {
@@ -22,14 +24,6 @@ constexpr std::array kFaultNames{
 };
 
 constexpr std::array<char, 3> kGarbage{'\x00', '\x55', '\xFF'};
-
-std::uint64_t nextRandom(std::uint64_t &state) {
-    state += 0x9E3779B97F4A7C15ULL;
-    std::uint64_t x = state;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-    return x ^ (x >> 31);
-}
 
 bool matches(const std::optional<RequestKind> &on, RequestKind kind) {
     return !on || *on == kind;
@@ -80,7 +74,7 @@ std::optional<FaultRule> FaultBoard::take(RequestKind kind) {
     }
     if (!m_random || !matches(m_random->on, kind) || m_random->probability <= 0)
         return std::nullopt;
-    const double draw = double(nextRandom(m_randomState) >> 11) * 0x1.0p-53;
+    const double draw = nextUnit(m_randomState);
     if (draw >= m_random->probability)
         return std::nullopt;
     static const std::vector<FaultKind> kRandomKinds{

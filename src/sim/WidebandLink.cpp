@@ -2,20 +2,13 @@
 
 #include "sim/LineOutput.h"
 #include "sim/SimFrame.h"
+#include "sim/SplitMix.h"
 
 namespace korvel::sim {
 
 namespace {
 
 constexpr auto kDetachedPollStep = std::chrono::milliseconds(10);
-
-std::uint64_t nextRandom(std::uint64_t &state) {
-    state += 0x9E3779B97F4A7C15ULL;
-    std::uint64_t x = state;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-    return x ^ (x >> 31);
-}
 
 } // namespace
 
@@ -63,7 +56,7 @@ QByteArray WidebandLink::withNoise(QByteArray message) {
     const WidebandType type = m_settings.type;
     if (m_settings.crLf && (type == WidebandType::Aem || type == WidebandType::Korvel) && message.endsWith('\r'))
         message.append('\n');
-    if (m_settings.strayBytes > 0 && double(nextRandom(m_noiseState) >> 11) * 0x1.0p-53 < m_settings.strayBytes) {
+    if (m_settings.strayBytes > 0 && nextUnit(m_noiseState) < m_settings.strayBytes) {
         const int count = 1 + static_cast<int>(nextRandom(m_noiseState) % 3);
         QByteArray stray;
         for (int i = 0; i < count; ++i)

@@ -175,11 +175,48 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
 
     const QStringList csv = fileLines(rig.csvPath());
     ASSERT_GE(csv.size(), framesBefore + 1);
+    EXPECT_EQ(csv.size(), s.live.engine().processedFrames() + 1) << "the header and one line per processed frame";
     EXPECT_EQ(csv, s.live.csv().lines());
-    EXPECT_TRUE(csv.first().startsWith("Time,"));
+    const QStringList header = csv.first().split(',');
+    EXPECT_EQ(header.first(), "Time");
     const QStringList last = csv.last().split(',');
     EXPECT_EQ(last.size(), 1 + 56 + 8);
-    EXPECT_EQ(last.at(2), "88") << "channel 2 is the coolant temperature";
+    // The engine state the simulator drove, within the frames' resolution.
+    const std::pair<const char *, double> expected[] = {
+        {"Скорость вращения двигателя", 2480}, {"Температура охлаждающей жидкости", 88},
+        {"Положение дроссельной заслонки", 18}, {"Скорость автомобиля", 72}};
+    for (const auto &[channel, value] : expected) {
+        const qsizetype column = header.indexOf(QString::fromUtf8(channel));
+        ASSERT_GT(column, 0) << channel;
+        EXPECT_NEAR(last.at(column).toDouble(), value, 1.0) << channel;
+    }
+}
+
+TEST(SessionConnection, OpeningFirmwaresWhileConnectedTurnsTheIdentityRedAndGreen) {
+    Rig rig;
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    rig.set(setting::LoadDefaultFirmware, setting::No);
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return s.identity.ecuSwid() == kDemoSwid; }));
+    EXPECT_FALSE(s.firmware.FirmwareLoaded());
+
+    QByteArray other = makeDemoFirmware();
+    other[0x10] = static_cast<char>(other[0x10] ^ 0x5A);
+    rig.work.write("other.bin", other);
+    ASSERT_TRUE(s.openFirmware(rig.work.path("other.bin")));
+    ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kRed; }));
+    EXPECT_TRUE(s.log.lines().contains("SWID[ " + s.identity.imageSwid() + "]"));
+    EXPECT_FALSE(s.controls.isEnabled(ui_name::TButTune));
+
+    ASSERT_TRUE(s.openFirmware(rig.work.path(kFirmwareFile)));
+    ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kGreen; }));
+    EXPECT_TRUE(s.log.lines().contains("SWID[ " + kDemoSwid + "]"));
+
+    rig.work.write("short.bin", QByteArray(65535, '\0'));
+    EXPECT_FALSE(s.openFirmware(rig.work.path("short.bin")));
+    EXPECT_EQ(s.identity.imageSwid(), kDemoSwid) << "a refused file leaves the image";
+    ASSERT_TRUE(rig.disconnect());
 }
 
 TEST(SessionConnection, StandardProtocolShowsInDiagAndKeepsFirmwareReadOff) {

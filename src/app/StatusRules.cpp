@@ -7,12 +7,16 @@
 namespace korvel {
 namespace {
 const QString kIgnitionChoice = QStringLiteral("УОЗ %");
+
+// The areas are a few characters wide, as for "COM3": a device path shows
+// its last part ("/dev/ttyUSB0" shows "ttyUSB0").
+QString shortPortName(const QString &port) { return port.mid(port.lastIndexOf(QLatin1Char('/')) + 1); }
 } // namespace
 
 void paintLinkAreas(StatusBarState &bar, const LinkStatus &link) {
     using State = StatusBarState;
     bar.panelText[0] = link.ecuPortName;
-    bar.port.text = link.ecuPortName;
+    bar.port.text = shortPortName(link.ecuPortName);
     bar.port.background = link.comConnected ? State::kGreen : State::kYellow;
 
     if (link.ecuConnected) {
@@ -24,7 +28,7 @@ void paintLinkAreas(StatusBarState &bar, const LinkStatus &link) {
     }
 
     if (link.lambdaOpen) {
-        bar.lambda.text = kWideband + link.lambdaPortName;
+        bar.lambda.text = kWideband + shortPortName(link.lambdaPortName);
         bar.lambda.background = State::kGreen;
         bar.lambda.textX = 103;
     } else {

@@ -1,0 +1,64 @@
+#include "app/ControlBoard.h"
+#include "app/StatusRules.h"
+#include "app/WindowNames.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+TEST(StatusRules, LinkAreasFollowTheWorkersAndTheProtocolSetting) {
+    using S = StatusBarState;
+    struct Case {
+        LinkStatus link;
+        QString port;
+        int portColour;
+        QString linkText;
+        int linkColour;
+        QString lambdaText;
+        int lambdaColour;
+    };
+    const Case cases[] = {
+        {{"COM3", false, false, true, false, "COM4"}, "COM3", S::kYellow, "OFFLINE", S::kYellow, "УДК", S::kOlive},
+        {{"COM3", true, false, true, false, "COM4"}, "COM3", S::kGreen, "OFFLINE", S::kYellow, "УДК", S::kOlive},
+        {{"COM3", true, true, true, true, "COM4"}, "COM3", S::kGreen, "ONLINE", S::kGreen, "ШДКCOM4", S::kGreen},
+        // The setting alone decides between ONLINE and IN DIAG.
+        {{"COM3", true, true, false, false, ""}, "COM3", S::kGreen, "IN DIAG", S::kGreen, "УДК", S::kOlive},
+        {{"/dev/serial/by-id/usb-FTDI-if00", true, true, true, true, "/dev/ttyUSB1"}, "usb-FTDI-if00", S::kGreen,
+         "ONLINE", S::kGreen, "ШДКttyUSB1", S::kGreen},
+    };
+    for (const Case &c : cases) {
+        StatusBarState bar;
+        paintLinkAreas(bar, c.link);
+        const std::string label = c.link.ecuPortName.toStdString() + "/" + c.linkText.toStdString();
+        EXPECT_EQ(bar.panelText[0], c.link.ecuPortName) << label;
+        EXPECT_EQ(bar.port.text, c.port) << label;
+        EXPECT_EQ(bar.port.background, c.portColour) << label;
+        EXPECT_EQ(bar.link.text, c.linkText) << label;
+        EXPECT_EQ(bar.link.background, c.linkColour) << label;
+        EXPECT_EQ(bar.lambda.text, c.lambdaText) << label;
+        EXPECT_EQ(bar.lambda.background, c.lambdaColour) << label;
+        EXPECT_EQ(bar.lambda.textX, c.link.lambdaOpen ? 103 : 115) << label;
+    }
+}
+
+TEST(StatusRules, TuningButtonsNeedAFirmwareAndAMap) {
+    using namespace ui_name;
+    ControlBoard controls;
+    controls.setEnabled(TButTune, true);
+    controls.setVisible(BitBtn9, false);
+    applyButtonRules(controls, true, false, QStringLiteral("УОЗ %"));
+    EXPECT_TRUE(controls.isVisible(BitBtn6)) << "BitBtn6 shows while tuning may start";
+    EXPECT_FALSE(controls.isEnabled(TButReTune)) << "re-tuning needs a calibration map";
+    EXPECT_TRUE(controls.isVisible(Panel5));
+    EXPECT_FALSE(controls.isVisible(BitBtn17)) << "BitBtn17 follows BitBtn9";
+
+    applyButtonRules(controls, true, true, QStringLiteral("РТ %"));
+    EXPECT_TRUE(controls.isEnabled(TButReTune));
+    EXPECT_TRUE(controls.isEnabled(BitBtn6));
+
+    applyButtonRules(controls, false, true, QStringLiteral("УОЗ %"));
+    EXPECT_FALSE(controls.isEnabled(TButTune)) << "no firmware, no tuning";
+    EXPECT_FALSE(controls.isVisible(BitBtn6));
+    EXPECT_FALSE(controls.isEnabled(TButReTune));
+    EXPECT_FALSE(controls.isVisible(Panel5));
+}

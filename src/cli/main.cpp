@@ -1,14 +1,22 @@
 // korvel-cli: the program's session without a window.
 #include "app/Session.h"
+#include "cli/MonitorCommand.h"
+#include "cli/MonitorOptions.h"
+#include "cli/StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
 
+#include <csignal>
+
 namespace {
 
-int printSettings(korvel::Session &session, QTextStream &out) {
+using namespace korvel::cli;
+
+int printSettings(const QString &workDir, QTextStream &out) {
+    korvel::Session session(workDir);
     if (!session.startUp()) {
         for (const QString &line : session.log.lines())
             out << line << '\n';
@@ -21,6 +29,25 @@ int printSettings(korvel::Session &session, QTextStream &out) {
     return 0;
 }
 
+int monitor(const QString &workDir, const QStringList &arguments, QTextStream &out, QTextStream &err) {
+    const MonitorCommandLine commandLine = parseMonitorOptions(arguments);
+    if (commandLine.help) {
+        out << monitorHelpText();
+        return 0;
+    }
+    if (!commandLine.options) {
+        err << "korvel-cli monitor: " << commandLine.error << "\nTry 'korvel-cli monitor --help'.\n";
+        return kExitUsage;
+    }
+    // A reader that closes the pipe (| head) must not kill the run before its CSV log is written.
+    std::signal(SIGPIPE, SIG_IGN);
+    MonitorCommand command(workDir, *commandLine.options, out, err);
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &command,
+                     [&command](int signal) { command.requestStop(StopSignals::name(signal)); });
+    return command.run();
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -29,23 +56,41 @@ int main(int argc, char **argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Korvel Online without a window.\n\n"
-        "Commands:\n"
-        "  settings   print the settings list as the program reads it from config.ini"));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    parser.setApplicationDescription(
+        QStringLiteral("Korvel Online without a window.\n\n"
+                       "Commands:\n"
+                       "  settings   print the settings list as the program reads it from config.ini\n"
+                       "  monitor    connect to the ECU and print the program log and live values\n"
+                       "             until a time or Ctrl+C (korvel-cli monitor --help for its options)"));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption workDir(QStringList{QStringLiteral("C"), QStringLiteral("workdir")},
                                QStringLiteral("Working folder holding config.ini (default: the current folder)."),
                                QStringLiteral("folder"), QDir::currentPath());
     parser.addOption(workDir);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings"));
-    parser.process(app);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings or monitor"));
+    // Everything after the command is the command's own.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
 
     QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << "korvel-cli: " << parser.errorText() << "\nTry 'korvel-cli --help'.\n";
+        return kExitUsage;
+    }
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     const QStringList args = parser.positionalArguments();
-    korvel::Session session(parser.value(workDir));
-    if (args.value(0) == QStringLiteral("settings"))
-        return printSettings(session, out);
-    parser.showHelp(2);
+    const QString command = args.value(0);
+    if (command == QStringLiteral("settings") && args.size() == 1)
+        return printSettings(parser.value(workDir), out);
+    if (command == QStringLiteral("monitor"))
+        return monitor(parser.value(workDir), args.mid(1), out, err);
+    const QString problem = command.isEmpty() ? QStringLiteral("no command given")
+                                              : QStringLiteral("unknown command '%1'").arg(args.join(' '));
+    err << "korvel-cli: " << problem << "\n\n";
+    err.flush();
+    parser.showHelp(kExitUsage);
 }

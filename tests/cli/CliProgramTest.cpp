@@ -1,0 +1,98 @@
+// The built korvel-cli as a user runs it: exit statuses, SIGTERM, the CSV log.
+#include "CliRig.h"
+#include "WaitFor.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+using korvel::test::csvLines;
+using korvel::test::linesStartingWith;
+using korvel::test::waitFor;
+
+namespace {
+
+const QString kCli = QStringLiteral(KORVEL_CLI_EXE);
+constexpr int kPatienceMs = 120000; // a connect takes some 10 s, more under the sanitizers
+const QString kConfig = QStringLiteral("config.ini");
+
+} // namespace
+
+TEST(CliProgram, ExitStatusSaysWhetherTheCommandLineWasGoodAndPollingRan) {
+    struct Case {
+        QStringList arguments;
+        int status;
+        QString stderrHolds;
+        QString stdoutHolds;
+    };
+    const Case cases[] = {
+        {{"monitor", "--seconds", "0"}, 2, "--seconds", {}},
+        {{"monitor", "--seconds", "-3"}, 2, "--seconds", {}},
+        {{"monitor", "--speed", "abc"}, 2, "--speed", {}},
+        {{"monitor", "--set", "Ecu com"}, 2, "--set", {}},
+        {{"monitor", "--live", "now"}, 2, "now", {}},
+        {{"frobnicate"}, 2, "unknown command 'frobnicate'", {}},
+        {{"--bogus", "monitor"}, 2, "bogus", {}},
+        {{"monitor", "--help"}, 0, {}, "korvel-sim --ecu-link /tmp/ecu --lambda-link /tmp/lc1"},
+        {{"monitor", "--ecu", "/dev/korvel-no-such-adapter", "--sensor", "УДК", "--live"},
+         1,
+         "/dev/korvel-no-such-adapter",
+         "Korvel Online started..."},
+    };
+    test::WorkDir work;
+    const QByteArray config = work.read(kConfig);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QProcess cli;
+        cli.start(kCli, QStringList{"-C", work.path()} + c.arguments);
+        ASSERT_TRUE(cli.waitForFinished(kPatienceMs));
+        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), c.status) << err.toStdString();
+        EXPECT_TRUE(err.contains(c.stderrHolds)) << err.toStdString();
+        EXPECT_TRUE(out.contains(c.stdoutHolds)) << out.toStdString();
+        if (c.status == 1) {
+            EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << "one line says why: " << err.toStdString();
+        }
+    }
+    EXPECT_EQ(work.read(kConfig), config);
+}
+
+TEST(CliProgram, SigtermEndsALiveRunWithEveryFrameInTheCsvLog) {
+    test::WorkDir work;
+    const auto simulator = test::startSimulator();
+    const QByteArray config = work.read(kConfig);
+    QProcess cli;
+    cli.start(kCli, {"-C", work.path(), "monitor", "--ecu", simulator->ecuDevicePath(), "--lambda",
+                     simulator->lambdaDevicePath(), "--live"});
+    ASSERT_TRUE(cli.waitForStarted(kPatienceMs));
+    QString out;
+    while (linesStartingWith(out, "rpm=").size() < 3 && cli.waitForReadyRead(kPatienceMs))
+        out += QString::fromUtf8(cli.readAllStandardOutput());
+    ASSERT_GE(linesStartingWith(out, "rpm=").size(), 3) << out.toStdString();
+
+    cli.terminate(); // SIGTERM
+    ASSERT_TRUE(cli.waitForFinished(kPatienceMs));
+    out += QString::fromUtf8(cli.readAllStandardOutput());
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    EXPECT_TRUE(out.contains("Stopping: SIGTERM\n"));
+    EXPECT_TRUE(waitFor([&] { return !simulator->ecuPortOpen(); }));
+
+    // The summary names the frames and the CSV file, which holds each of them.
+    const QRegularExpressionMatch frames = QRegularExpression("\nProcessed frames: (\\d+)\n").match(out);
+    const QRegularExpressionMatch csv = QRegularExpression("\nCSV log: (.+) \\((\\d+) lines\\)\n").match(out);
+    ASSERT_TRUE(frames.hasMatch() && csv.hasMatch()) << out.toStdString();
+    const int processed = frames.captured(1).toInt();
+    EXPECT_GE(processed, 3);
+    EXPECT_EQ(linesStartingWith(out, "rpm=").size(), processed);
+    EXPECT_TRUE(csv.captured(1).startsWith(work.path() + '/'));
+    EXPECT_EQ(csvLines(csv.captured(1)).size(), processed + 1);
+    EXPECT_EQ(csv.captured(2).toInt(), processed + 1);
+    EXPECT_EQ(work.read(kConfig), config);
+}

@@ -1,8 +1,8 @@
 // korvel-cli: the program's session without a window.
 #include "app/Session.h"
+#include "app/StopSignals.h"
 #include "cli/MonitorCommand.h"
 #include "cli/MonitorOptions.h"
-#include "cli/StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -42,9 +42,9 @@ int monitor(const QString &workDir, const QStringList &arguments, QTextStream &o
     // A reader that closes the pipe (| head) must not kill the run before its CSV log is written.
     std::signal(SIGPIPE, SIG_IGN);
     MonitorCommand command(workDir, *commandLine.options, out, err);
-    StopSignals stopSignals;
-    QObject::connect(&stopSignals, &StopSignals::received, &command,
-                     [&command](int signal) { command.requestStop(StopSignals::name(signal)); });
+    korvel::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &korvel::StopSignals::received, &command,
+                     [&command](int signal) { command.requestStop(korvel::StopSignals::name(signal)); });
     return command.run();
 }
 

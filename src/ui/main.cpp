@@ -1,4 +1,5 @@
 #include "app/Session.h"
+#include "app/StopSignals.h"
 #include "sim/DemoRig.h"
 #include "ui/MainWindow.h"
 
@@ -40,6 +41,10 @@ int main(int argc, char **argv) {
 
     korvel::Session session(workDir);
     korvel::ui::MainWindow window(session);
+    // Ctrl+C or a shutdown of the system closes the window as the user would:
+    // the CSV log is written and the ports are let go.
+    korvel::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &korvel::StopSignals::received, &window, &QWidget::close);
     window.show();
     session.startUp();
     const int status = QApplication::exec();

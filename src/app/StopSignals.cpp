@@ -1,4 +1,4 @@
-#include "cli/StopSignals.h"
+#include "app/StopSignals.h"
 
 #include <QSocketNotifier>
 
@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cerrno>
 
-namespace korvel::cli {
+namespace korvel {
 namespace {
 
 // The write end of the installed instance's pipe; -1 when none is installed.
@@ -71,4 +71,4 @@ QString StopSignals::name(int signal) {
     }
 }
 
-} // namespace korvel::cli
+} // namespace korvel

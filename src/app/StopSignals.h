@@ -6,7 +6,7 @@
 
 class QSocketNotifier;
 
-namespace korvel::cli {
+namespace korvel {
 
 // SIGINT and SIGTERM, turned into a Qt signal on the thread that created this
 // object. The handler only writes the signal number into a pipe, which is
@@ -36,4 +36,4 @@ private:
     struct sigaction m_previousTerm {};
 };
 
-} // namespace korvel::cli
+} // namespace korvel

@@ -126,6 +126,7 @@ void Session::resetWorkingState() {
     // Whatever image is held stays in memory, but the program starts over as
     // without one; the undo history belongs to the image it was taken from.
     firmware = FirmwareStore(&log, &controls);
+    controls.setVisible(ui_name::BitBtn26, false); // nothing to undo
     m_tuningTargets = {};
     logDirectory.reset();
 }

@@ -69,7 +69,8 @@ void DialGauge::paintEvent(QPaintEvent *) {
     big.setBold(true);
     p.setFont(big);
     p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(QRectF(dial.left(), centre.y() + r * 0.25, side, r * 0.4), Qt::AlignCenter, m_text);
+    // Below the tick labels of the lower arc.
+    p.drawText(QRectF(dial.left(), centre.y() + r * 0.55, side, r * 0.4), Qt::AlignCenter, m_text);
 }
 
 BarGauge::BarGauge(double minimum, double maximum, QWidget *parent)

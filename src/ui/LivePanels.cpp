@@ -3,6 +3,7 @@
 #include "live/MainPanel.h"
 #include "ui/Gauges.h"
 
+#include <QEvent>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
@@ -12,10 +13,36 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <functional>
+#include <memory>
+#include <vector>
+
 namespace korvel::ui {
 namespace {
 
 QString utf8(const char *text) { return QString::fromUtf8(text); }
+
+// A value the core hides (pressure and air temperature with an air-flow
+// sensor) takes its caption along: `apply` follows the value's shown state.
+class VisibilityFollower : public QObject {
+public:
+    VisibilityFollower(QWidget *value, std::function<void(bool)> apply)
+        : QObject(value), m_apply(std::move(apply)) {
+        value->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::ShowToParent)
+            m_apply(true);
+        else if (event->type() == QEvent::HideToParent)
+            m_apply(false);
+        return false;
+    }
+
+private:
+    std::function<void(bool)> m_apply;
+};
 
 QPixmap knockPicture() {
     QPixmap pixmap(360, 300);
@@ -38,7 +65,33 @@ QPixmap knockPicture() {
     return pixmap;
 }
 
-QWidget *valueTile(const PanelControl &def, QWidget *parent) {
+// The value tiles of PanelMain, four to a row; a hidden tile leaves no hole.
+class TileGrid {
+public:
+    static constexpr int kColumns = 4;
+    explicit TileGrid(QGridLayout *layout) : m_layout(layout) {}
+
+    void add(QWidget *tile) {
+        m_tiles.push_back(tile);
+        relayout();
+    }
+    void relayout() {
+        for (QWidget *tile : m_tiles)
+            m_layout->removeWidget(tile);
+        int place = 0;
+        for (QWidget *tile : m_tiles)
+            if (!tile->isHidden()) {
+                m_layout->addWidget(tile, place / kColumns, place % kColumns);
+                ++place;
+            }
+    }
+
+private:
+    QGridLayout *m_layout;
+    std::vector<QWidget *> m_tiles;
+};
+
+QWidget *valueTile(const PanelControl &def, QWidget *parent, const std::shared_ptr<TileGrid> &tiles) {
     auto *tile = new QFrame(parent);
     tile->setFrameShape(QFrame::StyledPanel);
     auto *layout = new QVBoxLayout(tile);
@@ -57,6 +110,11 @@ QWidget *valueTile(const PanelControl &def, QWidget *parent) {
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(caption);
     layout->addWidget(value);
+    new VisibilityFollower(value, [tile, tiles](bool shown) {
+        tile->setVisible(shown);
+        tiles->relayout();
+    });
+    tiles->add(tile);
     return tile;
 }
 
@@ -89,7 +147,9 @@ QWidget *makePanelMain(QWidget *parent) {
     auto *stack = new QGridLayout(page); // every layer shares cell (0, 0)
     auto *values = new QWidget(page);
     auto *grid = new QGridLayout(values);
-    int tile = 0;
+    auto *tileLayout = new QGridLayout;
+    grid->addLayout(tileLayout, 0, 2, 4, TileGrid::kColumns, Qt::AlignTop);
+    auto tiles = std::make_shared<TileGrid>(tileLayout);
     auto *bottom = new QHBoxLayout;
     for (const PanelControl &def : mainPanelControls()) {
         if (QLatin1String(def.panel) != QLatin1String("PanelMain"))
@@ -119,8 +179,7 @@ QWidget *makePanelMain(QWidget *parent) {
                 line->setFont(bold);
                 bottom->addWidget(line, name == QLatin1String("Label35") ? 1 : 0);
             } else {
-                grid->addWidget(valueTile(def, values), tile / 4, 2 + tile % 4);
-                ++tile;
+                valueTile(def, values, tiles);
             }
             break;
         case ControlKind::Button: {
@@ -179,6 +238,7 @@ QWidget *makePanelMain2(QWidget *parent) {
         edit->setMaximumWidth(160);
         edit->setAlignment(Qt::AlignRight);
         form->addRow(utf8(def.caption), edit);
+        new VisibilityFollower(edit, [form, edit](bool shown) { form->setRowVisible(edit, shown); });
     }
     outer->addLayout(form);
     outer->addStretch(1);

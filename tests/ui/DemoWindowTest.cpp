@@ -52,6 +52,11 @@ TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
     state.batteryVoltage = 13.9;
     state.vehicleSpeed = 84;
     state.afrTarget = 13.2;
+    state.ignition = 24.5;
+    state.injPulse = 5.4;
+    state.airMass = 61;
+    state.cyclicAir = 210;
+    state.idleValveCurrent = 32;
     rig.simulator()->setEngineState(state);
 
     Session session(work.path());

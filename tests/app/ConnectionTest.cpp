@@ -1,7 +1,6 @@
 // The session's connect and disconnect against the simulated ECU and
 // wideband controller on pseudo-terminals: what a user sees in the status
 // bar, the log, the buttons and the CSV log.
-#include "app/Cp1251.h"
 #include "app/Session.h"
 #include "app/SettingsList.h"
 #include "app/SettingNames.h"
@@ -10,6 +9,7 @@
 #include "live/CsvLog.h"
 #include "sim/Simulator.h"
 
+#include "SimulatedCar.h"
 #include "TestSupport.h"
 #include "WaitFor.h"
 
@@ -31,32 +31,18 @@ constexpr int kConnectMs = 60000; // a fast connect pauses 200 ms after each of 
 const QString kDemoSwid = QStringLiteral("AFF68EED");
 const QString kFirmwareFile = QStringLiteral("demo.bin");
 
-sim::EngineState cruising() {
-    sim::EngineState state;
-    state.rpm = 2480;
-    state.throttle = 18;
-    state.coolantTemp = 88;
-    state.batteryVoltage = 14.1;
-    state.vehicleSpeed = 72;
-    state.afrTarget = 14.7;
-    return state;
-}
-
 // A working folder, the simulator and a started session pointed at it.
 struct Rig {
     explicit Rig(sim::Protocol protocol = sim::Protocol::Fast,
                  sim::WidebandType wideband = sim::WidebandType::Innovate) {
-        sim::SimulatorOptions options;
+        sim::SimulatorOptions options = test::quickSimulatorOptions();
         options.protocol = protocol;
-        options.firmwareFactory = makeDemoFirmware;
-        options.latencyMs = 5;
         options.wideband = wideband;
-        options.widebandWarmupMs = 0;
         simulator = std::make_unique<sim::Simulator>(options);
         QString error;
         started = simulator->start(&error);
         EXPECT_TRUE(started) << error.toStdString();
-        simulator->setEngineState(cruising());
+        simulator->setEngineState(test::steadyCruise());
         work.write(kFirmwareFile, makeDemoFirmware());
 
         // The user's settings, saved before the program starts: port discovery
@@ -114,16 +100,6 @@ struct Rig {
     bool started = false;
 };
 
-QStringList fileLines(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = cp1251::decode(file.readAll()).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 } // namespace
 
 TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
@@ -174,7 +150,7 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
         EXPECT_FALSE(s.controls.isEnabled(button)) << button.toStdString();
     EXPECT_TRUE(s.controls.isEnabled(ui_name::ValueListEditor1));
 
-    const QStringList csv = fileLines(rig.csvPath());
+    const QStringList csv = test::csvLines(rig.csvPath());
     ASSERT_GE(csv.size(), framesBefore + 1);
     EXPECT_EQ(csv.size(), s.live.engine().processedFrames() + 1) << "the header and one line per processed frame";
     EXPECT_EQ(csv, s.live.csv().lines());
@@ -240,7 +216,7 @@ TEST(SessionConnection, StandardProtocolShowsInDiagAndKeepsFirmwareReadOff) {
     EXPECT_EQ(s.tables.gridChoices().mid(s.tables.gridChoices().size() - 2), QStringList({"Новая Поправка %", "Новое БЦН"}));
 
     ASSERT_TRUE(rig.disconnect());
-    const QStringList csv = fileLines(rig.csvPath());
+    const QStringList csv = test::csvLines(rig.csvPath());
     ASSERT_GE(csv.size(), 2);
     EXPECT_EQ(csv.first().split(',').size(), 1 + 36);
     EXPECT_EQ(csv.last().split(',').size(), 1 + 36 + 8) << "the tuning trace is written without header names";
@@ -318,7 +294,7 @@ TEST(SessionConnection, ClosingWhileConnectedWritesTheCsvLog) {
     const QString csvPath = rig.csvPath();
     s.shutDown();
     EXPECT_TRUE(s.workers.ecu().isFinished());
-    const QStringList csv = fileLines(csvPath);
+    const QStringList csv = test::csvLines(csvPath);
     ASSERT_GE(csv.size(), 4);
     EXPECT_EQ(csv, s.live.csv().lines());
 }

@@ -26,6 +26,7 @@ constexpr int kLambdaByteSize = 8;
 constexpr int kLambdaStopBits = 0;
 
 const QString kUnknownProtocol = QStringLiteral("Ошибка: '%1' не является протоколом обмена (настройка \"%2\")");
+const QString kNotAnInterval = QStringLiteral("Ошибка: '%1' не является интервалом в мс больше нуля (настройка \"%2\")");
 const QString kNoMap = QStringLiteral("Карта не загружена");
 const QString kRazgonSpeed = QStringLiteral("RazgonSpeed");
 const QString kLabelSpeed = QStringLiteral("LabelSpeed");
@@ -60,6 +61,14 @@ std::optional<ConnectSettings> ConnectSettings::read(const SettingsList &setting
             return std::nullopt;
         *field = *value;
     }
+    // A timer of 0 ms would fire on every pass of the event loop.
+    for (const auto &[name, value] : {std::pair{&setting::FirmwareSaveInterval, read.firmwareSaveMs},
+                                      std::pair{&setting::WriteBackInterval, read.writeBackMs},
+                                      std::pair{&setting::NeighbourInterval, read.neighbourMs}})
+        if (value <= 0) {
+            log.append(kNotAnInterval.arg(settings.value(*name), *name));
+            return std::nullopt;
+        }
     return read;
 }
 
@@ -81,7 +90,7 @@ void Connection::after(int ms, std::function<void()> step) {
 void Connection::connectEcu() {
     using namespace ui_name;
     Session &s = m_session;
-    if (!s.workers.created())
+    if (!s.workers.created() || m_linkUp || m_exiting)
         return;
     const QString protocolName = s.settings.value(setting::Protocol);
     const std::optional<Protocol> protocol = protocolFromSetting(protocolName);
@@ -94,6 +103,10 @@ void Connection::connectEcu() {
         return;
     ++m_sequence;
     m_protocol = *protocol;
+    m_linkUp = true;
+    m_setUpArmed = false;
+    // The ECU of this connection says who it is; an earlier one's SWID must not match the image.
+    s.identity.clearEcuSwid();
 
     // 1. The acceleration display starts empty.
     s.controls.setText(kRazgonSpeed, QString());
@@ -124,6 +137,7 @@ void Connection::connectEcu() {
     s.controls.setVisible(BitBtn14, false);
     s.controls.setVisible(BitBtn5, false);
     s.controls.setEnabled(TButDisconnectEcu, true);
+    s.controls.setEnabled(TButConnectEcu, false);
     StatusBarState bar = s.statusBar();
     bar.progressVisible = false;
     s.setStatusBar(bar);
@@ -189,9 +203,11 @@ void Connection::onTimer3() {
         s.controls.setEnabled(TButshowSmallDia, true);
         s.controls.setVisible(ScrollBox2, true);
     }
-    // Fires once, counted from the first tick.
-    if (!s.timers.Timer5.isActive())
+    // Fires once per connection, counted from the first tick.
+    if (!m_setUpArmed) {
+        m_setUpArmed = true;
         s.timers.Timer5.start();
+    }
 }
 
 void Connection::onTimer5() {
@@ -223,7 +239,7 @@ void Connection::onTimer5() {
 void Connection::disconnectEcu() {
     using namespace ui_name;
     Session &s = m_session;
-    if (!s.workers.created())
+    if (!s.workers.created() || !m_linkUp || m_exiting)
         return;
     ++m_sequence; // what is left of a connect does not run any more
 
@@ -263,12 +279,17 @@ void Connection::finishDisconnect() {
     // 5. Nothing of the connection stays usable.
     for (const QString &button : linkButtons())
         s.controls.setEnabled(button, false);
+    s.controls.setEnabled(TButConnectEcu, true);
     if (s.frontPage() == Paneldia)
         s.raisePage(Eculog);
+    m_linkUp = false;
 }
 
 void Connection::exitProgram() {
     Session &s = m_session;
+    if (m_exiting)
+        return;
+    m_exiting = true;
     ++m_sequence;
     const bool workers = s.workers.created();
     const int linkTimeouts =

@@ -35,10 +35,15 @@ class Connection : public QObject {
 public:
     explicit Connection(Session &session);
 
+    // Ignored while a connection is up (until its disconnect has finished) or
+    // the program is exiting: a second connect must not restart the CSV log.
     void connectEcu();
     void disconnectEcu();
     void exitProgram();
+    // The window is closing: no step of a sequence runs any more.
+    void cancel() { ++m_sequence; }
     bool busy() const { return m_pendingSteps > 0; }
+    bool linkUp() const { return m_linkUp; }
     const std::optional<ConnectSettings> &connectSettings() const { return m_settings; }
 
 private:
@@ -54,6 +59,9 @@ private:
     Protocol m_protocol = Protocol::Fast;
     unsigned m_sequence = 0;
     int m_pendingSteps = 0;
+    bool m_linkUp = false;      // from connect until its disconnect has closed the ports
+    bool m_setUpArmed = false;  // Timer5 was started for this connection
+    bool m_exiting = false;
 };
 
 } // namespace korvel

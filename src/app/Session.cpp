@@ -89,6 +89,8 @@ void Session::initialise() {
     identity.ClearIdentity();
     if (!settings.load(pathInWorkDir(QStringLiteral("config.ini"))))
         log.append(QStringLiteral("Ошибка: не удаётся прочитать config.ini"));
+    for (const auto &[name, value] : m_overrides)
+        settings.setValue(name, value);
     putWindowIntoInitialState();
     resetWorkingState();
     tables.startUp(m_workDir);
@@ -123,10 +125,10 @@ void Session::putWindowIntoInitialState() {
 }
 
 void Session::resetWorkingState() {
-    // Whatever image is held stays in memory, but the program starts over as
-    // without one; the undo history belongs to the image it was taken from.
-    firmware = FirmwareStore(&log, &controls);
-    controls.setVisible(ui_name::BitBtn26, false); // nothing to undo
+    // A settings save runs this again: the firmware the user works on stays
+    // (losing it to a settings change would lose work); its undo steps go.
+    firmware.clearUndo();
+    controls.setVisible(ui_name::BitBtn26, false);
     m_tuningTargets = {};
     logDirectory.reset();
 }
@@ -166,6 +168,7 @@ bool Session::isConnecting() const { return m_connection->busy(); }
 void Session::exitProgram() { m_connection->exitProgram(); }
 
 void Session::shutDown() {
+    m_connection->cancel();
     timers.stopAll();
     live.stopConnection();
     workers.shutDown();
@@ -264,6 +267,10 @@ bool Session::openFirmware(const QString &path) {
 bool Session::openComparison(const QString &path) { return korvel::openComparison(path, firmware, log, &controls); }
 
 QString Session::saveFirmwareAs(const QString &chosenName) {
+    if (!firmware.FirmwareLoaded()) {
+        log.append(kLogNotLoaded);
+        return QString();
+    }
     const Outcome<QString> saved = korvel::saveFirmwareAs(chosenName, firmware.image());
     if (!saved) {
         log.append(QStringLiteral("Прошивка не сохранена: ") + saved.error());
@@ -272,16 +279,18 @@ QString Session::saveFirmwareAs(const QString &chosenName) {
     return saved.value();
 }
 
-bool Session::holdLiveWork() {
-    const bool running = timers.engineTimer.isActive();
+Session::HeldWork Session::holdLiveWork() {
+    const HeldWork held{timers.engineTimer.isActive(), timers.Timer2.isActive()};
     timers.engineTimer.stop();
     timers.Timer2.stop();
-    return running;
+    return held;
 }
 
-void Session::resumeLiveWork(bool held) {
-    if (held)
+void Session::resumeLiveWork(HeldWork held) {
+    if (held.engine)
         timers.engineTimer.start();
+    if (held.autoSave)
+        timers.Timer2.start();
 }
 
 void Session::undoFirmware() {

@@ -59,10 +59,18 @@ public:
     // Returns the path written (".bin" appended) or empty on failure (logged).
     QString saveFirmwareAs(const QString &chosenName);
     void undoFirmware();
-    // Around a firmware dialog while connected the per-frame work and the
-    // automatic save stop; returns whether they ran and so must resume.
-    bool holdLiveWork();
-    void resumeLiveWork(bool held);
+    // Around a firmware dialog the per-frame work and the automatic save
+    // stop; what ran before resumes after it.
+    struct HeldWork {
+        bool engine = false;
+        bool autoSave = false;
+    };
+    HeldWork holdLiveWork();
+    void resumeLiveWork(HeldWork held);
+
+    // Values that replace those of config.ini for this run only (the demo's
+    // simulated ports); applied whenever the settings are loaded.
+    void setSettingOverrides(QList<std::pair<QString, QString>> overrides) { m_overrides = std::move(overrides); }
 
     // The screenshot button: the window grabs the screen (rows of R, G, B).
     ScreenshotFiles::Result saveScreenshot(int width, int height, const QByteArray &rgb888);
@@ -135,6 +143,7 @@ private:
     StatusBarState m_statusBar;
     QStringList m_statisticsRowNames;
     TuningTargets m_tuningTargets;
+    QList<std::pair<QString, QString>> m_overrides;
     std::unique_ptr<Connection> m_connection;
 };
 

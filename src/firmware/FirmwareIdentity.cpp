@@ -13,6 +13,12 @@ void FirmwareIdentity::ClearIdentity() {
     m_match = false;
 }
 
+void FirmwareIdentity::clearEcuSwid() {
+    m_ecuSwid.clear();
+    m_ecuSwidValid = false;
+    m_match = false;
+}
+
 void FirmwareIdentity::ImageSwid(const FirmwareImage &image) {
     m_imageSwid = m_crc.swid(image.bytes());
     m_imageSwidValid = !m_imageSwid.isEmpty();

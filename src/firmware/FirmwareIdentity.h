@@ -23,6 +23,8 @@ public:
 
     // Both SWIDs empty, both valid flags and the match cleared (start-up).
     void ClearIdentity();
+    // A new connection: the ECU side is unknown until it is read again.
+    void clearEcuSwid();
     // The image's SWID over its first 224 bytes, then CheckSwid.
     void ImageSwid(const FirmwareImage &image);
     // The ECU's SWID from its identification block; a block of any size other

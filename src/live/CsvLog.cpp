@@ -7,6 +7,8 @@
 #include "app/SafeFile.h"
 #include "live/FrameLayout.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace korvel {
@@ -25,6 +27,19 @@ const QStringList kTraceColumns = {
 };
 const QString kWriteFailed = QStringLiteral("Не удалось записать лог %1: %2");
 const QString kNoFolder = QStringLiteral("папка логов не создана");
+const QString kEarlierLogKept = QStringLiteral("Лог предыдущего подключения сохранён: %1");
+const QString kEarlierLogLost = QStringLiteral("Не удалось сохранить лог предыдущего подключения %1");
+
+// "лог.csv" -> "лог_1.csv", "лог_2.csv", ...: the first name not taken in the folder.
+QString freeEarlierName(const QDir &folder) {
+    const QFileInfo name(CsvLog::kFileName);
+    for (int n = 1;; ++n) {
+        const QString candidate = name.completeBaseName() + QLatin1Char('_') + QString::number(n) +
+                                  QLatin1Char('.') + name.suffix();
+        if (!folder.exists(candidate))
+            return candidate;
+    }
+}
 
 QByteArray encode(const QStringList &lines, qsizetype from) {
     QByteArray bytes;
@@ -66,6 +81,7 @@ QString CsvLog::line(const LiveChannels &channels, int channelCount, const Tunin
 }
 
 void CsvLog::start(Protocol protocol, QChar separator) {
+    stop(); // a log still running keeps every line
     m_protocol = protocol;
     m_separator = separator;
     m_lines = {header(protocol, separator)};
@@ -73,8 +89,22 @@ void CsvLog::start(Protocol protocol, QChar separator) {
     m_linesOnDisk = 0;
     m_bytesOnDisk = 0;
     m_failureReported = false;
-    m_directory.ensure();
+    const QString folder = m_directory.ensure();
+    if (!folder.isEmpty())
+        keepEarlierLog(QDir(folder));
     m_running = true;
+}
+
+// The run's folder is kept for the whole run: the log of an earlier
+// connection moves aside instead of being replaced by this one.
+void CsvLog::keepEarlierLog(const QDir &folder) {
+    if (!folder.exists(kFileName))
+        return;
+    const QString earlier = freeEarlierName(folder);
+    if (QFile::rename(folder.filePath(kFileName), folder.filePath(earlier)))
+        m_log.append(kEarlierLogKept.arg(earlier));
+    else
+        m_log.append(kEarlierLogLost.arg(folder.filePath(kFileName)));
 }
 
 void CsvLog::stop() {

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTime>
 
+class QDir;
+
 namespace korvel {
 
 class LogDirectory;
@@ -25,6 +27,8 @@ public:
     CsvLog(LogDirectory &directory, ProgramLog &log);
 
     // Connect with "Писать логи" = "да": a new list holding the header; the folder is made ready.
+    // A log still running is stopped first, and the file of an earlier
+    // connection of the run is kept as "лог_1.csv", "лог_2.csv", ...
     void start(Protocol protocol, QChar separator);
     // Disconnect: the lines not yet written are written, then logging stops.
     void stop();
@@ -41,6 +45,7 @@ public:
                         QChar separator);
 
 private:
+    void keepEarlierLog(const QDir &folder);
     void write();
     QString writePending(const QString &path);
     void reportFailure(const QString &path, const QString &reason);

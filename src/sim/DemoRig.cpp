@@ -2,11 +2,9 @@
 
 #include "app/SafeFile.h"
 #include "app/SettingNames.h"
-#include "app/SettingsList.h"
 #include "firmware/DemoFirmware.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace korvel::sim {
 namespace {
@@ -40,18 +38,12 @@ bool DemoRig::start(QString *error) {
         m_simulator.reset();
         return false;
     }
-    return pointSettingsAtSimulator(error);
+    return true;
 }
 
-bool DemoRig::pointSettingsAtSimulator(QString *error) const {
+QList<std::pair<QString, QString>> DemoRig::settingOverrides() const {
     const QDir dir(m_workDir);
-    const QString configPath = dir.filePath(QStringLiteral("config.ini"));
-    SettingsList settings;
-    if (!settings.load(configPath)) {
-        setError(error, QStringLiteral("cannot read ") + configPath);
-        return false;
-    }
-    const std::pair<QString, QString> demoValues[] = {
+    return {
         {setting::EcuCom, dir.filePath(kEcuLink)},
         {setting::LambdaCom, dir.filePath(kLambdaLink)},
         {setting::Protocol, setting::FastProtocol},
@@ -60,11 +52,6 @@ bool DemoRig::pointSettingsAtSimulator(QString *error) const {
         {setting::LoadDefaultFirmware, setting::Yes},
         {setting::DefaultFirmware, kFirmwareFile},
     };
-    for (const auto &[name, value] : demoValues)
-        settings.setValue(name, value);
-    const QString why = settings.save(configPath);
-    setError(error, why);
-    return why.isEmpty();
 }
 
 void DemoRig::stop() {

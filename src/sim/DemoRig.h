@@ -2,15 +2,19 @@
 
 #include "sim/Simulator.h"
 
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 #include <memory>
 
 namespace korvel::sim {
 
 // The demo without a car: the simulated ECU and wideband controller behind
-// two links in the working folder, the demo firmware beside them, and the
-// folder's config.ini pointed at both (its other settings stay the user's).
+// two links in the working folder and the demo firmware beside them. The
+// settings that point the program at them apply to the run only; config.ini
+// keeps the user's values.
 class DemoRig {
 public:
     static inline const QString kEcuLink = QStringLiteral("ecu-sim");
@@ -20,16 +24,17 @@ public:
     explicit DemoRig(QString workDir);
     ~DemoRig();
 
-    // Writes the firmware, starts the simulator and updates config.ini.
-    // False, with the reason, when any of it fails.
+    // Writes the firmware and starts the simulator. False, with the reason,
+    // when either fails.
     bool start(QString *error = nullptr);
     void stop();
+
+    // "Ecu com", "LC-1 Com" and the rest, for Session::setSettingOverrides.
+    QList<std::pair<QString, QString>> settingOverrides() const;
 
     Simulator *simulator() { return m_simulator.get(); }
 
 private:
-    bool pointSettingsAtSimulator(QString *error) const;
-
     QString m_workDir;
     std::unique_ptr<Simulator> m_simulator;
 };

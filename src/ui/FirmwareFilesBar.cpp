@@ -57,7 +57,7 @@ FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(
 }
 
 void FirmwareFilesBar::openFirmware(Session &session, QWidget *dialogParent) {
-    const bool held = session.holdLiveWork();
+    const Session::HeldWork held = session.holdLiveWork();
     const QString path = chooseFileToOpen(dialogParent, QStringLiteral("Открыть прошивку"), kOpenFirmwareFilter);
     if (!path.isEmpty())
         session.openFirmware(path);

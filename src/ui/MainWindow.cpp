@@ -189,6 +189,10 @@ void MainWindow::bindProgramLog() {
     connect(&log, &ProgramLog::appended, m_memo, &QPlainTextEdit::appendPlainText);
     connect(&log, &ProgramLog::cleared, m_memo, &QPlainTextEdit::clear);
     connect(&log, &ProgramLog::lastReplaced, m_memo, [this](const QString &line) {
+        if (m_memo->document()->blockCount() == 1) { // the only block has no line break before it to take along
+            m_memo->setPlainText(line);
+            return;
+        }
         QTextCursor cursor = m_memo->textCursor();
         cursor.movePosition(QTextCursor::End);
         cursor.select(QTextCursor::BlockUnderCursor);

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <memory>
 
@@ -40,13 +41,17 @@ int main(int argc, char **argv) {
     }
 
     korvel::Session session(workDir);
+    if (rig)
+        session.setSettingOverrides(rig->settingOverrides());
     korvel::ui::MainWindow window(session);
     // Ctrl+C or a shutdown of the system closes the window as the user would:
     // the CSV log is written and the ports are let go.
     korvel::StopSignals stopSignals;
     QObject::connect(&stopSignals, &korvel::StopSignals::received, &window, &QWidget::close);
     window.show();
-    session.startUp();
+    // Start-up may show a message; inside the event loop a signal that closes
+    // the window then also ends the program.
+    QTimer::singleShot(0, &session, [&session] { session.startUp(); });
     const int status = QApplication::exec();
     session.shutDown(); // the workers let go of the devices before the simulator goes
     return status;

@@ -108,6 +108,13 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
     Session &s = *rig.session;
     ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
 
+    // A second press of connect (a double click) changes nothing: the CSV log goes on.
+    const int linesBefore = static_cast<int>(s.live.csv().lines().size());
+    s.connectEcu();
+    runEventsFor(300);
+    EXPECT_GE(s.live.csv().lines().size(), linesBefore);
+    EXPECT_EQ(s.log.lines().filter(">> Открытие порта...").size(), 1);
+
     // The status bar: port, link and wideband green.
     const StatusBarState &bar = s.statusBar();
     EXPECT_EQ(bar.port.background, StatusBarState::kGreen);
@@ -201,12 +208,15 @@ TEST(SessionConnection, StandardProtocolShowsInDiagAndKeepsFirmwareReadOff) {
     ASSERT_TRUE(rig.started);
     Session &s = *rig.session;
     rig.set(setting::OxygenSensor, setting::Narrowband);
+    // An earlier fast connection to an ECU with this very firmware.
+    s.identity.EcuSwid(makeDemoFirmware().left(224));
     ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
 
     EXPECT_EQ(s.statusBar().link.text, "IN DIAG");
     EXPECT_EQ(s.statusBar().lambda.text, "УДК");
     EXPECT_EQ(s.statisticsRowNames().size(), 36);
-    // The standard protocol never reads the ECU's identity: with an image the area stays red.
+    // The standard protocol never reads the ECU's identity, and the earlier
+    // ECU's does not count for this one: with an image the area stays red.
     EXPECT_EQ(s.statusBar().identity.background, StatusBarState::kRed);
     EXPECT_FALSE(s.controls.isEnabled(ui_name::TButTune));
 
@@ -245,6 +255,7 @@ TEST(SessionConnection, BadSettingsStopTheConnectBeforeAnythingChanges) {
     const std::pair<QString, QString> cases[] = {
         {setting::Timeout1, QStringLiteral("20ms")},
         {setting::FirmwareSaveInterval, QString()},
+        {setting::WriteBackInterval, QStringLiteral("0")},
         {setting::Protocol, QStringLiteral("быстрый")},
     };
     for (const auto &[name, value] : cases) {
@@ -282,6 +293,24 @@ TEST(SessionConnection, DisconnectBeforePollingCancelsTheSetUp) {
     EXPECT_FALSE(session.timers.Timer5.isActive());
     EXPECT_NE(session.frontPage(), ui_name::PanelGrid);
     EXPECT_TRUE(session.log.lines().contains("ОШИБКА: Не удаётся открыть порт /dev/korvel-no-such-adapter !"));
+}
+
+// A connect that never polls still gets its post-connect set-up once, not
+// again after every later Timer3 tick.
+TEST(SessionConnection, PostConnectSetUpRunsOncePerConnection) {
+    Rig rig;
+    ASSERT_TRUE(rig.started);
+    Session &session = *rig.session;
+    rig.set(setting::EcuCom, QStringLiteral("/dev/korvel-no-such-adapter"));
+    rig.set(setting::OxygenSensor, setting::Narrowband);
+    session.timers.Timer3.setInterval(50);
+    session.timers.Timer5.setInterval(200);
+    session.connectEcu();
+    ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(ui_name::TButshowBiglDia); }));
+    runEventsFor(1000);
+    EXPECT_EQ(session.log.lines().count("Комплектация:"), 1);
+    EXPECT_TRUE(session.timers.Timer3.isActive()) << "Timer3 still waits for polling";
+    ASSERT_TRUE(rig.disconnect());
 }
 
 // The window closing while connected (a crash of the car's power, a click on

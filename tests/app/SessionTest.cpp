@@ -128,3 +128,23 @@ TEST(SessionPages, ToolbarButtonsBringTheirPages) {
     session.showPagesFor(TButshowSmallDia);
     EXPECT_EQ(session.frontPage(), PanelMain2);
 }
+
+// Saving the settings re-runs the start-up initialisation; the firmware the
+// user opened stays, and nothing writes an image that was never loaded.
+TEST(SessionSettings, SavingKeepsTheOpenedFirmware) {
+    test::WorkDir work;
+    Session session(work.path());
+    ASSERT_TRUE(session.startUp());
+    EXPECT_EQ(session.saveFirmwareAs(work.path("nothing")), QString());
+    EXPECT_EQ(session.log.last(), "Прошивка НЕ загружена!");
+    EXPECT_FALSE(QFile::exists(work.path("nothing.bin")));
+
+    QByteArray image(65536, '\0');
+    image[100] = 0x42;
+    work.write("fw.bin", image);
+    ASSERT_TRUE(session.openFirmware(work.path("fw.bin")));
+    session.saveSettings();
+    EXPECT_TRUE(session.firmware.FirmwareLoaded());
+    ASSERT_EQ(session.saveFirmwareAs(work.path("copy")), work.path("copy.bin"));
+    EXPECT_EQ(work.read("copy.bin"), image);
+}

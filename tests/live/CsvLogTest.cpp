@@ -135,14 +135,27 @@ TEST_F(CsvLogFixture, LongRunFileEqualsTheWholeList) {
     EXPECT_EQ(onDisk(), encoded(csv.lines()));
 }
 
-TEST_F(CsvLogFixture, NewConnectionReplacesTheFile) {
+// A reconnect in the same run starts a new лог.csv; the earlier drive is kept
+// beside it, and a connect pressed while logging loses nothing either.
+TEST_F(CsvLogFixture, NewConnectionKeepsTheEarlierLogs) {
     csv.start(Protocol::Fast, QLatin1Char(','));
     addLines(300);
+    const QByteArray first = encoded(csv.lines());
     csv.stop();
     csv.start(Protocol::Standard, QLatin1Char(','));
+    addLines(20);
+    const QByteArray second = encoded(csv.lines());
+    csv.start(Protocol::Standard, QLatin1Char(',')); // while the second one runs
     addLines(101);
     EXPECT_EQ(onDisk(), encoded(csv.lines()));
     EXPECT_EQ(onDisk().count('\n'), 102);
+    const QDir folder(directory.ensure());
+    QFile one(folder.filePath("лог_1.csv")), two(folder.filePath("лог_2.csv"));
+    ASSERT_TRUE(one.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(two.open(QIODevice::ReadOnly));
+    EXPECT_EQ(one.readAll(), first);
+    EXPECT_EQ(two.readAll(), second);
+    EXPECT_TRUE(log.lines().contains("Лог предыдущего подключения сохранён: лог_2.csv"));
 }
 
 TEST_F(CsvLogFixture, FileRemovedDuringTheRunIsWrittenWhole) {

@@ -60,11 +60,14 @@ TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
     rig.simulator()->setEngineState(state);
 
     Session session(work.path());
+    session.setSettingOverrides(rig.settingOverrides());
+    const QByteArray config = work.read("config.ini");
     ui::MainWindow window(session);
     window.resize(1280, 791);
     window.show();
     ASSERT_TRUE(session.startUp());
     EXPECT_EQ(session.settings.value("Ecu com"), work.path("ecu-sim"));
+    EXPECT_EQ(work.read("config.ini"), config) << "the demo leaves the user's settings file alone";
 
     press(window, ui_name::TButConnectEcu);
     ASSERT_TRUE(waitFor([&] { return session.live.engine().processedFrames() >= 5; }, kConnectMs))

@@ -148,3 +148,16 @@ TEST(SessionSettings, SavingKeepsTheOpenedFirmware) {
     ASSERT_EQ(session.saveFirmwareAs(work.path("copy")), work.path("copy.bin"));
     EXPECT_EQ(work.read("copy.bin"), image);
 }
+
+// The exit button's wait closes the window even when connect is pressed meanwhile.
+TEST(SessionExit, ConnectDuringTheExitWaitDoesNotCancelIt) {
+    test::WorkDir work;
+    Session session(work.path());
+    ASSERT_TRUE(session.startUp());
+    QSignalSpy closing(&session, &Session::closeRequested);
+    session.exitProgram();
+    session.connectEcu();
+    EXPECT_TRUE(closing.wait(5000));
+    EXPECT_EQ(closing.count(), 1);
+    EXPECT_FALSE(session.timers.Timer3.isActive()) << "no connect starts while exiting";
+}

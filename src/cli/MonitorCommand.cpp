@@ -2,6 +2,7 @@
 
 #include "app/Session.h"
 #include "app/SettingNames.h"
+#include "app/SettingsList.h"
 #include "ecu/EcuTexts.h"
 #include "live/CsvLog.h"
 #include "live/MonitorLine.h"
@@ -24,6 +25,16 @@ const QString kErrorPrefix = QStringLiteral("korvel-cli: ");
 bool endsTheConnect(const QString &line, const QString &port) {
     return line == ecutext::CannotOpen + port + ecutext::NameTail || line == ecutext::BadSpeed ||
            line == ecutext::PortLost + port + ecutext::PortLostTail;
+}
+
+// The names config.ini itself holds (the session's list also has the overrides).
+QStringList settingNamesInConfig(const QString &path) {
+    SettingsList config;
+    config.load(path);
+    QStringList names;
+    for (int row = 0; row < config.count(); ++row)
+        names << config.nameAt(row);
+    return names;
 }
 
 } // namespace
@@ -66,6 +77,7 @@ int MonitorCommand::run() {
 
 bool MonitorCommand::startSession() {
     Session &s = *m_session;
+    s.setSettingOverrides(QList<std::pair<QString, QString>>(m_options.overrides.begin(), m_options.overrides.end()));
     if (!s.startUp()) {
         for (const QString &line : s.log.lines())
             m_err << line << '\n';
@@ -80,23 +92,18 @@ bool MonitorCommand::startSession() {
     connect(&s.log, &ProgramLog::appended, this, &MonitorCommand::onLogLine);
     connect(&s.log, &ProgramLog::lastReplaced, this, &MonitorCommand::onLogLine);
     connect(&s, &Session::liveUpdated, this, &MonitorCommand::onLiveUpdated);
-    applyOverrides();
+    reportOverrides(settingNamesInConfig(s.pathInWorkDir(QStringLiteral("config.ini"))));
     return true;
 }
 
-void MonitorCommand::applyOverrides() {
-    Session &s = *m_session;
-    const QString ecuPort = s.settings.value(setting::EcuCom);
-    const QString lambdaPort = s.settings.value(setting::LambdaCom);
+// Names the run's overrides; the session applied them while loading config.ini,
+// before port discovery, so discovery already saw the run's ports.
+void MonitorCommand::reportOverrides(const QStringList &namesInConfig) {
     for (const auto &[name, value] : m_options.overrides) {
-        if (!s.settings.contains(name))
+        if (!namesInConfig.contains(name, Qt::CaseInsensitive))
             print(QStringLiteral("Note: \"%1\" is not in config.ini; it is added for this run only").arg(name));
-        s.settings.setValue(name, value);
         print(QStringLiteral("For this run: %1=%2").arg(name, value));
     }
-    // Discovery at start-up looked at config.ini's ports; the run's ports may be others.
-    if (s.settings.value(setting::EcuCom) != ecuPort || s.settings.value(setting::LambdaCom) != lambdaPort)
-        s.workers.discoverPorts(s.settings, s.log);
 }
 
 void MonitorCommand::onLogLine(const QString &line) {

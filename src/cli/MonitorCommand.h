@@ -48,7 +48,7 @@ private:
     enum class Phase { Starting, Connecting, Polling, Stopping, Done };
 
     bool startSession();
-    void applyOverrides();
+    void reportOverrides(const QStringList &namesInConfig);
     void onLogLine(const QString &line);
     void onLiveUpdated();
     void watch();

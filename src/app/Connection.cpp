@@ -186,7 +186,7 @@ void Connection::startWorkers(Protocol protocol) {
     }
 
     // 12. Settings stay as they are while connected; counters from zero.
-    s.controls.setEnabled(ValueListEditor1, false);
+    s.settings.setEditable(false);
     ecu.numlog.store(0);
 }
 
@@ -261,7 +261,7 @@ void Connection::disconnectEcu() {
         s.controls.setVisible(BitBtn5, true);
         s.controls.setVisible(BitBtn14, true);
         s.live.stopConnection();
-        s.controls.setEnabled(ValueListEditor1, true);
+        s.settings.setEditable(true);
         s.timers.engineTimer.stop();
         s.timers.Timer2.stop();
         s.timers.Timer4.stop();

@@ -79,7 +79,8 @@ void SettingsList::setValue(const QString &name, const QString &value) {
 }
 
 std::optional<int> parseDecimalInt(const QString &text) {
-    static const QRegularExpression pattern(QStringLiteral("^[+-]?[0-9]+$"));
+    // Anchored to the whole text: "$" alone would also match before a final line feed.
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[+-]?[0-9]+")));
     if (!pattern.match(text).hasMatch())
         return std::nullopt;
     bool ok = false;

@@ -86,10 +86,12 @@ TextLines decodeLines(const QByteArray &bytes) {
     if (out.layout.finalLineBreak)
         text.chop(text.endsWith(QStringLiteral("\r\n")) ? 2 : 1);
     // Mixed endings are read as lines either way; a lone CR stays in its line.
+    // The last line's break, if any, is gone already: only the lines before
+    // it lose the CR of their CR LF.
     out.lines = text.split(QLatin1Char('\n'));
-    for (QString &line : out.lines)
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+    for (qsizetype i = 0; i + 1 < out.lines.size(); ++i)
+        if (out.lines[i].endsWith(QLatin1Char('\r')))
+            out.lines[i].chop(1);
     return out;
 }
 

@@ -17,7 +17,8 @@ int hexDigit(QChar c) {
 }
 
 bool fits(const QByteArray &map, std::int64_t offset, std::int64_t width) {
-    return offset >= 0 && offset + width <= map.size();
+    // Written so that no offset, however large, can overflow the sum.
+    return offset >= 0 && width >= 0 && width <= map.size() && offset <= map.size() - width;
 }
 
 QChar mapChar(unsigned char b) {

@@ -23,7 +23,8 @@ public:
     const QByteArray &bytes() const { return m_bytes; }
 
     static bool contains(std::int64_t address, std::int64_t count = 1) {
-        return address >= 0 && count >= 0 && address + count <= kFirmwareSize;
+        // Written so that no address, however large, can overflow the sum.
+        return address >= 0 && count >= 0 && count <= kFirmwareSize && address <= kFirmwareSize - count;
     }
     std::optional<std::uint8_t> byteAt(std::int64_t address) const;
     // Little-endian: the byte at the address is the low byte.

@@ -74,9 +74,14 @@ WidebandReadings parseAsciiCr(WidebandState &state, QByteArrayView chunk, int le
         const auto byte = static_cast<std::uint8_t>(c);
         state.buff[static_cast<std::size_t>(state.buffpoint)] = byte;
         if (byte == kCarriageReturn) {
-            if (state.buffpoint >= length)
+            // numlc counts the characters since the last CR: a message one
+            // character short must not borrow a stale byte from the ring.
+            if (state.buffpoint >= length && state.numlc >= length)
                 addTextValue(out, QString::fromLatin1(lastBytes(state, length + 1).chopped(1)));
             state.buffpoint = 0; // the next message starts at position 1
+            state.numlc = 0;
+        } else {
+            countByte(state);
         }
         advance(state);
     }

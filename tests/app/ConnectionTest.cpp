@@ -30,6 +30,7 @@ namespace {
 constexpr int kConnectMs = 60000; // a fast connect pauses 200 ms after each of some 25 requests
 const QString kDemoSwid = QStringLiteral("AFF68EED");
 const QString kFirmwareFile = QStringLiteral("demo.bin");
+const QString kMissingAdapter = QStringLiteral("/dev/korvel-no-such-adapter");
 
 // A working folder, the simulator and a started session pointed at it.
 struct Rig {
@@ -66,6 +67,15 @@ struct Rig {
     }
 
     void set(const QString &name, const QString &value) { session->settings.setValue(name, value); }
+
+    // A connect to an adapter that is not plugged in, with Timer3 and Timer5 quick.
+    void connectToMissingAdapter() {
+        set(setting::EcuCom, kMissingAdapter);
+        set(setting::OxygenSensor, setting::Narrowband);
+        session->timers.Timer3.setInterval(50);
+        session->timers.Timer5.setInterval(200);
+        session->connectEcu();
+    }
 
     bool connectAndPoll() {
         session->connectEcu();
@@ -283,11 +293,7 @@ TEST(SessionConnection, DisconnectBeforePollingCancelsTheSetUp) {
     Rig rig;
     ASSERT_TRUE(rig.started);
     Session &session = *rig.session;
-    rig.set(setting::EcuCom, QStringLiteral("/dev/korvel-no-such-adapter"));
-    rig.set(setting::OxygenSensor, setting::Narrowband);
-    session.timers.Timer3.setInterval(50);
-    session.timers.Timer5.setInterval(200);
-    session.connectEcu();
+    rig.connectToMissingAdapter();
     ASSERT_TRUE(waitFor([&] { return session.timers.Timer5.isActive(); }));
     session.disconnectEcu();
     runEventsFor(1500);
@@ -295,7 +301,7 @@ TEST(SessionConnection, DisconnectBeforePollingCancelsTheSetUp) {
     EXPECT_FALSE(session.timers.Timer3.isActive());
     EXPECT_FALSE(session.timers.Timer5.isActive());
     EXPECT_NE(session.frontPage(), ui_name::PanelGrid);
-    EXPECT_TRUE(session.log.lines().contains("ОШИБКА: Не удаётся открыть порт /dev/korvel-no-such-adapter !"));
+    EXPECT_TRUE(session.log.lines().contains("ОШИБКА: Не удаётся открыть порт " + kMissingAdapter + " !"));
 }
 
 // A connect that never polls still gets its post-connect set-up once, not
@@ -304,11 +310,7 @@ TEST(SessionConnection, PostConnectSetUpRunsOncePerConnection) {
     Rig rig;
     ASSERT_TRUE(rig.started);
     Session &session = *rig.session;
-    rig.set(setting::EcuCom, QStringLiteral("/dev/korvel-no-such-adapter"));
-    rig.set(setting::OxygenSensor, setting::Narrowband);
-    session.timers.Timer3.setInterval(50);
-    session.timers.Timer5.setInterval(200);
-    session.connectEcu();
+    rig.connectToMissingAdapter();
     ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(ui_name::TButshowBiglDia); }));
     runEventsFor(1000);
     EXPECT_EQ(session.log.lines().count("Комплектация:"), 1);

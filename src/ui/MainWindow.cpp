@@ -56,6 +56,10 @@ MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent),
             [this](const QString &text) { QMessageBox::warning(this, windowTitle(), text); });
     connect(&session, &Session::closeRequested, this, &QWidget::close);
     connect(&session, &Session::statisticsRowsChanged, this, &MainWindow::showStatisticsRows);
+    connect(&session, &Session::gridRepaintRequested, this, [this] {
+        if (auto *grid = findChild<QTableWidget *>(ui_name::StringGrid2))
+            grid->viewport()->update();
+    });
     resize(1200, static_cast<int>(std::lround(1200 / kGoldenRatio)));
 }
 

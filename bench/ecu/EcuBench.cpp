@@ -2,7 +2,7 @@
 // second and the ECU worker's CPU time per frame, at 57600 baud with line
 // timing, 25 ms ECU latency and the default timeouts (20 ms before each
 // request, 150 ms before reading the answer).
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "ecu/EcuCommands.h"
 #include "ecu/TECUThread.h"
 #include "sim/Simulator.h"

@@ -1,5 +1,5 @@
 // What the table editor and the tuning set-up cost on a 64 KB image.
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "firmware/CellType.h"
 #include "firmware/Conversions.h"
 #include "firmware/DemoFirmware.h"

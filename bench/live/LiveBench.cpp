@@ -1,7 +1,7 @@
 // CPU time of the engine tick's own work and of a long CSV log.
-#include "app/ControlBoard.h"
-#include "app/LogDirectory.h"
-#include "app/ProgramLog.h"
+#include "core/ControlBoard.h"
+#include "core/LogDirectory.h"
+#include "core/ProgramLog.h"
 #include "live/CsvLog.h"
 #include "live/EngineTick.h"
 

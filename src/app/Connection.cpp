@@ -1,8 +1,8 @@
 #include "app/Connection.h"
 
 #include "app/Session.h"
-#include "app/SettingNames.h"
-#include "app/WindowNames.h"
+#include "core/SettingNames.h"
+#include "core/ControlNames.h"
 #include "ecu/EcuCommands.h"
 #include "firmware/FirmwareFiles.h"
 #include "live/FrameLayout.h"
@@ -28,15 +28,13 @@ constexpr int kLambdaStopBits = 0;
 const QString kUnknownProtocol = QStringLiteral("Ошибка: '%1' не является протоколом обмена (настройка \"%2\")");
 const QString kNotAnInterval = QStringLiteral("Ошибка: '%1' не является интервалом в мс больше нуля (настройка \"%2\")");
 const QString kNoMap = QStringLiteral("Карта не загружена");
-const QString kRazgonSpeed = QStringLiteral("RazgonSpeed");
-const QString kLabelSpeed = QStringLiteral("LabelSpeed");
 constexpr int kRed = 0xFF0000;
 // The standard protocol's own grid choices.
 const QStringList kStandardGridChoices = {QStringLiteral("Новая Поправка %"), QStringLiteral("Новое БЦН")};
 
 // Buttons a disconnect disables.
 const QStringList &linkButtons() {
-    using namespace ui_name;
+    using namespace control;
     static const QStringList names = {TButDisconnectEcu, TButLoadfirmware, TButTune,   TButStopTune,
                                       TButReTune,        TButshowgrid,     TButCalibrovka, ToolButton16,
                                       TButshowSmallDia,  TButshowBiglDia};
@@ -88,7 +86,7 @@ void Connection::after(int ms, std::function<void()> step) {
 }
 
 void Connection::connectEcu() {
-    using namespace ui_name;
+    using namespace control;
     Session &s = m_session;
     if (!s.workers.created() || m_linkUp || m_exiting)
         return;
@@ -109,9 +107,9 @@ void Connection::connectEcu() {
     s.identity.clearEcuSwid();
 
     // 1. The acceleration display starts empty.
-    s.controls.setText(kRazgonSpeed, QString());
-    s.controls.setText(kLabelSpeed, QString());
-    s.controls.setColor(kRazgonSpeed, kRed);
+    s.controls.setText(control::RazgonSpeed, QString());
+    s.controls.setText(control::LabelSpeed, QString());
+    s.controls.setColor(control::RazgonSpeed, kRed);
 
     // 2. Intervals of the tuning timers.
     s.timers.Timer2.setInterval(m_settings->firmwareSaveMs);
@@ -148,7 +146,7 @@ void Connection::connectEcu() {
 }
 
 void Connection::startWorkers(Protocol protocol) {
-    using namespace ui_name;
+    using namespace control;
     Session &s = m_session;
     TECUThread &ecu = s.workers.ecu();
 
@@ -191,7 +189,7 @@ void Connection::startWorkers(Protocol protocol) {
 }
 
 void Connection::onTimer3() {
-    using namespace ui_name;
+    using namespace control;
     Session &s = m_session;
     if (s.workers.ecu().IsDiagnostic.load() == 1) {
         s.timers.Timer3.stop();
@@ -211,7 +209,7 @@ void Connection::onTimer3() {
 }
 
 void Connection::onTimer5() {
-    using namespace ui_name;
+    using namespace control;
     Session &s = m_session;
     s.timers.Timer5.stop();
     s.timers.engineTimer.stop();
@@ -237,7 +235,7 @@ void Connection::onTimer5() {
 }
 
 void Connection::disconnectEcu() {
-    using namespace ui_name;
+    using namespace control;
     Session &s = m_session;
     if (!s.workers.created() || !m_linkUp || m_exiting)
         return;
@@ -270,7 +268,7 @@ void Connection::disconnectEcu() {
 }
 
 void Connection::finishDisconnect() {
-    using namespace ui_name;
+    using namespace control;
     Session &s = m_session;
     // 4. Both ports close.
     s.workers.ecu().Command.store(ecucommand::CloseComPort);

@@ -1,7 +1,7 @@
 #include "app/LinkWorkers.h"
 
-#include "app/SettingNames.h"
-#include "app/SettingsList.h"
+#include "core/SettingNames.h"
+#include "core/SettingsList.h"
 #include "ecu/EcuCommands.h"
 #include "ecu/PortDiscovery.h"
 

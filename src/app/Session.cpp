@@ -1,9 +1,9 @@
 #include "app/Session.h"
 
 #include "app/Connection.h"
-#include "app/SettingNames.h"
+#include "core/SettingNames.h"
 #include "app/StatusRules.h"
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 #include "firmware/FirmwareFiles.h"
 #include "firmware/PressureSensor.h"
 
@@ -25,7 +25,7 @@ const QString kSeparatorWarning = QStringLiteral(
 
 // Buttons that start disabled: they need a link, a firmware or tuning first.
 const QStringList &initiallyDisabledButtons() {
-    using namespace ui_name;
+    using namespace control;
     static const QStringList names = {TButDisconnectEcu, TButLoadfirmware, TButTune, TButStopTune, TButReTune,
                                       TButshowgrid, TButCalibrovka, TButshowSmallDia, TButshowBiglDia};
     return names;
@@ -63,7 +63,7 @@ void Session::wireTimers() {
 QString Session::pathInWorkDir(const QString &name) const { return QDir(m_workDir).filePath(name); }
 
 bool Session::startUp() {
-    raisePage(ui_name::Eculog);
+    raisePage(control::Eculog);
     if (!requiredFilesPresent())
         return false;
     initialise();
@@ -78,7 +78,7 @@ bool Session::requiredFilesPresent() {
             log.append(kCheckFiles);
             for (const QString &file : requiredFiles())
                 log.append(file);
-            controls.setVisible(ui_name::ControlBar1, false);
+            controls.setVisible(control::ControlBar1, false);
             return false;
         }
     return true;
@@ -111,7 +111,7 @@ void Session::chooseLogFieldSeparator() {
 }
 
 void Session::putWindowIntoInitialState() {
-    using namespace ui_name;
+    using namespace control;
     for (const QString &label : {Label42, Label43, Label44, Label35, labelpress, Labeldtv})
         controls.setText(label, QString());
     controls.setEnabled(BitBtn1, true);
@@ -128,7 +128,7 @@ void Session::resetWorkingState() {
     // A settings save runs this again: the firmware the user works on stays
     // (losing it to a settings change would lose work); its undo steps go.
     firmware.clearUndo();
-    controls.setVisible(ui_name::BitBtn26, false);
+    controls.setVisible(control::BitBtn26, false);
     m_tuningTargets = {};
     logDirectory.reset();
 }
@@ -143,7 +143,7 @@ void Session::saveSettings() {
 }
 
 void Session::showPagesFor(const QString &button) {
-    using namespace ui_name;
+    using namespace control;
     // Each button brings its page to the front; the page's companions
     // (Paneldia2, Checkbinpanel, Panelsettcharts, toysset) sit on the same page.
     static const QHash<QString, QString> pages = {

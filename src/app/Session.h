@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/ControlBoard.h"
+#include "core/ControlBoard.h"
 #include "app/LinkWorkers.h"
 #include "app/LiveLoop.h"
-#include "app/LogDirectory.h"
-#include "app/ProgramLog.h"
+#include "core/LogDirectory.h"
+#include "core/ProgramLog.h"
 #include "app/SessionTimers.h"
-#include "app/SettingsList.h"
+#include "core/SettingsList.h"
 #include "app/StatusBarState.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"

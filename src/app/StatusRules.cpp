@@ -1,7 +1,7 @@
 #include "app/StatusRules.h"
 
-#include "app/ControlBoard.h"
-#include "app/WindowNames.h"
+#include "core/ControlBoard.h"
+#include "core/ControlNames.h"
 #include "firmware/FirmwareIdentity.h"
 
 namespace korvel {
@@ -43,11 +43,11 @@ void paintIdentityArea(StatusBarState &bar, const FirmwareIdentity &identity, Co
     bar.identity.text = area.text;
     bar.identity.background = area.rgb;
     if (!area.tuningAllowed)
-        controls.setEnabled(ui_name::TButTune, false);
+        controls.setEnabled(control::TButTune, false);
 }
 
 void applyButtonRules(ControlBoard &controls, bool firmwareLoaded, bool mapLoaded, const QString &selectedGridChoice) {
-    using namespace ui_name;
+    using namespace control;
     controls.setVisible(BitBtn17, controls.isVisible(BitBtn9));
     if (!firmwareLoaded)
         controls.setEnabled(TButTune, false);

@@ -1,8 +1,8 @@
 #include "cli/MonitorCommand.h"
 
 #include "app/Session.h"
-#include "app/SettingNames.h"
-#include "app/SettingsList.h"
+#include "core/SettingNames.h"
+#include "core/SettingsList.h"
 #include "ecu/EcuTexts.h"
 #include "live/CsvLog.h"
 #include "live/MonitorLine.h"

@@ -1,6 +1,6 @@
 #include "cli/MonitorOptions.h"
 
-#include "app/SettingNames.h"
+#include "core/SettingNames.h"
 #include "lambda/WidebandParsers.h"
 
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 // korvel-cli: the program's session without a window.
 #include "app/Session.h"
-#include "app/StopSignals.h"
+#include "core/StopSignals.h"
 #include "cli/MonitorCommand.h"
 #include "cli/MonitorOptions.h"
 

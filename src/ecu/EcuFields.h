@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SharedValue.h"
+#include "core/SharedValue.h"
 #include "firmware/Complectation.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "ecu/PortDiscovery.h"
 
-#include "app/ProgramLog.h"
-#include "app/SettingsList.h"
+#include "core/ProgramLog.h"
+#include "core/SettingsList.h"
 #include "ecu/EcuTexts.h"
 
 #include <QFileInfo>

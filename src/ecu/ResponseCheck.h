@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DiagnosticFrameLength.h"
+#include "core/DiagnosticFrameLength.h"
 #include "ecu/LinkError.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "ecu/TECUThread.h"
 
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "ecu/EcuCommands.h"
 #include "ecu/EcuLink.h"
 #include "ecu/EcuMemory.h"

@@ -1,6 +1,6 @@
 #include "firmware/Complectation.h"
 
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "firmware/Conversions.h"
 #include "firmware/FirmwareFamily.h"
 #include "firmware/FirmwareImage.h"

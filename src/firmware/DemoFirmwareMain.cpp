@@ -1,5 +1,5 @@
 // korvel-demofw <output path>: writes the demo firmware image.
-#include "app/SafeFile.h"
+#include "core/SafeFile.h"
 #include "firmware/DemoFirmware.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "firmware/ErrorNames.h"
 
-#include "app/TextFile.h"
+#include "core/TextFile.h"
 
 namespace korvel {
 

@@ -1,9 +1,9 @@
 #include "firmware/FirmwareFiles.h"
 
-#include "app/ControlBoard.h"
-#include "app/LogDirectory.h"
-#include "app/ProgramLog.h"
-#include "app/SafeFile.h"
+#include "core/ControlBoard.h"
+#include "core/LogDirectory.h"
+#include "core/ProgramLog.h"
+#include "core/SafeFile.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
 

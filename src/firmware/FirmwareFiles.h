@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ControlNames.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/Outcome.h"
 
@@ -24,8 +25,8 @@ inline const QString kOpenFirmwareFilter = QStringLiteral("bin/bir|*.bin;*.bir|�
 inline const QString kSaveFirmwareFilter = QStringLiteral("Прошивки|*.bin|Все файлы|*.*");
 inline const QString kComparisonFilter = QStringLiteral("Прошивки|*.bin;*.bir|Все файлы|*.*");
 
-inline const QString kFirmwareLabel = QStringLiteral("Label60");
-inline const QString kComparisonCheckBox = QStringLiteral("vs");
+inline const QString &kFirmwareLabel = control::Label60;
+inline const QString &kComparisonCheckBox = control::vs;
 inline const QString kLogNotLoaded = QStringLiteral("Прошивка НЕ загружена!");
 inline const QString kLogMustBe64k = QStringLiteral("Прошивка должна быть 64кб");
 

@@ -1,6 +1,6 @@
 #include "firmware/FirmwareIdentity.h"
 
-#include "app/LogDirectory.h"
+#include "core/LogDirectory.h"
 #include "firmware/FirmwareImage.h"
 
 namespace korvel {

@@ -1,7 +1,7 @@
 #include "firmware/FirmwareStore.h"
 
-#include "app/ControlBoard.h"
-#include "app/ProgramLog.h"
+#include "core/ControlBoard.h"
+#include "core/ProgramLog.h"
 #include "firmware/CellType.h"
 #include "firmware/Conversions.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ControlNames.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/Outcome.h"
 #include "firmware/UndoHistory.h"
@@ -36,7 +37,7 @@ struct FlagByte {
 class FirmwareStore {
 public:
     // The undo button whose visibility follows the undo history.
-    static inline const QString kUndoButton = QStringLiteral("BitBtn26");
+    static inline const QString &kUndoButton = control::BitBtn26;
 
     explicit FirmwareStore(ProgramLog *log = nullptr, ControlBoard *board = nullptr);
 

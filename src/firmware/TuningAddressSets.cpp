@@ -1,9 +1,10 @@
-#include "app/SettingNames.h"
+#include "core/ControlNames.h"
+#include "core/SettingNames.h"
 #include "firmware/TuningAddressSets.h"
 
-#include "app/ControlBoard.h"
-#include "app/ProgramLog.h"
-#include "app/TextFile.h"
+#include "core/ControlBoard.h"
+#include "core/ProgramLog.h"
+#include "core/TextFile.h"
 #include "firmware/Conversions.h"
 
 #include <QDir>
@@ -74,8 +75,8 @@ TuningAddressSet parseHexData(const QString &firstLine) {
 }
 
 const QStringList &pressureLabels() {
-    static const QStringList labels = {QStringLiteral("labelpress"), QStringLiteral("Labeldtv"),
-                                       QStringLiteral("Labelpressname"), QStringLiteral("Labeldtvname")};
+    static const QStringList labels = {control::labelpress, control::Labeldtv, control::Labelpressname,
+                                       control::Labeldtvname};
     return labels;
 }
 

@@ -1,6 +1,6 @@
 #include "lambda/TLAMBDAThread.h"
 
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "lambda/LambdaPort.h"
 #include "lambda/WidebandParsers.h"
 

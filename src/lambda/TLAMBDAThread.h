@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SharedValue.h"
+#include "core/SharedValue.h"
 
 #include <QString>
 #include <QStringList>

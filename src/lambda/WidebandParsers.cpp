@@ -1,6 +1,6 @@
 #include "lambda/WidebandParsers.h"
 
-#include "app/Numbers.h"
+#include "core/Numbers.h"
 
 #include <QByteArray>
 #include <QLocale>

@@ -1,10 +1,10 @@
 #include "live/CsvLog.h"
 
-#include "app/Cp1251.h"
-#include "app/LogDirectory.h"
-#include "app/Numbers.h"
-#include "app/ProgramLog.h"
-#include "app/SafeFile.h"
+#include "core/Cp1251.h"
+#include "core/LogDirectory.h"
+#include "core/Numbers.h"
+#include "core/ProgramLog.h"
+#include "core/SafeFile.h"
 #include "live/FrameLayout.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "live/EngineTick.h"
 
-#include "app/ControlBoard.h"
-#include "live/Controls.h"
+#include "core/ControlBoard.h"
+#include "core/ControlNames.h"
 #include "live/DisplayText.h"
 #include "live/MainPanel.h"
 

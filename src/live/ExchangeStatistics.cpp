@@ -1,6 +1,6 @@
 #include "live/ExchangeStatistics.h"
 
-#include "app/Numbers.h"
+#include "core/Numbers.h"
 
 namespace korvel {
 namespace {

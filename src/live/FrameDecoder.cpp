@@ -1,6 +1,6 @@
 #include "live/FrameDecoder.h"
 
-#include "app/Numbers.h"
+#include "core/Numbers.h"
 #include "live/FrameLayout.h"
 
 namespace korvel {

@@ -1,7 +1,6 @@
 #include "live/FrameLayout.h"
 
-#include "app/Numbers.h"
-#include "app/SettingNames.h"
+#include "core/Numbers.h"
 
 namespace korvel {
 namespace {
@@ -162,14 +161,6 @@ int frameLength(Protocol protocol) {
 
 int channelCount(Protocol protocol) {
     return protocol == Protocol::Fast ? kFastChannelCount : kStandardChannelCount;
-}
-
-std::optional<Protocol> protocolFromSetting(const QString &value) {
-    if (value == setting::FastProtocol)
-        return Protocol::Fast;
-    if (value == setting::StandardProtocol)
-        return Protocol::Standard;
-    return std::nullopt;
 }
 
 std::span<const LayoutRow> frameLayout(Protocol protocol) {

@@ -1,6 +1,6 @@
 #include "live/JpegWriter.h"
 
-#include "app/SafeFile.h"
+#include "core/SafeFile.h"
 
 #include <csetjmp>
 #include <cstdio>

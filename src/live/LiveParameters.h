@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/DiagnosticFrameLength.h"
+#include "core/DiagnosticFrameLength.h"
+#include "core/Protocol.h"
 
 #include <QtGlobal>
 
@@ -11,9 +12,6 @@ class QString;
 
 namespace korvel {
 
-// The two exchange protocols; a diagnostic frame is told apart by its length alone.
-enum class Protocol { Fast, Standard };
-
 inline constexpr int kFastChannelCount = 56;
 inline constexpr int kStandardChannelCount = 36;
 inline constexpr int kMaxChannelCount = kFastChannelCount;
@@ -21,13 +19,12 @@ inline constexpr int kFlagCount = 17;
 // Flag 13: the ECU has detected knock.
 inline constexpr int kKnockFlag = 13;
 
+// A diagnostic frame is told apart by its length alone.
 // The layout of a frame of this length; nothing for any other length.
 std::optional<Protocol> protocolOfFrame(qsizetype length);
 int frameLength(Protocol protocol);
 // ChannelCount: one live channel per decoded value and flag.
 int channelCount(Protocol protocol);
-// The protocol chosen by the setting "Протокол обмена" ("kvl" or "стандартный").
-std::optional<Protocol> protocolFromSetting(const QString &value);
 
 // The decoded engine values. A field that the frame's protocol does not carry
 // keeps its previous value; everything starts at zero.

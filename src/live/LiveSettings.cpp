@@ -1,7 +1,7 @@
 #include "live/LiveSettings.h"
 
-#include "app/SettingNames.h"
-#include "app/SettingsList.h"
+#include "core/SettingNames.h"
+#include "core/SettingsList.h"
 
 namespace korvel {
 

@@ -1,8 +1,8 @@
 #include "live/MainPanel.h"
 
-#include "app/ControlBoard.h"
-#include "app/Numbers.h"
-#include "live/Controls.h"
+#include "core/ControlBoard.h"
+#include "core/Numbers.h"
+#include "core/ControlNames.h"
 #include "live/DisplayText.h"
 
 namespace korvel {

@@ -1,6 +1,6 @@
 #include "live/MonitorLine.h"
 
-#include "app/Numbers.h"
+#include "core/Numbers.h"
 #include "live/DisplayText.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "live/ScreenshotFiles.h"
 
-#include "app/LogDirectory.h"
+#include "core/LogDirectory.h"
 #include "live/JpegWriter.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "live/TroubleCodes.h"
 
-#include "app/ControlBoard.h"
-#include "live/Controls.h"
+#include "core/ControlBoard.h"
+#include "core/ControlNames.h"
 
 namespace korvel {
 namespace {

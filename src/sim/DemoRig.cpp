@@ -1,7 +1,7 @@
 #include "sim/DemoRig.h"
 
-#include "app/SafeFile.h"
-#include "app/SettingNames.h"
+#include "core/SafeFile.h"
+#include "core/SettingNames.h"
 #include "firmware/DemoFirmware.h"
 
 #include <QDir>

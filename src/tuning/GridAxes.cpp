@@ -1,6 +1,6 @@
 #include "tuning/GridAxes.h"
 
-#include "app/Numbers.h"
+#include "core/Numbers.h"
 #include "firmware/FirmwareFamily.h"
 #include "firmware/FirmwareImage.h"
 

@@ -1,6 +1,6 @@
 #include "tuning/TuningGrid.h"
 
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "firmware/Conversions.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/TuningAddressSets.h"

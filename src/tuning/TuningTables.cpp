@@ -1,9 +1,9 @@
 #include "tuning/TuningTables.h"
 
-#include "app/ControlBoard.h"
-#include "app/ProgramLog.h"
-#include "app/SettingNames.h"
-#include "app/SettingsList.h"
+#include "core/ControlBoard.h"
+#include "core/ProgramLog.h"
+#include "core/SettingNames.h"
+#include "core/SettingsList.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
 

@@ -1,6 +1,6 @@
 #include "ui/ControlBinder.h"
 
-#include "app/ControlBoard.h"
+#include "core/ControlBoard.h"
 
 #include <QAction>
 #include <QWidget>

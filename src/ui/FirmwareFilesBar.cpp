@@ -1,7 +1,7 @@
 #include "ui/FirmwareFilesBar.h"
 
 #include "app/Session.h"
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 #include "firmware/FirmwareFiles.h"
 #include "ui/FileDialogs.h"
 
@@ -30,7 +30,7 @@ QLabel *label(const QString &name, QWidget *parent) {
 } // namespace
 
 FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(parent), m_session(session) {
-    using namespace ui_name;
+    using namespace control;
     auto *open = button(BitBtn5, QStringLiteral("Открыть прошивку"), QStringLiteral("Открыть прошивку"), this);
     auto *save = button(BitBtn4, QStringLiteral("Сохранить как"), QStringLiteral("Сохранить прошивку как"), this);
     auto *compare = button(BitBtn10, QStringLiteral("Вторая прошивка"), QStringLiteral("Открыть прошивку для сравнения"), this);

@@ -1,7 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "app/Session.h"
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 #include "ui/ControlBinder.h"
 #include "ui/FirmwareFilesBar.h"
 #include "ui/LivePanels.h"
@@ -57,7 +57,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent),
     connect(&session, &Session::closeRequested, this, &QWidget::close);
     connect(&session, &Session::statisticsRowsChanged, this, &MainWindow::showStatisticsRows);
     connect(&session, &Session::gridRepaintRequested, this, [this] {
-        if (auto *grid = findChild<QTableWidget *>(ui_name::StringGrid2))
+        if (auto *grid = findChild<QTableWidget *>(control::StringGrid2))
             grid->viewport()->update();
     });
     resize(1200, static_cast<int>(std::lround(1200 / kGoldenRatio)));
@@ -65,7 +65,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent),
 
 void MainWindow::buildToolbar() {
     auto *bar = addToolBar(QStringLiteral("Панель инструментов"));
-    bar->setObjectName(ui_name::ControlBar1);
+    bar->setObjectName(control::ControlBar1);
     bar->setMovable(false);
     bar->setIconSize(QSize(32, 32));
     for (const ToolbarButton &def : toolbarButtons()) {
@@ -80,7 +80,7 @@ void MainWindow::buildToolbar() {
 }
 
 void MainWindow::onToolbarButton(const QString &name) {
-    using namespace ui_name;
+    using namespace control;
     if (name == TButConnectEcu)
         m_session.connectEcu();
     else if (name == TButDisconnectEcu)
@@ -101,7 +101,7 @@ QWidget *MainWindow::page(const QString &name, QWidget *content) {
 }
 
 void MainWindow::buildPages() {
-    using namespace ui_name;
+    using namespace control;
     m_pages = new QStackedWidget(this);
     m_pages->setObjectName(QStringLiteral("MainArea"));
     setCentralWidget(m_pages);
@@ -172,7 +172,7 @@ void MainWindow::buildStatusBar() {
     statusBar()->addWidget(m_status, 1);
     statusBar()->setSizeGripEnabled(false);
     auto *shot = new QPushButton(QStringLiteral("Скриншот"), statusBar());
-    shot->setObjectName(ui_name::BitBtn1);
+    shot->setObjectName(control::BitBtn1);
     shot->setToolTip(QStringLiteral("Скриншот"));
     statusBar()->addPermanentWidget(shot);
     connect(shot, &QPushButton::clicked, this, [this] { takeScreenshot(m_session, this); });

@@ -1,7 +1,7 @@
 #include "ui/SettingsPage.h"
 
 #include "app/Session.h"
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -45,7 +45,7 @@ public:
 } // namespace
 
 SettingsPage::SettingsPage(Session &session, QWidget *parent) : QWidget(parent) {
-    setObjectName(ui_name::PanelSett);
+    setObjectName(control::PanelSett);
     auto *grid = new QTableView(this);
     grid->setObjectName(QStringLiteral("ValueListEditor1"));
     grid->setModel(&session.settings);
@@ -71,7 +71,7 @@ SettingsPage::SettingsPage(Session &session, QWidget *parent) : QWidget(parent) 
     });
 
     auto *save = new QPushButton(QStringLiteral("Сохранить настройки"), this);
-    save->setObjectName(ui_name::BitBtn14);
+    save->setObjectName(control::BitBtn14);
     connect(save, &QPushButton::clicked, &session, &Session::saveSettings);
     connect(&session.settings, &SettingsList::editableChanged, grid, [grid](bool on) { grid->setEnabled(on); });
 

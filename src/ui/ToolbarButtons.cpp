@@ -1,11 +1,11 @@
 #include "ui/ToolbarButtons.h"
 
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 
 namespace korvel::ui {
 
 const std::vector<ToolbarButton> &toolbarButtons() {
-    using namespace ui_name;
+    using namespace control;
     static const std::vector<ToolbarButton> buttons = {
         {TButConnectEcu, QStringLiteral("Подключиться"), QStringLiteral("▶"), 0x2E7D32},
         {TButDisconnectEcu, QStringLiteral("Отключиться"), QStringLiteral("✖"), 0xC62828},

@@ -1,5 +1,5 @@
 #include "app/Session.h"
-#include "app/StopSignals.h"
+#include "core/StopSignals.h"
 #include "sim/DemoRig.h"
 #include "ui/MainWindow.h"
 

@@ -2,9 +2,9 @@
 // wideband controller on pseudo-terminals: what a user sees in the status
 // bar, the log, the buttons and the CSV log.
 #include "app/Session.h"
-#include "app/SettingsList.h"
-#include "app/SettingNames.h"
-#include "app/WindowNames.h"
+#include "core/SettingsList.h"
+#include "core/SettingNames.h"
+#include "core/ControlNames.h"
 #include "firmware/DemoFirmware.h"
 #include "live/CsvLog.h"
 #include "sim/Simulator.h"
@@ -135,7 +135,7 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
     EXPECT_TRUE(s.log.lines().contains("ECU: >> Диагностика параметров"));
 
     // The default firmware is the ECU's own: the identity area is green.
-    EXPECT_EQ(s.controls.text(ui_name::Label60), "Прошивка:" + rig.work.path(kFirmwareFile));
+    EXPECT_EQ(s.controls.text(control::Label60), "Прошивка:" + rig.work.path(kFirmwareFile));
     ASSERT_TRUE(waitFor([&] { return s.identity.ecuSwid() == kDemoSwid; }));
     EXPECT_TRUE(s.identity.swidMatch());
     ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kGreen; }));
@@ -149,9 +149,9 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
     ASSERT_TRUE(waitFor([&] { return s.workers.afrWideband.value() > 7; })) << "the wideband value arrives";
 
     // The post-connect set-up: the tuning grid page, buttons and the equipment in the log.
-    ASSERT_TRUE(waitFor([&] { return s.controls.isEnabled(ui_name::TButLoadfirmware); }));
-    EXPECT_EQ(s.frontPage(), ui_name::PanelGrid);
-    EXPECT_TRUE(s.controls.isEnabled(ui_name::TButshowBiglDia));
+    ASSERT_TRUE(waitFor([&] { return s.controls.isEnabled(control::TButLoadfirmware); }));
+    EXPECT_EQ(s.frontPage(), control::PanelGrid);
+    EXPECT_TRUE(s.controls.isEnabled(control::TButshowBiglDia));
     EXPECT_TRUE(s.log.lines().contains("Комплектация:"));
     EXPECT_FALSE(s.settings.isEditable()) << "settings stay as they are while connected";
     ASSERT_TRUE(waitFor([&] { return s.timers.engineTimer.isActive(); }));
@@ -166,7 +166,7 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
                closed.lambda.text == QStringLiteral("УДК");
     }));
     EXPECT_FALSE(s.timers.engineTimer.isActive());
-    for (const QString &button : {ui_name::TButDisconnectEcu, ui_name::TButLoadfirmware, ui_name::TButshowgrid})
+    for (const QString &button : {control::TButDisconnectEcu, control::TButLoadfirmware, control::TButshowgrid})
         EXPECT_FALSE(s.controls.isEnabled(button)) << button.toStdString();
     EXPECT_TRUE(s.settings.isEditable());
 
@@ -204,7 +204,7 @@ TEST(SessionConnection, OpeningFirmwaresWhileConnectedTurnsTheIdentityRedAndGree
     ASSERT_TRUE(s.openFirmware(rig.work.path("other.bin")));
     ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kRed; }));
     EXPECT_TRUE(s.log.lines().contains("SWID[ " + s.identity.imageSwid() + "]"));
-    EXPECT_FALSE(s.controls.isEnabled(ui_name::TButTune));
+    EXPECT_FALSE(s.controls.isEnabled(control::TButTune));
 
     ASSERT_TRUE(s.openFirmware(rig.work.path(kFirmwareFile)));
     ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kGreen; }));
@@ -231,11 +231,11 @@ TEST(SessionConnection, StandardProtocolShowsInDiagAndKeepsFirmwareReadOff) {
     // The standard protocol never reads the ECU's identity, and the earlier
     // ECU's does not count for this one: with an image the area stays red.
     EXPECT_EQ(s.statusBar().identity.background, StatusBarState::kRed);
-    EXPECT_FALSE(s.controls.isEnabled(ui_name::TButTune));
+    EXPECT_FALSE(s.controls.isEnabled(control::TButTune));
 
-    ASSERT_TRUE(waitFor([&] { return s.controls.isEnabled(ui_name::TButshowBiglDia); }));
+    ASSERT_TRUE(waitFor([&] { return s.controls.isEnabled(control::TButshowBiglDia); }));
     runEventsFor(100);
-    EXPECT_FALSE(s.controls.isEnabled(ui_name::TButLoadfirmware));
+    EXPECT_FALSE(s.controls.isEnabled(control::TButLoadfirmware));
     EXPECT_EQ(s.tables.gridChoices().mid(s.tables.gridChoices().size() - 2), QStringList({"Новая Поправка %", "Новое БЦН"}));
 
     ASSERT_TRUE(rig.disconnect());
@@ -258,7 +258,7 @@ TEST(SessionConnection, AnImageOfAnotherFirmwareStaysRed) {
     EXPECT_FALSE(s.identity.swidMatch());
     ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kRed; }));
     EXPECT_EQ(s.statusBar().identity.text, "[" + s.identity.imageSwid() + "]/[" + kDemoSwid + "]");
-    EXPECT_FALSE(s.controls.isEnabled(ui_name::TButTune));
+    EXPECT_FALSE(s.controls.isEnabled(control::TButTune));
     EXPECT_FALSE(QFile::exists(QDir(s.logDirectory.ensure()).filePath(kFirmwareFile)))
         << "an image that is not the ECU's is never saved automatically";
     ASSERT_TRUE(rig.disconnect());
@@ -281,7 +281,7 @@ TEST(SessionConnection, BadSettingsStopTheConnectBeforeAnythingChanges) {
         runEventsFor(300);
         ASSERT_EQ(session.log.lines().size(), 1) << name.toStdString();
         EXPECT_TRUE(session.log.lines().first().contains(name)) << session.log.lines().first().toStdString();
-        EXPECT_FALSE(session.controls.isEnabled(ui_name::TButDisconnectEcu));
+        EXPECT_FALSE(session.controls.isEnabled(control::TButDisconnectEcu));
         EXPECT_TRUE(session.workers.ecu().Command.load().isEmpty());
         EXPECT_FALSE(session.timers.Timer3.isActive());
     }
@@ -297,10 +297,10 @@ TEST(SessionConnection, DisconnectBeforePollingCancelsTheSetUp) {
     ASSERT_TRUE(waitFor([&] { return session.timers.Timer5.isActive(); }));
     session.disconnectEcu();
     runEventsFor(1500);
-    EXPECT_FALSE(session.controls.isEnabled(ui_name::TButLoadfirmware));
+    EXPECT_FALSE(session.controls.isEnabled(control::TButLoadfirmware));
     EXPECT_FALSE(session.timers.Timer3.isActive());
     EXPECT_FALSE(session.timers.Timer5.isActive());
-    EXPECT_NE(session.frontPage(), ui_name::PanelGrid);
+    EXPECT_NE(session.frontPage(), control::PanelGrid);
     EXPECT_TRUE(session.log.lines().contains("ОШИБКА: Не удаётся открыть порт " + kMissingAdapter + " !"));
 }
 
@@ -311,7 +311,7 @@ TEST(SessionConnection, PostConnectSetUpRunsOncePerConnection) {
     ASSERT_TRUE(rig.started);
     Session &session = *rig.session;
     rig.connectToMissingAdapter();
-    ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(ui_name::TButshowBiglDia); }));
+    ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(control::TButshowBiglDia); }));
     runEventsFor(1000);
     EXPECT_EQ(session.log.lines().count("Комплектация:"), 1);
     EXPECT_TRUE(session.timers.Timer3.isActive()) << "Timer3 still waits for polling";

@@ -1,5 +1,5 @@
 #include "app/Session.h"
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 
 #include "TestSupport.h"
 
@@ -20,7 +20,7 @@ TEST(SessionStartUp, AnyMissingRequiredFileStopsWithFiveLinesAndNoToolbar) {
         EXPECT_EQ(session.log.lines(),
                   (QStringList{"Ошибка: Отсутствуют один или несколько необходимых файлов настроек",
                                "Проверьте файлы: ", "config.ini", "hexdata.cfg", "errors.cfg"}));
-        EXPECT_FALSE(session.controls.isVisible(ui_name::ControlBar1));
+        EXPECT_FALSE(session.controls.isVisible(control::ControlBar1));
         EXPECT_FALSE(session.timers.StatusTimerTimerr.isActive()) << "nothing else is initialised";
         EXPECT_EQ(session.settings.value("Протокол обмена"), QString()) << "settings are not loaded";
     }
@@ -32,7 +32,7 @@ TEST(SessionStartUp, NormalStartLeavesTheProgramIdle) {
     ASSERT_TRUE(session.startUp());
     EXPECT_EQ(test::withoutNoPortsLine(session.log.lines()), QStringList{"Korvel Online started..."});
     EXPECT_EQ(session.settings.value("Протокол обмена"), "kvl");
-    EXPECT_EQ(session.frontPage(), ui_name::Eculog);
+    EXPECT_EQ(session.frontPage(), control::Eculog);
 
     const std::pair<const char *, int> timers[] = {
         {"StatusTimerTimerr", 50}, {"engineTimer", 50}, {"ReadFWTimer", 50}, {"Timer3", 1000},
@@ -44,7 +44,7 @@ TEST(SessionStartUp, NormalStartLeavesTheProgramIdle) {
         EXPECT_EQ(timer->interval(), interval) << name;
         EXPECT_EQ(timer->isActive(), QLatin1String(name) == "StatusTimerTimerr") << name;
     }
-    using namespace ui_name;
+    using namespace control;
     for (const QString &button : {TButDisconnectEcu, TButLoadfirmware, TButTune, TButStopTune, TButReTune,
                                   TButshowgrid, TButCalibrovka, TButshowSmallDia, TButshowBiglDia})
         EXPECT_FALSE(session.controls.isEnabled(button)) << button.toStdString();
@@ -115,7 +115,7 @@ TEST(SessionPages, ToolbarButtonsBringTheirPages) {
     test::WorkDir work;
     Session session(work.path());
     ASSERT_TRUE(session.startUp());
-    using namespace ui_name;
+    using namespace control;
     const std::pair<QString, QString> cases[] = {
         {TButSettings, PanelSett}, {TButMemo, Eculog}, {TButshowBiglDia, Paneldia}, {TButshowgrid, PanelGrid},
         {TButshowcalibr, Calibrpanel}, {TButCalibrovka, PanelChart}, {TButRazgon, Panelrazgon}, {Hexeditor, Toys},

@@ -1,6 +1,6 @@
-#include "app/ControlBoard.h"
+#include "core/ControlBoard.h"
 #include "app/StatusRules.h"
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ TEST(StatusRules, LinkAreasFollowTheWorkersAndTheProtocolSetting) {
 }
 
 TEST(StatusRules, TuningButtonsNeedAFirmwareAndAMap) {
-    using namespace ui_name;
+    using namespace control;
     ControlBoard controls;
     controls.setEnabled(TButTune, true);
     controls.setVisible(BitBtn9, false);

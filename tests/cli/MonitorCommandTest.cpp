@@ -3,7 +3,7 @@
 // the config.ini it must leave alone.
 #include "cli/MonitorCommand.h"
 #include "app/Session.h"
-#include "app/SettingNames.h"
+#include "core/SettingNames.h"
 #include "ecu/EcuTexts.h"
 
 #include "CliRig.h"

@@ -1,7 +1,7 @@
 // The monitor's command line: which values it takes, what it turns them into,
 // and which it refuses (exit status 2 in korvel-cli).
 #include "cli/MonitorOptions.h"
-#include "app/SettingNames.h"
+#include "core/SettingNames.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The ECU worker against the simulated ECU behind a pseudo-terminal.
 #include "WaitFor.h"
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "ecu/EcuCommands.h"
 #include "ecu/EcuIdentity.h"
 #include "ecu/TECUThread.h"

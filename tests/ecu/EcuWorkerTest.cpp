@@ -1,5 +1,5 @@
 #include "WaitFor.h"
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "ecu/EcuCommands.h"
 #include "ecu/TECUThread.h"
 

@@ -1,6 +1,6 @@
 #include "ecu/PortDiscovery.h"
-#include "app/ProgramLog.h"
-#include "app/SettingsList.h"
+#include "core/ProgramLog.h"
+#include "core/SettingsList.h"
 
 #include "QtPrinters.h"
 

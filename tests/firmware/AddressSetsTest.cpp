@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "app/Cp1251.h"
-#include "app/ProgramLog.h"
+#include "core/Cp1251.h"
+#include "core/ProgramLog.h"
 #include "firmware/ErrorNames.h"
 #include "firmware/TuningAddressSets.h"
 

@@ -1,5 +1,5 @@
-#include "app/ControlBoard.h"
-#include "app/ProgramLog.h"
+#include "core/ControlBoard.h"
+#include "core/ProgramLog.h"
 #include "firmware/CellConversion.h"
 #include "firmware/CellType.h"
 #include "firmware/FirmwareStore.h"

@@ -1,6 +1,6 @@
 #include "firmware/Complectation.h"
-#include "app/ControlBoard.h"
-#include "app/ProgramLog.h"
+#include "core/ControlBoard.h"
+#include "core/ProgramLog.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/TuningAddressSets.h"
 

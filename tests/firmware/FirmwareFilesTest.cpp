@@ -1,8 +1,8 @@
 #include "firmware/FirmwareFiles.h"
 #include "TestSupport.h"
-#include "app/ControlBoard.h"
-#include "app/LogDirectory.h"
-#include "app/ProgramLog.h"
+#include "core/ControlBoard.h"
+#include "core/LogDirectory.h"
+#include "core/ProgramLog.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
 

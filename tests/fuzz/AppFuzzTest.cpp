@@ -1,8 +1,8 @@
 #include "Mutator.h"
 #include "TestSupport.h"
-#include "app/Cp1251.h"
-#include "app/SettingsList.h"
-#include "app/TextFile.h"
+#include "core/Cp1251.h"
+#include "core/SettingsList.h"
+#include "core/TextFile.h"
 
 #include <gtest/gtest.h>
 

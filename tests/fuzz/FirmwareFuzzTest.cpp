@@ -1,5 +1,5 @@
 #include "Mutator.h"
-#include "app/Cp1251.h"
+#include "core/Cp1251.h"
 #include "firmware/CellType.h"
 #include "firmware/Conversions.h"
 #include "firmware/FirmwareStore.h"

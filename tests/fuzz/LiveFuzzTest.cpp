@@ -1,5 +1,5 @@
 #include "Mutator.h"
-#include "app/ControlBoard.h"
+#include "core/ControlBoard.h"
 #include "live/EngineTick.h"
 #include "live/FrameDecoder.h"
 

@@ -1,6 +1,6 @@
 // The lambda worker against the simulated wideband controllers.
 #include "WaitFor.h"
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "lambda/TLAMBDAThread.h"
 #include "lambda/WidebandValue.h"
 #include "sim/Simulator.h"

@@ -1,8 +1,8 @@
 #include "live/CsvLog.h"
 #include "TestSupport.h"
-#include "app/Cp1251.h"
-#include "app/LogDirectory.h"
-#include "app/ProgramLog.h"
+#include "core/Cp1251.h"
+#include "core/LogDirectory.h"
+#include "core/ProgramLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "Frames.h"
-#include "app/ControlBoard.h"
-#include "live/Controls.h"
+#include "core/ControlBoard.h"
+#include "core/ControlNames.h"
 #include "live/FrameDecoder.h"
 #include "live/MainPanel.h"
 #include "live/TroubleCodes.h"

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "app/LogDirectory.h"
+#include "core/LogDirectory.h"
 #include "live/ExchangeStatistics.h"
 #include "live/JpegWriter.h"
 #include "live/MonitorLine.h"

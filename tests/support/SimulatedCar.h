@@ -1,7 +1,7 @@
 #pragma once
 
 // For tests that drive the program against the simulator (link korvel_sim).
-#include "app/Cp1251.h"
+#include "core/Cp1251.h"
 #include "firmware/DemoFirmware.h"
 #include "sim/Simulator.h"
 

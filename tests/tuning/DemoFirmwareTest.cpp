@@ -1,6 +1,6 @@
 #include "firmware/DemoFirmware.h"
 #include "TestSupport.h"
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 #include "firmware/Complectation.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareImage.h"

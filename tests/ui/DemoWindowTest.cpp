@@ -1,7 +1,7 @@
 // The window in the demo: the simulated ECU and wideband controller behind
 // links in the working folder, connected with the toolbar as a user would.
 #include "app/Session.h"
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 #include "sim/DemoRig.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusPanels.h"
@@ -69,46 +69,46 @@ TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
     EXPECT_EQ(session.settings.value("Ecu com"), work.path("ecu-sim"));
     EXPECT_EQ(work.read("config.ini"), config) << "the demo leaves the user's settings file alone";
 
-    press(window, ui_name::TButConnectEcu);
+    press(window, control::TButConnectEcu);
     ASSERT_TRUE(waitFor([&] { return session.live.engine().processedFrames() >= 5; }, kConnectMs))
         << session.log.lines().join('\n').toStdString();
     ASSERT_TRUE(waitFor([&] { return session.live.engine().parameters().rpm == 3120; }));
     ASSERT_TRUE(waitFor([&] { return session.statusBar().lambda.text.startsWith("ШДК"); }));
     ASSERT_TRUE(waitFor([&] { return session.identity.ecuSwid() == "AFF68EED"; }));
     session.timers.Timer5.setInterval(200); // the post-connect set-up, without its 30 s wait
-    ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(ui_name::TButshowBiglDia); }));
+    ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(control::TButshowBiglDia); }));
 
     auto *logs = window.findChild<QTableWidget *>("StringGridlogs");
     ASSERT_NE(logs, nullptr);
     EXPECT_EQ(logs->rowCount(), 56);
     EXPECT_EQ(logs->item(1, 0)->text(), "Температура охлаждающей жидкости");
-    auto *firmwareLabel = window.findChild<QLabel *>(ui_name::Label60);
+    auto *firmwareLabel = window.findChild<QLabel *>(control::Label60);
     ASSERT_NE(firmwareLabel, nullptr);
     EXPECT_EQ(firmwareLabel->text(), "Прошивка:" + work.path("demo-firmware.bin"));
 
     saveShot(window, "grid");
-    press(window, ui_name::TButshowSmallDia);
+    press(window, control::TButshowSmallDia);
     test::runEventsFor(300);
     saveShot(window, "panelmain");
     session.settings.setValue("Тема ОС", "стандартная");
-    press(window, ui_name::TButshowSmallDia);
+    press(window, control::TButshowSmallDia);
     test::runEventsFor(300);
     saveShot(window, "panelmain2");
-    press(window, ui_name::TButshowcalibr);
+    press(window, control::TButshowcalibr);
     test::runEventsFor(100);
     saveShot(window, "calibration");
-    session.showPagesFor(ui_name::TButCalibrovka); // its button waits for the parameter charts
+    session.showPagesFor(control::TButCalibrovka); // its button waits for the parameter charts
     test::runEventsFor(100);
     saveShot(window, "statistics");
-    press(window, ui_name::TButMemo);
+    press(window, control::TButMemo);
     test::runEventsFor(100);
     saveShot(window, "log");
 
-    press(window, ui_name::TButDisconnectEcu);
+    press(window, control::TButDisconnectEcu);
     ASSERT_TRUE(waitFor([&] { return session.statusBar().link.text == "OFFLINE"; }));
     ASSERT_TRUE(waitFor([&] { return !session.isConnecting(); }));
-    EXPECT_FALSE(window.findChild<QAction *>(ui_name::TButDisconnectEcu)->isEnabled());
-    EXPECT_TRUE(window.findChild<QAction *>(ui_name::TButConnectEcu)->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction *>(control::TButDisconnectEcu)->isEnabled());
+    EXPECT_TRUE(window.findChild<QAction *>(control::TButConnectEcu)->isEnabled());
     saveShot(window, "disconnected");
     session.shutDown();
 }
@@ -119,7 +119,7 @@ TEST(DemoWindow, ScreenshotButtonWritesNumberedJpegs) {
     ui::MainWindow window(session);
     window.show();
     ASSERT_TRUE(session.startUp());
-    auto *button = window.findChild<QWidget *>(ui_name::BitBtn1);
+    auto *button = window.findChild<QWidget *>(control::BitBtn1);
     ASSERT_NE(button, nullptr);
     for (int i = 0; i < 3; ++i)
         QMetaObject::invokeMethod(button, "click");

@@ -1,5 +1,5 @@
 #include "app/Session.h"
-#include "app/WindowNames.h"
+#include "core/ControlNames.h"
 #include "ui/MainWindow.h"
 #include "ui/ToolbarButtons.h"
 
@@ -41,7 +41,7 @@ TEST(MainWindow, StartsWithTheToolbarLogAndGrids) {
         EXPECT_EQ(action->toolTip(), def.hint);
         EXPECT_EQ(action->isEnabled(), session.controls.isEnabled(def.name)) << def.name.toStdString();
     }
-    EXPECT_FALSE(window.findChild<QAction *>(ui_name::TButTune)->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction *>(control::TButTune)->isEnabled());
 
     auto *tuning = window.findChild<QTableWidget *>("StringGrid2");
     ASSERT_NE(tuning, nullptr);
@@ -70,7 +70,7 @@ TEST(MainWindow, EveryToolbarPageComesToTheFront) {
     // Pages whose buttons wait for a connection are reached directly here.
     for (const ui::ToolbarButton &def : ui::toolbarButtons())
         session.controls.setEnabled(def.name, true);
-    using namespace ui_name;
+    using namespace control;
     const std::pair<QString, QString> pages[] = {
         {TButMemo, Eculog}, {TButSettings, PanelSett}, {TButshowSmallDia, PanelMain}, {TButshowBiglDia, Paneldia},
         {TButshowgrid, PanelGrid}, {TButshowcalibr, Calibrpanel}, {TButCalibrovka, PanelChart},
@@ -91,7 +91,7 @@ TEST(MainWindow, MissingFilesHideTheToolbar) {
     window.show();
     EXPECT_FALSE(session.startUp());
     QApplication::processEvents();
-    EXPECT_FALSE(window.findChild<QToolBar *>(ui_name::ControlBar1)->isVisible());
+    EXPECT_FALSE(window.findChild<QToolBar *>(control::ControlBar1)->isVisible());
     EXPECT_EQ(window.findChild<QPlainTextEdit *>("Memo1")->toPlainText().split('\n').size(), 5);
 }
 
@@ -101,6 +101,6 @@ TEST(MainWindow, ExitButtonClosesTheWindow) {
     ui::MainWindow window(session);
     window.show();
     ASSERT_TRUE(session.startUp());
-    window.findChild<QAction *>(ui_name::TButExit)->trigger();
+    window.findChild<QAction *>(control::TButExit)->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 10000));
 }

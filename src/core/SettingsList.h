@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TextFile.h"
+#include "core/TextFile.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>

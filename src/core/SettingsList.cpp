@@ -1,9 +1,9 @@
-#include "app/SettingsList.h"
+#include "core/SettingsList.h"
 
-#include "app/Cp1251.h"
-#include "app/ProgramLog.h"
-#include "app/SafeFile.h"
-#include "app/SettingNames.h"
+#include "core/Cp1251.h"
+#include "core/ProgramLog.h"
+#include "core/SafeFile.h"
+#include "core/SettingNames.h"
 
 #include <QRegularExpression>
 

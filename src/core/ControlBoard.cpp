@@ -1,4 +1,4 @@
-#include "app/ControlBoard.h"
+#include "core/ControlBoard.h"
 
 namespace korvel {
 

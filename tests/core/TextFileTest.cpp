@@ -1,5 +1,5 @@
-#include "app/Cp1251.h"
-#include "app/TextFile.h"
+#include "core/Cp1251.h"
+#include "core/TextFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/SafeFile.h"
+#include "core/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/StopSignals.h"
+#include "core/StopSignals.h"
 
 #include <QSocketNotifier>
 

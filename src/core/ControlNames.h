@@ -3,9 +3,10 @@
 #include <QString>
 #include <QStringList>
 
-// Object names of the window's pages, toolbar buttons and other controls that
-// the core drives. The window gives its widgets exactly these names.
-namespace korvel::ui_name {
+// The one registry of the window's control names: pages, toolbar buttons and
+// every other control the core decides about. The window gives its widgets
+// exactly these names; a test checks that each is carried by one widget.
+namespace korvel::control {
 
 // Pages of the main area, brought to the front by the toolbar.
 inline const QString Eculog = QStringLiteral("Eculog");
@@ -72,4 +73,54 @@ inline const QString CheckBoxcolodgrid = QStringLiteral("CheckBoxcolodgrid");
 inline const QString ValueListEditor1 = QStringLiteral("ValueListEditor1"); // the settings grid
 inline const QString StatusProgressBar = QStringLiteral("StatusProgressBar");
 
-} // namespace korvel::ui_name
+
+// Main panel (labels) and its trouble-code and knock indications.
+inline const QString RPMlabel = QStringLiteral("RPMlabel");
+inline const QString DRLabel = QStringLiteral("DRLabel");
+inline const QString ULabel = QStringLiteral("ULabel");
+inline const QString TWLabel = QStringLiteral("TWLabel");
+inline const QString AFRlabel = QStringLiteral("AFRlabel");
+inline const QString RXXLabel = QStringLiteral("RXXLabel");
+inline const QString UOZlabel = QStringLiteral("UOZlabel");
+inline const QString INJlabel = QStringLiteral("INJlabel");
+inline const QString Mlabel = QStringLiteral("Mlabel");
+inline const QString AFRLClabel = QStringLiteral("AFRLClabel");
+inline const QString COEFlabel = QStringLiteral("COEFlabel");
+inline const QString Labelxx = QStringLiteral("Labelxx");
+inline const QString Labelerror = QStringLiteral("Labelerror");
+inline const QString BitBtn2 = QStringLiteral("BitBtn2");
+inline const QString Panel8 = QStringLiteral("Panel8");
+inline const QString Image1 = QStringLiteral("Image1");
+
+// The second main panel (edit fields), filled in the fast protocol only.
+inline const QString EditRPM = QStringLiteral("EditRPM");
+inline const QString EditDr = QStringLiteral("EditDr");
+inline const QString EditPress = QStringLiteral("EditPress");
+inline const QString EditTempDTV = QStringLiteral("EditTempDTV");
+inline const QString EditU = QStringLiteral("EditU");
+inline const QString EditTemp = QStringLiteral("EditTemp");
+inline const QString EditAFR = QStringLiteral("EditAFR");
+inline const QString EditRXX = QStringLiteral("EditRXX");
+inline const QString EditUoz = QStringLiteral("EditUoz");
+inline const QString EditTimeVpr = QStringLiteral("EditTimeVpr");
+inline const QString EditAirMas = QStringLiteral("EditAirMas");
+inline const QString EditAirZicl = QStringLiteral("EditAirZicl");
+inline const QString EditKoefKor = QStringLiteral("EditKoefKor");
+inline const QString EditAFRLC1 = QStringLiteral("EditAFRLC1");
+inline const QString LabelXX2 = QStringLiteral("LabelXX2");
+
+// The acceleration panel's speed label, written once per new request.
+inline const QString RazgonSpeed = QStringLiteral("RazgonSpeed");
+
+
+inline constexpr int kRed = 0xFF0000;
+inline constexpr int kGreen = 0x008000;
+inline constexpr int kOlive = 0x808000;
+
+// Labels and check boxes named by the firmware and tuning rules.
+inline const QString Labelpressname = QStringLiteral("Labelpressname");
+inline const QString Labeldtvname = QStringLiteral("Labeldtvname");
+inline const QString vs = QStringLiteral("vs"); // the comparison firmware is loaded
+inline const QString LabelSpeed = QStringLiteral("LabelSpeed");
+
+} // namespace korvel::control

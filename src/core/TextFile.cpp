@@ -1,6 +1,6 @@
-#include "app/TextFile.h"
+#include "core/TextFile.h"
 
-#include "app/Cp1251.h"
+#include "core/Cp1251.h"
 
 #include <QFile>
 #include <QStringDecoder>

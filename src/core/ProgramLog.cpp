@@ -1,4 +1,4 @@
-#include "app/ProgramLog.h"
+#include "core/ProgramLog.h"
 
 namespace korvel {
 

@@ -1,4 +1,4 @@
-#include "app/SettingNames.h"
+#include "core/SettingNames.h"
 
 namespace korvel {
 

@@ -1,4 +1,4 @@
-#include "app/LogDirectory.h"
+#include "core/LogDirectory.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
-#include "app/Cp1251.h"
-#include "app/ProgramLog.h"
-#include "app/SettingNames.h"
-#include "app/SettingsList.h"
+#include "core/Cp1251.h"
+#include "core/ProgramLog.h"
+#include "core/SettingNames.h"
+#include "core/SettingsList.h"
 
 #include "TestSupport.h"
 

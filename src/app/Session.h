@@ -1,13 +1,15 @@
 #pragma once
 
-#include "core/ControlBoard.h"
 #include "app/LinkWorkers.h"
+#include "app/LiveController.h"
 #include "app/LiveLoop.h"
+#include "app/SessionTimers.h"
+#include "app/StatusBarState.h"
+#include "app/ViewState.h"
+#include "core/ControlBoard.h"
 #include "core/LogDirectory.h"
 #include "core/ProgramLog.h"
-#include "app/SessionTimers.h"
 #include "core/SettingsList.h"
-#include "app/StatusBarState.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
 #include "live/ScreenshotFiles.h"
@@ -20,12 +22,14 @@
 
 namespace korvel {
 
-class Connection;
+class ConnectionController;
+class FirmwareController;
+class StatusController;
 
 // Everything the program window owns, without the window: the settings, the
-// program log, the timers, the workers, the firmware, the live data and the
-// state of the named controls. The window observes it; tests and the
-// command-line front end use it directly.
+// program log, the timers, the workers, the firmware and the live data, and
+// the controllers that run the sequences on them. The window observes it;
+// tests and the command-line front end use it directly.
 class Session : public QObject {
     Q_OBJECT
 public:
@@ -35,8 +39,9 @@ public:
     explicit Session(const QString &workDir, QObject *parent = nullptr);
     ~Session() override;
 
-    // Start-up in its order. False when a required file is missing: the log
-    // then says which files to check and nothing else is initialised.
+    // Start-up in its order. False when a required file is missing or
+    // config.ini cannot be read: the log then says which files to check and
+    // nothing else is initialised.
     bool startUp();
     // Writes the settings page to config.ini and runs the start-up
     // initialisation again (the workers that already run stay).
@@ -50,8 +55,8 @@ public:
 
     // A toolbar button that brings pages to the front.
     void showPagesFor(const QString &button);
-    void raisePage(const QString &page);
-    QString frontPage() const { return m_frontPage; }
+    void raisePage(const QString &page) { m_view.raisePage(page); }
+    QString frontPage() const { return m_view.frontPage(); }
 
     // Firmware files; the window asks for the path. False when nothing changed.
     bool openFirmware(const QString &path);
@@ -59,14 +64,10 @@ public:
     // Returns the path written (".bin" appended) or empty on failure (logged).
     QString saveFirmwareAs(const QString &chosenName);
     void undoFirmware();
-    // Around a firmware dialog the per-frame work and the automatic save
-    // stop; what ran before resumes after it.
-    struct HeldWork {
-        bool engine = false;
-        bool autoSave = false;
-    };
-    HeldWork holdLiveWork();
-    void resumeLiveWork(HeldWork held);
+    // Around a firmware dialog the per-frame work and the automatic save stop.
+    using HeldWork = LiveController::HeldWork;
+    HeldWork holdLiveWork() { return m_liveController.hold(); }
+    void resumeLiveWork(HeldWork held) { m_liveController.resume(held); }
 
     // Values that replace those of config.ini for this run only (the demo's
     // simulated ports); applied whenever the settings are loaded.
@@ -83,25 +84,32 @@ public:
 
     QString workDir() const { return m_workDir; }
     QString pathInWorkDir(const QString &name) const;
-    QChar logFieldSeparator() const { return m_logFieldSeparator; }
     bool isStarted() const { return m_started; }
-    const StatusBarState &statusBar() const { return m_statusBar; }
-    // Display names of the statistics grids' rows (the connected protocol's channels).
-    const QStringList &statisticsRowNames() const { return m_statisticsRowNames; }
-    // The tables tuning writes to, known after the post-connect set-up.
-    const TuningTargets &tuningTargets() const { return m_tuningTargets; }
+    const StatusBarState &statusBar() const { return m_view.statusBar(); }
+    const QStringList &statisticsRowNames() const { return m_view.statisticsRowNames(); }
+    const TuningTargets &tuningTargets() const;
+    // Tuning may start now (offered by the sequences, an image loaded, and the image is the ECU's).
+    bool tuningAllowed() const;
 
-    SettingsList settings;
-    ProgramLog log;
-    ControlBoard controls;
-    SessionTimers timers;
-    LogDirectory logDirectory;
-    FirmwareStore firmware;
-    FirmwareIdentity identity;
-    TuningTables tables;
-    LinkWorkers workers;
-    LiveLoop live;
-    ScreenshotFiles screenshots;
+    // The parts of the session, for the window to bind and the tests to look at.
+    SettingsList &settings() { return m_settings; }
+    const SettingsList &settings() const { return m_settings; }
+    ProgramLog &log() { return m_log; }
+    const ProgramLog &log() const { return m_log; }
+    ControlBoard &controls() { return m_controls; }
+    const ControlBoard &controls() const { return m_controls; }
+    SessionTimers &timers() { return m_timers; }
+    const FirmwareStore &firmware() const { return m_firmware; }
+    FirmwareStore &firmware() { return m_firmware; }
+    const FirmwareIdentity &identity() const { return m_identity; }
+    FirmwareIdentity &identity() { return m_identity; }
+    TuningTables &tables() { return m_tables; }
+    const TuningTables &tables() const { return m_tables; }
+    LinkWorkers &workers() { return m_workers; }
+    const LinkWorkers &workers() const { return m_workers; }
+    const LiveLoop &live() const { return m_live; }
+    const LogDirectory &logDirectory() const { return m_logDirectory; }
+    LogDirectory &logDirectory() { return m_logDirectory; }
 
 signals:
     // A modal message the window shows; start-up continues once it is dismissed.
@@ -112,39 +120,42 @@ signals:
     void statisticsRowsChanged();
     // A processed engine tick (the panels were refreshed).
     void liveUpdated();
-    // Timer1: the tuning grid should be repainted from the image.
+    // Timer1 (or an undo): the tuning grid should be repainted from the image.
     void gridRepaintRequested();
+    // The automatic save wrote the image into the run's folder.
+    void firmwareSaved(const QString &path);
 
 private:
-    friend class Connection;
-
     bool requiredFilesPresent();
+    bool settingsReadable();
+    void reportMissingFiles();
     void initialise(); // start-up steps 3 to 13
-    void chooseLogFieldSeparator();
     void putWindowIntoInitialState();
     void resetWorkingState();
     void createWorkers();
-    void wireTimers();
-    void onStatusTick();
-    void onEngineTick();
-    void onStatisticsTick();
-    void onRepaintTick();
-    void onIdentificationBlock(const QByteArray &block);
-    void onProgress(int maximum, int position);
-    void setStatusBar(const StatusBarState &state);
-    void setStatisticsRowNames(const QStringList &names);
-    void setTuningTargets(const TuningTargets &targets) { m_tuningTargets = targets; }
-    bool autoSave();
+    void forwardSignals();
 
     QString m_workDir;
-    QString m_frontPage;
-    QChar m_logFieldSeparator = QLatin1Char(',');
     bool m_started = false;
-    StatusBarState m_statusBar;
-    QStringList m_statisticsRowNames;
-    TuningTargets m_tuningTargets;
     QList<std::pair<QString, QString>> m_overrides;
-    std::unique_ptr<Connection> m_connection;
+
+    SettingsList m_settings;
+    ProgramLog m_log;
+    ControlBoard m_controls;
+    SessionTimers m_timers;
+    ViewState m_view;
+    LogDirectory m_logDirectory;
+    FirmwareStore m_firmware;
+    FirmwareIdentity m_identity;
+    TuningTables m_tables;
+    LinkWorkers m_workers;
+    LiveLoop m_live;
+    ScreenshotFiles m_screenshots;
+
+    std::unique_ptr<FirmwareController> m_firmwareController;
+    LiveController m_liveController;
+    std::unique_ptr<StatusController> m_statusController;
+    std::unique_ptr<ConnectionController> m_connection;
 };
 
 } // namespace korvel

@@ -38,27 +38,23 @@ void paintLinkAreas(StatusBarState &bar, const LinkStatus &link) {
     }
 }
 
-void paintIdentityArea(StatusBarState &bar, const FirmwareIdentity &identity, ControlBoard &controls) {
-    const IdentityArea area = identityArea(identity);
+void paintIdentityArea(StatusBarState &bar, const IdentityArea &area) {
     bar.identity.text = area.text;
     bar.identity.background = area.rgb;
-    if (!area.tuningAllowed)
-        controls.setEnabled(control::TButTune, false);
 }
 
-void applyButtonRules(ControlBoard &controls, bool firmwareLoaded, bool mapLoaded, const QString &selectedGridChoice) {
+void applyButtonRules(ControlBoard &controls, const ButtonFacts &facts) {
     using namespace control;
-    controls.setVisible(BitBtn17, controls.isVisible(BitBtn9));
-    if (!firmwareLoaded)
-        controls.setEnabled(TButTune, false);
-    const bool tuneEnabled = controls.isEnabled(TButTune);
+    controls.setVisible(BitBtn17, facts.fullScreenShown);
+    const bool tuneEnabled = facts.tuningAllowed;
+    controls.setEnabled(TButTune, tuneEnabled);
     controls.setVisible(BitBtn6, tuneEnabled);
     // A calibration table whose kind cannot be re-tuned hides BitBtn6; the
     // catalogue decides that once a map is loaded.
-    const bool retune = tuneEnabled && mapLoaded;
+    const bool retune = tuneEnabled && facts.mapLoaded;
     controls.setEnabled(TButReTune, retune);
     controls.setEnabled(BitBtn6, retune);
-    if (selectedGridChoice == kIgnitionChoice)
+    if (facts.selectedGridChoice == kIgnitionChoice)
         controls.setVisible(Panel5, tuneEnabled);
 }
 

@@ -7,7 +7,7 @@
 namespace korvel {
 
 class ControlBoard;
-class FirmwareIdentity;
+struct IdentityArea;
 
 // What the status timer reads about the link.
 struct LinkStatus {
@@ -27,11 +27,18 @@ inline const QString kWideband = QStringLiteral("ШДК");
 // The three painted areas at the left of the status bar.
 void paintLinkAreas(StatusBarState &bar, const LinkStatus &link);
 
-// The identity area; the tuning button is disabled while the SWIDs differ.
-void paintIdentityArea(StatusBarState &bar, const FirmwareIdentity &identity, ControlBoard &controls);
+// The identity area (red while the two SWIDs differ).
+void paintIdentityArea(StatusBarState &bar, const IdentityArea &area);
 
-// The button rules of the status timer. `selectedGridChoice` is the item
-// shown by the grid selector.
-void applyButtonRules(ControlBoard &controls, bool firmwareLoaded, bool mapLoaded, const QString &selectedGridChoice);
+// What the button rules of the status timer are decided from.
+struct ButtonFacts {
+    bool tuningAllowed = false;  // tuning offered, an image loaded and the image is the ECU's
+    bool mapLoaded = false;      // a calibration map is loaded
+    QString selectedGridChoice;  // the item shown by the grid selector
+    bool fullScreenShown = true; // the table view offers its full-screen button BitBtn9
+};
+
+// The button rules: TButTune, the re-tune buttons and the ignition rework panel.
+void applyButtonRules(ControlBoard &controls, const ButtonFacts &facts);
 
 } // namespace korvel

@@ -55,14 +55,14 @@ int MonitorCommand::run() {
     if (!startSession())
         return kExitNotPolled;
     Session &s = *m_session;
-    if (s.workers.ecu().ErrorComPorts.load() != 0) {
+    if (s.workers().ecu().ErrorComPorts.load() != 0) {
         // The worker ignores every command while discovery found no port at all.
-        fail(QStringLiteral("no serial port found, not even the ECU port %1").arg(s.settings.value(setting::EcuCom)));
+        fail(QStringLiteral("no serial port found, not even the ECU port %1").arg(s.settings().value(setting::EcuCom)));
     } else {
         s.connectEcu();
         // The settings may stop the connect before anything starts; the log says which.
         if (!s.isConnecting())
-            fail(QStringLiteral("the connect did not start: ") + s.log.last());
+            fail(QStringLiteral("the connect did not start: ") + s.log().last());
     }
     if (m_failure.isEmpty()) {
         m_phase = Phase::Connecting;
@@ -79,7 +79,7 @@ bool MonitorCommand::startSession() {
     Session &s = *m_session;
     s.setSettingOverrides(QList<std::pair<QString, QString>>(m_options.overrides.begin(), m_options.overrides.end()));
     if (!s.startUp()) {
-        for (const QString &line : s.log.lines())
+        for (const QString &line : s.log().lines())
             m_err << line << '\n';
         m_err << kErrorPrefix << "the working folder " << QDir::toNativeSeparators(s.workDir()) << " lacks one of "
               << Session::requiredFiles().join(QStringLiteral(", ")) << '\n';
@@ -87,10 +87,10 @@ bool MonitorCommand::startSession() {
         m_phase = Phase::Done;
         return false;
     }
-    for (const QString &line : s.log.lines())
+    for (const QString &line : s.log().lines())
         print(line);
-    connect(&s.log, &ProgramLog::appended, this, &MonitorCommand::onLogLine);
-    connect(&s.log, &ProgramLog::lastReplaced, this, &MonitorCommand::onLogLine);
+    connect(&s.log(), &ProgramLog::appended, this, &MonitorCommand::onLogLine);
+    connect(&s.log(), &ProgramLog::lastReplaced, this, &MonitorCommand::onLogLine);
     connect(&s, &Session::liveUpdated, this, &MonitorCommand::onLiveUpdated);
     reportOverrides(settingNamesInConfig(s.pathInWorkDir(QStringLiteral("config.ini"))));
     return true;
@@ -113,7 +113,7 @@ void MonitorCommand::onLogLine(const QString &line) {
     // A link error comes as its text and then its counter ("Ошибка №3").
     if (!line.trimmed().isEmpty() && !line.startsWith(ecutext::ErrorNumber))
         m_lastConnectLine = line;
-    if (endsTheConnect(line, m_session->workers.ecu().PortName.load()))
+    if (endsTheConnect(line, m_session->workers().ecu().PortName.load()))
         fail(line);
 }
 
@@ -123,7 +123,7 @@ void MonitorCommand::onLiveUpdated() {
         return;
     m_printedFrames = frames;
     if (m_options.live)
-        print(monitorLine(m_session->live.engine().parameters()));
+        print(monitorLine(m_session->live().engine().parameters()));
 }
 
 void MonitorCommand::requestStop(const QString &why) {
@@ -168,7 +168,7 @@ void MonitorCommand::watchConnect() {
     if (m_failure.isEmpty() && m_deadline.hasExpired())
         fail(QStringLiteral("no diagnostic polling %1 s after the connect began on %2; the last log line was: %3")
                  .arg(m_options.connectTimeoutSeconds)
-                 .arg(m_session->settings.value(setting::EcuCom), m_lastConnectLine));
+                 .arg(m_session->settings().value(setting::EcuCom), m_lastConnectLine));
     // A failure may also come from the worker's log (the port would not open).
     if (!m_failure.isEmpty())
         beginStop(m_stopRequest.isEmpty() ? QStringLiteral("polling never started") : m_stopRequest);
@@ -179,7 +179,7 @@ void MonitorCommand::watchPolling() {
         beginStop(m_stopRequest);
     else if (m_options.seconds && m_deadline.hasExpired())
         beginStop(QStringLiteral("%1 s of polling").arg(*m_options.seconds));
-    else if (m_session->workers.ecu().IsComConnected.load() != 1)
+    else if (m_session->workers().ecu().IsComConnected.load() != 1)
         beginStop(QStringLiteral("the ECU port closed"));
 }
 
@@ -199,7 +199,7 @@ void MonitorCommand::beginStop(const QString &why) {
 
 bool MonitorCommand::disconnected() const {
     const Session &s = *m_session;
-    return !s.isConnecting() && s.workers.ecu().IsComConnected.load() == 0 && !s.workers.lambda().ComConnect.load();
+    return !s.isConnecting() && s.workers().ecu().IsComConnected.load() == 0 && !s.workers().lambda().ComConnect.load();
 }
 
 void MonitorCommand::finish() {
@@ -213,7 +213,7 @@ void MonitorCommand::finish() {
 }
 
 int MonitorCommand::reportOutcome() {
-    const CsvLog &csv = m_session->live.csv();
+    const CsvLog &csv = m_session->live().csv();
     if (m_polled)
         print(QStringLiteral("Processed frames: %1").arg(processedFrames()));
     const QString path = csvPath();
@@ -235,14 +235,14 @@ int MonitorCommand::reportOutcome() {
 }
 
 int MonitorCommand::processedFrames() const {
-    return m_session->live.engine().processedFrames();
+    return m_session->live().engine().processedFrames();
 }
 
 QString MonitorCommand::csvPath() const {
-    const CsvLog &csv = m_session->live.csv();
-    if (csv.linesOnDisk() == 0 || !m_session->logDirectory.isNamed())
+    const CsvLog &csv = m_session->live().csv();
+    if (csv.linesOnDisk() == 0 || !m_session->logDirectory().isNamed())
         return {};
-    return m_session->pathInWorkDir(m_session->logDirectory.name() + QLatin1Char('/') + CsvLog::kFileName);
+    return m_session->pathInWorkDir(m_session->logDirectory().name() + QLatin1Char('/') + CsvLog::kFileName);
 }
 
 void MonitorCommand::print(const QString &line) {

@@ -18,13 +18,13 @@ using namespace korvel::cli;
 int printSettings(const QString &workDir, QTextStream &out) {
     korvel::Session session(workDir);
     if (!session.startUp()) {
-        for (const QString &line : session.log.lines())
+        for (const QString &line : session.log().lines())
             out << line << '\n';
         return 1;
     }
-    for (int row = 0; row < session.settings.count(); ++row) {
-        const QString name = session.settings.nameAt(row);
-        out << name << '=' << session.settings.value(name) << '\n';
+    for (int row = 0; row < session.settings().count(); ++row) {
+        const QString name = session.settings().nameAt(row);
+        out << name << '=' << session.settings().value(name) << '\n';
     }
     return 0;
 }

@@ -54,14 +54,15 @@ QString labelName(const QString &path) {
     return name.left(dot);
 }
 
-std::optional<FirmwareImage> readFirmwareFile(const QString &path, ProgramLog &log) {
+std::optional<FirmwareImage> readFirmwareFile(const QString &path, ProgramLog &log, SizeLine sizeLine) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         log.append(kLogNotLoaded);
         log.append(file.errorString());
         return std::nullopt;
     }
-    log.append(QStringLiteral("Размер файла:%1").arg(file.size()));
+    if (sizeLine == SizeLine::Always || file.size() != kFirmwareSize)
+        log.append(QStringLiteral("Размер файла:%1").arg(file.size()));
     if (file.size() != kFirmwareSize) {
         log.append(kLogNotLoaded);
         log.append(kLogMustBe64k);
@@ -88,14 +89,14 @@ bool openFirmware(const QString &path, FirmwareStore &store, FirmwareIdentity &i
     return true;
 }
 
-bool loadDefaultFirmware(const QString &path, FirmwareStore &store, FirmwareIdentity &identity, ProgramLog &log,
-                         ControlBoard *board) {
-    const std::optional<FirmwareImage> image = readFirmwareFile(path, log);
+bool loadDefaultFirmware(const QString &path, const QString &shownName, FirmwareStore &store,
+                         FirmwareIdentity &identity, ProgramLog &log, ControlBoard *board) {
+    const std::optional<FirmwareImage> image = readFirmwareFile(path, log, SizeLine::WhenWrong);
     if (!image)
         return false;
     store.loadImage(*image);
     if (board)
-        board->setText(kFirmwareLabel, QStringLiteral("Прошивка:") + path);
+        board->setText(kFirmwareLabel, QStringLiteral("Прошивка:") + shownName);
     identity.ImageSwid(store.image());
     return true;
 }

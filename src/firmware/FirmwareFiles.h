@@ -35,9 +35,12 @@ inline const QString kLogMustBe64k = QStringLiteral("Прошивка должн
 // name when that dot lies at or beyond the name's end, or there is none.
 QString labelName(const QString &path);
 
-// Reads a firmware file: logs "Размер файла:" and the size; any size but
-// 65,536 logs the two refusal lines and yields nothing.
-std::optional<FirmwareImage> readFirmwareFile(const QString &path, ProgramLog &log);
+// Reads a firmware file: logs "Размер файла:" and the size (a file opened by
+// hand always, the connect's default file only when the size is wrong); any
+// size but 65,536 logs the two refusal lines and yields nothing.
+enum class SizeLine { Always, WhenWrong };
+std::optional<FirmwareImage> readFirmwareFile(const QString &path, ProgramLog &log,
+                                              SizeLine sizeLine = SizeLine::Always);
 
 // Open firmware: the file replaces the image (FirmwareLoaded set), the log
 // names it, Label60 reads "Прошивка:" + the cut name and the image SWID is
@@ -46,10 +49,11 @@ std::optional<FirmwareImage> readFirmwareFile(const QString &path, ProgramLog &l
 bool openFirmware(const QString &path, FirmwareStore &store, FirmwareIdentity &identity, ProgramLog &log,
                   ControlBoard *board = nullptr);
 
-// The connect command's default firmware: the same checks, Label60 reads
-// "Прошивка:" + the full path.
-bool loadDefaultFirmware(const QString &path, FirmwareStore &store, FirmwareIdentity &identity, ProgramLog &log,
-                         ControlBoard *board = nullptr);
+// The connect command's default firmware from `path`: the same checks (the
+// size is logged only when it is wrong); Label60 reads "Прошивка:" +
+// `shownName`, the file as "Прошивка по умолчанию" names it.
+bool loadDefaultFirmware(const QString &path, const QString &shownName, FirmwareStore &store,
+                         FirmwareIdentity &identity, ProgramLog &log, ControlBoard *board = nullptr);
 
 // Open comparison firmware: the file becomes the comparison image, the check
 // box "vs" appears with the caption "Вторая прошивки: " + the cut name.

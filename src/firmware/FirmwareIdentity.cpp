@@ -22,7 +22,7 @@ void FirmwareIdentity::clearEcuSwid() {
 void FirmwareIdentity::ImageSwid(const FirmwareImage &image) {
     m_imageSwid = m_crc.swid(image.bytes());
     m_imageSwidValid = !m_imageSwid.isEmpty();
-    CheckSwid();
+    checkAfterNewIdentity();
 }
 
 void FirmwareIdentity::EcuSwid(const QByteArray &block) {
@@ -31,14 +31,18 @@ void FirmwareIdentity::EcuSwid(const QByteArray &block) {
     m_ecuSwid = m_crc.swid(block);
     m_ecuSwidValid = true;
     if (!m_imageSwid.isEmpty())
-        CheckSwid();
+        checkAfterNewIdentity();
 }
 
 bool FirmwareIdentity::CheckSwid() {
     m_match = !m_imageSwid.isEmpty() && m_imageSwid == m_ecuSwid;
-    if (m_match && m_autoSave)
-        m_autoSave();
     return m_match;
+}
+
+void FirmwareIdentity::checkAfterNewIdentity() {
+    // One save per new identity that matches; a mere recheck saves nothing.
+    if (CheckSwid() && m_autoSave)
+        m_autoSave();
 }
 
 int FirmwareIdentity::checkbin(const QString &firmwareTypeSetting, const QDateTime &now) {

@@ -30,8 +30,9 @@ public:
     // The ECU's SWID from its identification block; a block of any size other
     // than 224 bytes is ignored. Runs CheckSwid when the image has a SWID.
     void EcuSwid(const QByteArray &block);
-    // Recomputes the match (image SWID not empty and equal to the ECU's); on a
-    // match the automatic save is asked for. Returns the match.
+    // Recomputes the match (image SWID not empty and equal to the ECU's) and
+    // returns it. The automatic save is asked for once when ImageSwid or
+    // EcuSwid brings a match, never by a mere recheck.
     bool CheckSwid();
     void setAutoSave(std::function<void()> save) { m_autoSave = std::move(save); }
 
@@ -56,6 +57,8 @@ public:
     void setDefaultFirmwareFileName(const QString &name) { m_defaultFileName = name; }
 
 private:
+    void checkAfterNewIdentity();
+
     SwidCrc m_crc;
     QString m_imageSwid;
     QString m_ecuSwid;

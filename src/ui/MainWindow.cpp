@@ -49,7 +49,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent),
     buildPages();
     buildStatusBar();
     bindProgramLog();
-    m_binder = new ControlBinder(session.controls, this, this);
+    m_binder = new ControlBinder(session.controls(), this, this);
     m_binder->applyAll();
     connect(&session, &Session::pageRaised, this, &MainWindow::raise);
     connect(&session, &Session::messageRequested, this,
@@ -114,7 +114,7 @@ void MainWindow::buildPages() {
     auto *clear = new QPushButton(QStringLiteral("Очистить"), logPage);
     clear->setObjectName(BitBtn16);
     clear->setToolTip(QStringLiteral("Очистить лог "));
-    connect(clear, &QPushButton::clicked, &m_session.log, &ProgramLog::clear);
+    connect(clear, &QPushButton::clicked, &m_session.log(), &ProgramLog::clear);
     auto *logLayout = new QVBoxLayout(logPage);
     logLayout->addWidget(m_memo);
     logLayout->addWidget(clear, 0, Qt::AlignRight);
@@ -187,7 +187,7 @@ void MainWindow::showStatisticsRows() {
 }
 
 void MainWindow::bindProgramLog() {
-    ProgramLog &log = m_session.log;
+    ProgramLog &log = m_session.log();
     for (const QString &line : log.lines())
         m_memo->appendPlainText(line);
     connect(&log, &ProgramLog::appended, m_memo, &QPlainTextEdit::appendPlainText);

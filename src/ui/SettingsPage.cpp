@@ -48,7 +48,7 @@ SettingsPage::SettingsPage(Session &session, QWidget *parent) : QWidget(parent) 
     setObjectName(control::PanelSett);
     auto *grid = new QTableView(this);
     grid->setObjectName(QStringLiteral("ValueListEditor1"));
-    grid->setModel(&session.settings);
+    grid->setModel(&session.settings());
     grid->setItemDelegate(new PickListDelegate(grid));
     grid->verticalHeader()->hide();
     grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
@@ -58,14 +58,14 @@ SettingsPage::SettingsPage(Session &session, QWidget *parent) : QWidget(parent) 
                           QAbstractItemView::SelectedClicked);
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid, &QWidget::customContextMenuRequested, grid, [grid, &session](const QPoint &at) {
-        if (!session.settings.isEditable())
+        if (!session.settings().isEditable())
             return;
         QMenu menu;
         menu.addAction(QStringLiteral("Добавить параметр"), grid, [grid, &session] {
             QString name = QStringLiteral("Новый параметр");
-            for (int n = 2; !session.settings.appendEntry(name, QString()); ++n)
+            for (int n = 2; !session.settings().appendEntry(name, QString()); ++n)
                 name = QStringLiteral("Новый параметр %1").arg(n);
-            grid->edit(session.settings.index(session.settings.count() - 1, 0));
+            grid->edit(session.settings().index(session.settings().count() - 1, 0));
         });
         menu.exec(grid->viewport()->mapToGlobal(at));
     });
@@ -73,7 +73,7 @@ SettingsPage::SettingsPage(Session &session, QWidget *parent) : QWidget(parent) 
     auto *save = new QPushButton(QStringLiteral("Сохранить настройки"), this);
     save->setObjectName(control::BitBtn14);
     connect(save, &QPushButton::clicked, &session, &Session::saveSettings);
-    connect(&session.settings, &SettingsList::editableChanged, grid, [grid](bool on) { grid->setEnabled(on); });
+    connect(&session.settings(), &SettingsList::editableChanged, grid, [grid](bool on) { grid->setEnabled(on); });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(grid);

@@ -1,6 +1,7 @@
 // The session's connect and disconnect against the simulated ECU and
 // wideband controller on pseudo-terminals: what a user sees in the status
 // bar, the log, the buttons and the CSV log.
+#include "app/ConnectionSettings.h"
 #include "app/Session.h"
 #include "core/SettingsList.h"
 #include "core/SettingNames.h"
@@ -8,6 +9,8 @@
 #include "firmware/DemoFirmware.h"
 #include "live/CsvLog.h"
 #include "sim/Simulator.h"
+#include "sim/RequestKind.h"
+#include "ecu/EcuTexts.h"
 
 #include "SimulatedCar.h"
 #include "TestSupport.h"
@@ -16,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -66,14 +70,14 @@ struct Rig {
         EXPECT_TRUE(session->startUp());
     }
 
-    void set(const QString &name, const QString &value) { session->settings.setValue(name, value); }
+    void set(const QString &name, const QString &value) { session->settings().setValue(name, value); }
 
     // A connect to an adapter that is not plugged in, with Timer3 and Timer5 quick.
     void connectToMissingAdapter() {
         set(setting::EcuCom, kMissingAdapter);
         set(setting::OxygenSensor, setting::Narrowband);
-        session->timers.Timer3.setInterval(50);
-        session->timers.Timer5.setInterval(200);
+        session->timers().Timer3.setInterval(50);
+        session->timers().Timer5.setInterval(200);
         session->connectEcu();
     }
 
@@ -82,27 +86,27 @@ struct Rig {
         return waitFor([&] { return session->statusBar().link.text == QLatin1String("ONLINE") ||
                                     session->statusBar().link.text == QLatin1String("IN DIAG"); },
                        kConnectMs) &&
-               waitFor([&] { return session->live.engine().processedFrames() >= 3; }, kConnectMs) &&
+               waitFor([&] { return session->live().engine().processedFrames() >= 3; }, kConnectMs) &&
                finishSetUpSoon();
     }
 
     // The post-connect set-up comes 30 s after the first Timer3 tick; tests
     // need not wait that long once polling runs.
     bool finishSetUpSoon() {
-        if (session->timers.Timer5.isActive())
-            session->timers.Timer5.setInterval(300);
+        if (session->timers().Timer5.isActive())
+            session->timers().Timer5.setInterval(300);
         return true;
     }
 
     bool disconnect() {
         session->disconnectEcu();
         return waitFor([&] {
-            return !session->isConnecting() && session->workers.ecu().IsComConnected.load() == 0 &&
-                   !session->workers.lambda().ComConnect.load();
+            return !session->isConnecting() && session->workers().ecu().IsComConnected.load() == 0 &&
+                   !session->workers().lambda().ComConnect.load();
         });
     }
 
-    QString csvPath() const { return session->logDirectory.ensure() + QStringLiteral("/лог.csv"); }
+    QString csvPath() const { return session->logDirectory().ensure() + QStringLiteral("/лог.csv"); }
 
     test::WorkDir work;
     std::unique_ptr<sim::Simulator> simulator;
@@ -116,14 +120,14 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
     Rig rig;
     ASSERT_TRUE(rig.started);
     Session &s = *rig.session;
-    ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
 
     // A second press of connect (a double click) changes nothing: the CSV log goes on.
-    const int linesBefore = static_cast<int>(s.live.csv().lines().size());
+    const int linesBefore = static_cast<int>(s.live().csv().lines().size());
     s.connectEcu();
     runEventsFor(300);
-    EXPECT_GE(s.live.csv().lines().size(), linesBefore);
-    EXPECT_EQ(s.log.lines().filter(">> Открытие порта...").size(), 1);
+    EXPECT_GE(s.live().csv().lines().size(), linesBefore);
+    EXPECT_EQ(s.log().lines().filter(">> Открытие порта...").size(), 1);
 
     // The status bar: port, link and wideband green.
     const StatusBarState &bar = s.statusBar();
@@ -132,32 +136,34 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
     EXPECT_EQ(bar.link.background, StatusBarState::kGreen);
     ASSERT_TRUE(waitFor([&] { return s.statusBar().lambda.background == StatusBarState::kGreen; }));
     EXPECT_EQ(s.statusBar().lambda.text, "ШДК" + QFileInfo(rig.simulator->lambdaDevicePath()).fileName());
-    EXPECT_TRUE(s.log.lines().contains("ECU: >> Диагностика параметров"));
+    EXPECT_TRUE(s.log().lines().contains("ECU: >> Диагностика параметров"));
 
     // The default firmware is the ECU's own: the identity area is green.
-    EXPECT_EQ(s.controls.text(control::Label60), "Прошивка:" + rig.work.path(kFirmwareFile));
-    ASSERT_TRUE(waitFor([&] { return s.identity.ecuSwid() == kDemoSwid; }));
-    EXPECT_TRUE(s.identity.swidMatch());
+    // Label60 names the file as the setting does; its size is right, so no size line.
+    EXPECT_EQ(s.controls().text(control::Label60), "Прошивка:" + kFirmwareFile);
+    EXPECT_TRUE(s.log().lines().filter("Размер файла:").isEmpty());
+    ASSERT_TRUE(waitFor([&] { return s.identity().ecuSwid() == kDemoSwid; }));
+    EXPECT_TRUE(s.identity().swidMatch());
     ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kGreen; }));
     EXPECT_TRUE(s.statusBar().identity.text.endsWith("] [" + kDemoSwid + "]"));
-    EXPECT_TRUE(QFile::exists(QDir(s.logDirectory.ensure()).filePath(kFirmwareFile)))
+    EXPECT_TRUE(QFile::exists(QDir(s.logDirectory().ensure()).filePath(kFirmwareFile)))
         << "the match saves the image once";
 
     // The engine values come from the ECU's frames.
-    ASSERT_TRUE(waitFor([&] { return s.live.engine().parameters().rpm == 2480; }));
-    EXPECT_NEAR(s.live.engine().parameters().coolantTemp, 88, 1);
-    ASSERT_TRUE(waitFor([&] { return s.workers.afrWideband.value() > 7; })) << "the wideband value arrives";
+    ASSERT_TRUE(waitFor([&] { return s.live().engine().parameters().rpm == 2480; }));
+    EXPECT_NEAR(s.live().engine().parameters().coolantTemp, 88, 1);
+    ASSERT_TRUE(waitFor([&] { return s.workers().afrWideband.value() > 7; })) << "the wideband value arrives";
 
     // The post-connect set-up: the tuning grid page, buttons and the equipment in the log.
-    ASSERT_TRUE(waitFor([&] { return s.controls.isEnabled(control::TButLoadfirmware); }));
+    ASSERT_TRUE(waitFor([&] { return s.controls().isEnabled(control::TButLoadfirmware); }));
     EXPECT_EQ(s.frontPage(), control::PanelGrid);
-    EXPECT_TRUE(s.controls.isEnabled(control::TButshowBiglDia));
-    EXPECT_TRUE(s.log.lines().contains("Комплектация:"));
-    EXPECT_FALSE(s.settings.isEditable()) << "settings stay as they are while connected";
-    ASSERT_TRUE(waitFor([&] { return s.timers.engineTimer.isActive(); }));
+    EXPECT_TRUE(s.controls().isEnabled(control::TButshowBiglDia));
+    EXPECT_TRUE(s.log().lines().contains("Комплектация:"));
+    EXPECT_FALSE(s.settings().isEditable()) << "settings stay as they are while connected";
+    ASSERT_TRUE(waitFor([&] { return s.timers().engineTimer.isActive(); }));
 
     // Disconnect: every processed frame is in the CSV file, the ports close.
-    const int framesBefore = s.live.engine().processedFrames();
+    const int framesBefore = s.live().engine().processedFrames();
     ASSERT_TRUE(rig.disconnect());
     // The status timer shows the closed ports at its next tick.
     ASSERT_TRUE(waitFor([&] {
@@ -165,15 +171,15 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
         return closed.link.text == QLatin1String("OFFLINE") && closed.port.background == StatusBarState::kYellow &&
                closed.lambda.text == QStringLiteral("УДК");
     }));
-    EXPECT_FALSE(s.timers.engineTimer.isActive());
+    EXPECT_FALSE(s.timers().engineTimer.isActive());
     for (const QString &button : {control::TButDisconnectEcu, control::TButLoadfirmware, control::TButshowgrid})
-        EXPECT_FALSE(s.controls.isEnabled(button)) << button.toStdString();
-    EXPECT_TRUE(s.settings.isEditable());
+        EXPECT_FALSE(s.controls().isEnabled(button)) << button.toStdString();
+    EXPECT_TRUE(s.settings().isEditable());
 
     const QStringList csv = test::csvLines(rig.csvPath());
     ASSERT_GE(csv.size(), framesBefore + 1);
-    EXPECT_EQ(csv.size(), s.live.engine().processedFrames() + 1) << "the header and one line per processed frame";
-    EXPECT_EQ(csv, s.live.csv().lines());
+    EXPECT_EQ(csv.size(), s.live().engine().processedFrames() + 1) << "the header and one line per processed frame";
+    EXPECT_EQ(csv, s.live().csv().lines());
     const QStringList header = csv.first().split(',');
     EXPECT_EQ(header.first(), "Time");
     const QStringList last = csv.last().split(',');
@@ -194,25 +200,25 @@ TEST(SessionConnection, OpeningFirmwaresWhileConnectedTurnsTheIdentityRedAndGree
     ASSERT_TRUE(rig.started);
     Session &s = *rig.session;
     rig.set(setting::LoadDefaultFirmware, setting::No);
-    ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
-    ASSERT_TRUE(waitFor([&] { return s.identity.ecuSwid() == kDemoSwid; }));
-    EXPECT_FALSE(s.firmware.FirmwareLoaded());
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return s.identity().ecuSwid() == kDemoSwid; }));
+    EXPECT_FALSE(s.firmware().FirmwareLoaded());
 
     QByteArray other = makeDemoFirmware();
     other[0x10] = static_cast<char>(other[0x10] ^ 0x5A);
     rig.work.write("other.bin", other);
     ASSERT_TRUE(s.openFirmware(rig.work.path("other.bin")));
     ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kRed; }));
-    EXPECT_TRUE(s.log.lines().contains("SWID[ " + s.identity.imageSwid() + "]"));
-    EXPECT_FALSE(s.controls.isEnabled(control::TButTune));
+    EXPECT_TRUE(s.log().lines().contains("SWID[ " + s.identity().imageSwid() + "]"));
+    EXPECT_FALSE(s.controls().isEnabled(control::TButTune));
 
     ASSERT_TRUE(s.openFirmware(rig.work.path(kFirmwareFile)));
     ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kGreen; }));
-    EXPECT_TRUE(s.log.lines().contains("SWID[ " + kDemoSwid + "]"));
+    EXPECT_TRUE(s.log().lines().contains("SWID[ " + kDemoSwid + "]"));
 
     rig.work.write("short.bin", QByteArray(65535, '\0'));
     EXPECT_FALSE(s.openFirmware(rig.work.path("short.bin")));
-    EXPECT_EQ(s.identity.imageSwid(), kDemoSwid) << "a refused file leaves the image";
+    EXPECT_EQ(s.identity().imageSwid(), kDemoSwid) << "a refused file leaves the image";
     ASSERT_TRUE(rig.disconnect());
 }
 
@@ -222,8 +228,8 @@ TEST(SessionConnection, StandardProtocolShowsInDiagAndKeepsFirmwareReadOff) {
     Session &s = *rig.session;
     rig.set(setting::OxygenSensor, setting::Narrowband);
     // An earlier fast connection to an ECU with this very firmware.
-    s.identity.EcuSwid(makeDemoFirmware().left(224));
-    ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
+    s.identity().EcuSwid(makeDemoFirmware().left(224));
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
 
     EXPECT_EQ(s.statusBar().link.text, "IN DIAG");
     EXPECT_EQ(s.statusBar().lambda.text, "УДК");
@@ -231,12 +237,12 @@ TEST(SessionConnection, StandardProtocolShowsInDiagAndKeepsFirmwareReadOff) {
     // The standard protocol never reads the ECU's identity, and the earlier
     // ECU's does not count for this one: with an image the area stays red.
     EXPECT_EQ(s.statusBar().identity.background, StatusBarState::kRed);
-    EXPECT_FALSE(s.controls.isEnabled(control::TButTune));
+    EXPECT_FALSE(s.controls().isEnabled(control::TButTune));
 
-    ASSERT_TRUE(waitFor([&] { return s.controls.isEnabled(control::TButshowBiglDia); }));
+    ASSERT_TRUE(waitFor([&] { return s.controls().isEnabled(control::TButshowBiglDia); }));
     runEventsFor(100);
-    EXPECT_FALSE(s.controls.isEnabled(control::TButLoadfirmware));
-    EXPECT_EQ(s.tables.gridChoices().mid(s.tables.gridChoices().size() - 2), QStringList({"Новая Поправка %", "Новое БЦН"}));
+    EXPECT_FALSE(s.controls().isEnabled(control::TButLoadfirmware));
+    EXPECT_EQ(s.tables().gridChoices().mid(s.tables().gridChoices().size() - 2), QStringList({"Новая Поправка %", "Новое БЦН"}));
 
     ASSERT_TRUE(rig.disconnect());
     const QStringList csv = test::csvLines(rig.csvPath());
@@ -252,14 +258,14 @@ TEST(SessionConnection, AnImageOfAnotherFirmwareStaysRed) {
     QByteArray other = makeDemoFirmware();
     other[0x10] = static_cast<char>(other[0x10] ^ 0x5A);
     rig.work.write(kFirmwareFile, other);
-    ASSERT_TRUE(rig.connectAndPoll()) << s.log.lines().join('\n').toStdString();
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
 
-    ASSERT_TRUE(waitFor([&] { return s.identity.ecuSwid() == kDemoSwid; }));
-    EXPECT_FALSE(s.identity.swidMatch());
+    ASSERT_TRUE(waitFor([&] { return s.identity().ecuSwid() == kDemoSwid; }));
+    EXPECT_FALSE(s.identity().swidMatch());
     ASSERT_TRUE(waitFor([&] { return s.statusBar().identity.background == StatusBarState::kRed; }));
-    EXPECT_EQ(s.statusBar().identity.text, "[" + s.identity.imageSwid() + "]/[" + kDemoSwid + "]");
-    EXPECT_FALSE(s.controls.isEnabled(control::TButTune));
-    EXPECT_FALSE(QFile::exists(QDir(s.logDirectory.ensure()).filePath(kFirmwareFile)))
+    EXPECT_EQ(s.statusBar().identity.text, "[" + s.identity().imageSwid() + "]/[" + kDemoSwid + "]");
+    EXPECT_FALSE(s.controls().isEnabled(control::TButTune));
+    EXPECT_FALSE(QFile::exists(QDir(s.logDirectory().ensure()).filePath(kFirmwareFile)))
         << "an image that is not the ECU's is never saved automatically";
     ASSERT_TRUE(rig.disconnect());
 }
@@ -268,23 +274,119 @@ TEST(SessionConnection, BadSettingsStopTheConnectBeforeAnythingChanges) {
     const std::pair<QString, QString> cases[] = {
         {setting::Timeout1, QStringLiteral("20ms")},
         {setting::FirmwareSaveInterval, QString()},
-        {setting::WriteBackInterval, QStringLiteral("0")},
+        {setting::WriteBackInterval, QStringLiteral("1 000")},
         {setting::Protocol, QStringLiteral("быстрый")},
     };
     for (const auto &[name, value] : cases) {
         test::WorkDir work;
         Session session(work.path());
         ASSERT_TRUE(session.startUp());
-        session.settings.setValue(name, value);
-        session.log.clear();
+        session.settings().setValue(name, value);
+        session.log().clear();
         session.connectEcu();
         runEventsFor(300);
-        ASSERT_EQ(session.log.lines().size(), 1) << name.toStdString();
-        EXPECT_TRUE(session.log.lines().first().contains(name)) << session.log.lines().first().toStdString();
-        EXPECT_FALSE(session.controls.isEnabled(control::TButDisconnectEcu));
-        EXPECT_TRUE(session.workers.ecu().Command.load().isEmpty());
-        EXPECT_FALSE(session.timers.Timer3.isActive());
+        ASSERT_EQ(session.log().lines().size(), 1) << name.toStdString();
+        EXPECT_TRUE(session.log().lines().first().contains(name)) << session.log().lines().first().toStdString();
+        EXPECT_FALSE(session.controls().isEnabled(control::TButDisconnectEcu));
+        EXPECT_TRUE(session.workers().ecu().Command.load().isEmpty());
+        EXPECT_FALSE(session.timers().Timer3.isActive());
     }
+}
+
+// A settings save runs start-up again; the kept image is still the same image,
+// so the identity area judges it as before: green against its own ECU in the
+// fast protocol, red in the standard protocol, which never reads the ECU's.
+TEST(SessionConnection, SettingsSaveKeepsTheImagesIdentity) {
+    for (const sim::Protocol protocol : {sim::Protocol::Fast, sim::Protocol::Standard}) {
+        const bool fast = protocol == sim::Protocol::Fast;
+        Rig rig(protocol, sim::WidebandType::None);
+        ASSERT_TRUE(rig.started);
+        Session &s = *rig.session;
+        rig.set(setting::OxygenSensor, setting::Narrowband);
+        rig.set(setting::LoadDefaultFirmware, setting::No);
+        ASSERT_TRUE(s.openFirmware(rig.work.path(kFirmwareFile)));
+        s.saveSettings();
+        EXPECT_EQ(s.identity().imageSwid(), kDemoSwid) << fast;
+        ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
+        if (fast) {
+            ASSERT_TRUE(waitFor([&] { return s.identity().ecuSwid() == kDemoSwid; }));
+            EXPECT_TRUE(s.identity().swidMatch());
+        }
+        const int colour = fast ? StatusBarState::kGreen : StatusBarState::kRed;
+        EXPECT_TRUE(waitFor([&] { return s.statusBar().identity.background == colour; }))
+            << fast << " " << s.statusBar().identity.text.toStdString();
+        ASSERT_TRUE(rig.disconnect());
+    }
+}
+
+// The image is saved once per match: at connect when the ECU turns out to run
+// it, and once more when the same file is opened again while connected.
+TEST(SessionConnection, AMatchSavesTheImageOnce) {
+    Rig rig(sim::Protocol::Fast, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    rig.set(setting::OxygenSensor, setting::Narrowband);
+    QSignalSpy saves(&s, &Session::firmwareSaved);
+    ASSERT_TRUE(rig.connectAndPoll());
+    ASSERT_TRUE(waitFor([&] { return s.identity().swidMatch(); }));
+    runEventsFor(300);
+    EXPECT_EQ(saves.size(), 1);
+
+    ASSERT_TRUE(s.openFirmware(rig.work.path(kFirmwareFile)));
+    runEventsFor(300);
+    EXPECT_EQ(saves.size(), 2);
+    ASSERT_TRUE(rig.disconnect());
+}
+
+// A disconnect while the worker is still inside the fast connect's reads: the
+// close waits for the worker, and connect stays off until both ports are
+// closed, so a new connect cannot overwrite the pending close and starts
+// from a closed port with its own settings.
+TEST(SessionConnection, ConnectStaysOffUntilTheDisconnectHasClosedThePorts) {
+    Rig rig(sim::Protocol::Fast, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    rig.set(setting::OxygenSensor, setting::Narrowband);
+    rig.simulator->setLatencyMs(120); // the identification reads take seconds
+    s.connectEcu();
+    ASSERT_TRUE(waitFor([&] { return s.log().lines().contains(ecutext::SomeSettings); }));
+    s.disconnectEcu();
+    s.connectEcu(); // pressed at once: ignored, the old connection is not closed yet
+    ASSERT_TRUE(waitFor([&] { return s.controls().isEnabled(control::TButConnectEcu); }, 30000));
+    EXPECT_EQ(s.workers().ecu().IsComConnected.load(), 0) << "connect came back before the port was closed";
+    EXPECT_FALSE(s.isConnecting());
+
+    rig.simulator->setLatencyMs(5);
+    rig.simulator->clearRequestLog();
+    rig.set(setting::EcuSpeed, QStringLiteral("38400"));
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
+    const QList<QByteArray> requests = rig.simulator->requestLog();
+    ASSERT_FALSE(requests.isEmpty());
+    EXPECT_EQ(sim::classifyRequest(requests.first()), sim::RequestKind::StartCommunication)
+        << "the new connect starts a session of its own";
+    EXPECT_EQ(s.workers().ecu().PortSpeed.load(), "38400");
+    EXPECT_EQ(rig.simulator->ecuBaud(), 38400);
+    ASSERT_TRUE(rig.disconnect());
+}
+
+// The tuning timers only run while tuning: an interval of 0 refuses the start
+// of tuning, never plain diagnostics.
+TEST(SessionConnection, ZeroTuningIntervalsStillConnect) {
+    Rig rig;
+    ASSERT_TRUE(rig.started);
+    Session &session = *rig.session;
+    for (const QString &name : {setting::FirmwareSaveInterval, setting::WriteBackInterval, setting::NeighbourInterval})
+        rig.set(name, QStringLiteral("0"));
+    rig.connectToMissingAdapter();
+    EXPECT_TRUE(session.controls().isEnabled(control::TButDisconnectEcu));
+    ASSERT_TRUE(waitFor([&] { return session.timers().Timer3.isActive(); }));
+
+    session.log().clear();
+    EXPECT_FALSE(TuningTimerSettings::read(session.settings(), session.log()));
+    ASSERT_EQ(session.log().lines().size(), 1);
+    EXPECT_TRUE(session.log().lines().first().contains(setting::FirmwareSaveInterval));
+    session.disconnectEcu();
+    ASSERT_TRUE(waitFor([&] { return session.controls().isEnabled(control::TButConnectEcu); }));
 }
 
 // Disconnecting before polling started must not let the post-connect set-up
@@ -294,14 +396,14 @@ TEST(SessionConnection, DisconnectBeforePollingCancelsTheSetUp) {
     ASSERT_TRUE(rig.started);
     Session &session = *rig.session;
     rig.connectToMissingAdapter();
-    ASSERT_TRUE(waitFor([&] { return session.timers.Timer5.isActive(); }));
+    ASSERT_TRUE(waitFor([&] { return session.timers().Timer5.isActive(); }));
     session.disconnectEcu();
     runEventsFor(1500);
-    EXPECT_FALSE(session.controls.isEnabled(control::TButLoadfirmware));
-    EXPECT_FALSE(session.timers.Timer3.isActive());
-    EXPECT_FALSE(session.timers.Timer5.isActive());
+    EXPECT_FALSE(session.controls().isEnabled(control::TButLoadfirmware));
+    EXPECT_FALSE(session.timers().Timer3.isActive());
+    EXPECT_FALSE(session.timers().Timer5.isActive());
     EXPECT_NE(session.frontPage(), control::PanelGrid);
-    EXPECT_TRUE(session.log.lines().contains("ОШИБКА: Не удаётся открыть порт " + kMissingAdapter + " !"));
+    EXPECT_TRUE(session.log().lines().contains("ОШИБКА: Не удаётся открыть порт " + kMissingAdapter + " !"));
 }
 
 // A connect that never polls still gets its post-connect set-up once, not
@@ -311,10 +413,10 @@ TEST(SessionConnection, PostConnectSetUpRunsOncePerConnection) {
     ASSERT_TRUE(rig.started);
     Session &session = *rig.session;
     rig.connectToMissingAdapter();
-    ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(control::TButshowBiglDia); }));
+    ASSERT_TRUE(waitFor([&] { return session.controls().isEnabled(control::TButshowBiglDia); }));
     runEventsFor(1000);
-    EXPECT_EQ(session.log.lines().count("Комплектация:"), 1);
-    EXPECT_TRUE(session.timers.Timer3.isActive()) << "Timer3 still waits for polling";
+    EXPECT_EQ(session.log().lines().count("Комплектация:"), 1);
+    EXPECT_TRUE(session.timers().Timer3.isActive()) << "Timer3 still waits for polling";
     ASSERT_TRUE(rig.disconnect());
 }
 
@@ -327,8 +429,8 @@ TEST(SessionConnection, ClosingWhileConnectedWritesTheCsvLog) {
     ASSERT_TRUE(rig.connectAndPoll());
     const QString csvPath = rig.csvPath();
     s.shutDown();
-    EXPECT_TRUE(s.workers.ecu().isFinished());
+    EXPECT_TRUE(s.workers().ecu().isFinished());
     const QStringList csv = test::csvLines(csvPath);
     ASSERT_GE(csv.size(), 4);
-    EXPECT_EQ(csv, s.live.csv().lines());
+    EXPECT_EQ(csv, s.live().csv().lines());
 }

@@ -1,5 +1,5 @@
-#include "core/ControlBoard.h"
 #include "app/StatusRules.h"
+#include "core/ControlBoard.h"
 #include "core/ControlNames.h"
 
 #include <gtest/gtest.h>
@@ -41,24 +41,28 @@ TEST(StatusRules, LinkAreasFollowTheWorkersAndTheProtocolSetting) {
     }
 }
 
-TEST(StatusRules, TuningButtonsNeedAFirmwareAndAMap) {
+TEST(StatusRules, TuningButtonsFollowTheFactsNotWhatTheButtonsShow) {
     using namespace control;
     ControlBoard controls;
-    controls.setEnabled(TButTune, true);
-    controls.setVisible(BitBtn9, false);
-    applyButtonRules(controls, true, false, QStringLiteral("УОЗ %"));
+    applyButtonRules(controls, {true, false, QStringLiteral("УОЗ %"), false});
+    EXPECT_TRUE(controls.isEnabled(TButTune));
     EXPECT_TRUE(controls.isVisible(BitBtn6)) << "BitBtn6 shows while tuning may start";
     EXPECT_FALSE(controls.isEnabled(TButReTune)) << "re-tuning needs a calibration map";
     EXPECT_TRUE(controls.isVisible(Panel5));
-    EXPECT_FALSE(controls.isVisible(BitBtn17)) << "BitBtn17 follows BitBtn9";
+    EXPECT_FALSE(controls.isVisible(BitBtn17)) << "BitBtn17 follows the full-screen button BitBtn9";
 
-    applyButtonRules(controls, true, true, QStringLiteral("РТ %"));
+    applyButtonRules(controls, {true, true, QStringLiteral("РТ %"), true});
     EXPECT_TRUE(controls.isEnabled(TButReTune));
     EXPECT_TRUE(controls.isEnabled(BitBtn6));
+    EXPECT_TRUE(controls.isVisible(BitBtn17));
 
-    applyButtonRules(controls, false, true, QStringLiteral("УОЗ %"));
-    EXPECT_FALSE(controls.isEnabled(TButTune)) << "no firmware, no tuning";
+    applyButtonRules(controls, {false, true, QStringLiteral("УОЗ %"), true});
+    EXPECT_FALSE(controls.isEnabled(TButTune));
     EXPECT_FALSE(controls.isVisible(BitBtn6));
     EXPECT_FALSE(controls.isEnabled(TButReTune));
     EXPECT_FALSE(controls.isVisible(Panel5));
+
+    // Tuning allowed again: the button comes back, whatever it showed before.
+    applyButtonRules(controls, {true, false, QStringLiteral("РТ %"), true});
+    EXPECT_TRUE(controls.isEnabled(TButTune));
 }

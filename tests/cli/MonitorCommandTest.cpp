@@ -180,7 +180,7 @@ TEST(MonitorCommand, ASecondStopDuringTheConnectEndsAtOnceAndFreesThePort) {
     test::WorkDir work;
     const auto simulator = test::startSimulator();
     MonitorRun monitor(work.path(), onSimulator(*simulator));
-    QObject::connect(&monitor.command->session().log, &ProgramLog::appended, [&](const QString &line) {
+    QObject::connect(&monitor.command->session().log(), &ProgramLog::appended, [&](const QString &line) {
         if (line == ecutext::StartingCommunication) {
             monitor.command->requestStop(QStringLiteral("first"));
             QTimer::singleShot(100, [&] { monitor.command->requestStop(QStringLiteral("second")); });
@@ -208,7 +208,7 @@ TEST(MonitorCommand, OverridesChangeTheRunsSettingsAndNeverConfigIni) {
     MonitorRun monitor(work.path(), options);
 
     EXPECT_EQ(monitor.run(), kExitNotPolled);
-    const SettingsList &settings = monitor.command->session().settings;
+    const SettingsList &settings = monitor.command->session().settings();
     for (const auto &[name, value] : options.overrides) {
         EXPECT_EQ(settings.value(name), value) << name.toStdString();
         EXPECT_TRUE(monitor.out.contains(QStringLiteral("For this run: %1=%2\n").arg(name, value)));

@@ -66,17 +66,17 @@ TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
     window.resize(1280, 791);
     window.show();
     ASSERT_TRUE(session.startUp());
-    EXPECT_EQ(session.settings.value("Ecu com"), work.path("ecu-sim"));
+    EXPECT_EQ(session.settings().value("Ecu com"), work.path("ecu-sim"));
     EXPECT_EQ(work.read("config.ini"), config) << "the demo leaves the user's settings file alone";
 
     press(window, control::TButConnectEcu);
-    ASSERT_TRUE(waitFor([&] { return session.live.engine().processedFrames() >= 5; }, kConnectMs))
-        << session.log.lines().join('\n').toStdString();
-    ASSERT_TRUE(waitFor([&] { return session.live.engine().parameters().rpm == 3120; }));
+    ASSERT_TRUE(waitFor([&] { return session.live().engine().processedFrames() >= 5; }, kConnectMs))
+        << session.log().lines().join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return session.live().engine().parameters().rpm == 3120; }));
     ASSERT_TRUE(waitFor([&] { return session.statusBar().lambda.text.startsWith("ШДК"); }));
-    ASSERT_TRUE(waitFor([&] { return session.identity.ecuSwid() == "AFF68EED"; }));
-    session.timers.Timer5.setInterval(200); // the post-connect set-up, without its 30 s wait
-    ASSERT_TRUE(waitFor([&] { return session.controls.isEnabled(control::TButshowBiglDia); }));
+    ASSERT_TRUE(waitFor([&] { return session.identity().ecuSwid() == "AFF68EED"; }));
+    session.timers().Timer5.setInterval(200); // the post-connect set-up, without its 30 s wait
+    ASSERT_TRUE(waitFor([&] { return session.controls().isEnabled(control::TButshowBiglDia); }));
 
     auto *logs = window.findChild<QTableWidget *>("StringGridlogs");
     ASSERT_NE(logs, nullptr);
@@ -90,7 +90,7 @@ TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
     press(window, control::TButshowSmallDia);
     test::runEventsFor(300);
     saveShot(window, "panelmain");
-    session.settings.setValue("Тема ОС", "стандартная");
+    session.settings().setValue("Тема ОС", "стандартная");
     press(window, control::TButshowSmallDia);
     test::runEventsFor(300);
     saveShot(window, "panelmain2");
@@ -123,7 +123,7 @@ TEST(DemoWindow, ScreenshotButtonWritesNumberedJpegs) {
     ASSERT_NE(button, nullptr);
     for (int i = 0; i < 3; ++i)
         QMetaObject::invokeMethod(button, "click");
-    const QString pic = QDir(session.logDirectory.ensure()).filePath("pic");
+    const QString pic = QDir(session.logDirectory().ensure()).filePath("pic");
     EXPECT_EQ(QDir(pic).entryList(QDir::Files, QDir::Name),
               QStringList({"screenshot_0.jpg", "screenshot_1.jpg", "screenshot_2.jpg"}));
     const QImage first(QDir(pic).filePath("screenshot_0.jpg"), "JPEG");

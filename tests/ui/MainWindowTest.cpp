@@ -39,7 +39,7 @@ TEST(MainWindow, StartsWithTheToolbarLogAndGrids) {
         auto *action = window.findChild<QAction *>(def.name);
         ASSERT_NE(action, nullptr) << def.name.toStdString();
         EXPECT_EQ(action->toolTip(), def.hint);
-        EXPECT_EQ(action->isEnabled(), session.controls.isEnabled(def.name)) << def.name.toStdString();
+        EXPECT_EQ(action->isEnabled(), session.controls().isEnabled(def.name)) << def.name.toStdString();
     }
     EXPECT_FALSE(window.findChild<QAction *>(control::TButTune)->isEnabled());
 
@@ -69,7 +69,7 @@ TEST(MainWindow, EveryToolbarPageComesToTheFront) {
     ASSERT_TRUE(session.startUp());
     // Pages whose buttons wait for a connection are reached directly here.
     for (const ui::ToolbarButton &def : ui::toolbarButtons())
-        session.controls.setEnabled(def.name, true);
+        session.controls().setEnabled(def.name, true);
     using namespace control;
     const std::pair<QString, QString> pages[] = {
         {TButMemo, Eculog}, {TButSettings, PanelSett}, {TButshowSmallDia, PanelMain}, {TButshowBiglDia, Paneldia},

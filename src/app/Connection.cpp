@@ -3,7 +3,6 @@
 #include "app/Session.h"
 #include "core/SettingNames.h"
 #include "core/ControlNames.h"
-#include "ecu/EcuCommands.h"
 #include "firmware/FirmwareFiles.h"
 #include "live/FrameLayout.h"
 
@@ -28,7 +27,6 @@ constexpr int kLambdaStopBits = 0;
 const QString kUnknownProtocol = QStringLiteral("Ошибка: '%1' не является протоколом обмена (настройка \"%2\")");
 const QString kNotAnInterval = QStringLiteral("Ошибка: '%1' не является интервалом в мс больше нуля (настройка \"%2\")");
 const QString kNoMap = QStringLiteral("Карта не загружена");
-constexpr int kRed = 0xFF0000;
 // The standard protocol's own grid choices.
 const QStringList kStandardGridChoices = {QStringLiteral("Новая Поправка %"), QStringLiteral("Новое БЦН")};
 
@@ -150,20 +148,16 @@ void Connection::startWorkers(Protocol protocol) {
     Session &s = m_session;
     TECUThread &ecu = s.workers.ecu();
 
-    // 8. Every field before the command.
+    // 8. The connect with its link; it takes the place of a close still pending.
     const QString port = s.settings.value(setting::EcuCom);
     ecu.error.store(0);
-    ecu.PortName.store(port);
-    ecu.PortSpeed.store(s.settings.value(setting::EcuSpeed));
-    ecu.Protocol.store(protocol == Protocol::Standard ? kStandardProtocol : kFastProtocol);
-    ecu.PortTimeOut.store(m_settings->portTimeOut);
-    ecu.PortReadTimeOut.store(m_settings->portReadTimeOut);
-    ecu.PPortReadTimeOut.store(m_settings->portReadTimeOut);
     s.identity.setDefaultFirmwareFileName(s.settings.value(setting::DefaultFirmware));
     StatusBarState bar = s.statusBar();
     bar.panelText[0] = port;
     s.setStatusBar(bar);
-    ecu.Command.store(ecucommand::OpenComPort);
+    ecu.Command.replace({EcuCommandKind::OpenComPort,
+                         {port, s.settings.value(setting::EcuSpeed), protocol, m_settings->portTimeOut,
+                          m_settings->portReadTimeOut}});
 
     // 9. Timer3 waits for diagnostic polling.
     s.timers.Timer3.start();
@@ -174,13 +168,9 @@ void Connection::startWorkers(Protocol protocol) {
     // 11. The wideband controller.
     const QString sensor = s.settings.value(setting::OxygenSensor);
     if (sensor != setting::Narrowband) {
-        TLAMBDAThread &lambda = s.workers.lambda();
-        lambda.PortName.store(s.settings.value(setting::LambdaCom));
-        lambda.typeafr.store(sensor);
-        lambda.PortParity.store(kLambdaParity);
-        lambda.PortByteSize.store(kLambdaByteSize);
-        lambda.PortStopBits.store(kLambdaStopBits);
-        lambda.Command.store(lambdacommand::OpenComPort);
+        s.workers.lambda().Command.replace(
+            {LambdaCommandKind::OpenComPort,
+             {s.settings.value(setting::LambdaCom), sensor, kLambdaParity, kLambdaByteSize, kLambdaStopBits}});
     }
 
     // 12. Settings stay as they are while connected; counters from zero.
@@ -251,7 +241,7 @@ void Connection::disconnectEcu() {
     s.timers.engineTimer.stop();
     after(kAfterEngineStop, [this, &s] {
         s.timers.FindpointTTimer.stop();
-        s.workers.ecu().Command.store(QString());
+        s.workers.ecu().Command.clear();
 
         // 3. Back to the offline controls; the CSV log writes what it holds.
         s.controls.setEnabled(TButSettings, true);
@@ -271,8 +261,8 @@ void Connection::finishDisconnect() {
     using namespace control;
     Session &s = m_session;
     // 4. Both ports close.
-    s.workers.ecu().Command.store(ecucommand::CloseComPort);
-    s.workers.lambda().Command.store(lambdacommand::CloseComPort);
+    s.workers.ecu().Command.replace({EcuCommandKind::CloseComPort, {}});
+    s.workers.lambda().Command.replace({LambdaCommandKind::CloseComPort, {}});
 
     // 5. Nothing of the connection stays usable.
     for (const QString &button : linkButtons())
@@ -294,8 +284,8 @@ void Connection::exitProgram() {
         workers ? s.workers.ecu().PortReadTimeOut.load() + s.workers.ecu().PortTimeOut.load() : 0;
     after(std::max(linkTimeouts, 0), [this, &s, workers] {
         if (workers) {
-            s.workers.ecu().Command.store(ecucommand::CloseComPort);
-            s.workers.lambda().Command.store(lambdacommand::CloseComPort);
+            s.workers.ecu().Command.replace({EcuCommandKind::CloseComPort, {}});
+            s.workers.lambda().Command.replace({LambdaCommandKind::CloseComPort, {}});
         }
         after(kBeforeWindowCloses, [&s] { emit s.closeRequested(); });
     });

@@ -101,7 +101,8 @@ void Session::initialise() {
 
 void Session::createWorkers() {
     workers.create(log, {[this](int maximum, int position) { onProgress(maximum, position); },
-                         [this](const QByteArray &block) { onIdentificationBlock(block); }});
+                         [this](const QByteArray &block) { onIdentificationBlock(block); },
+                         [this](EcuConnectOutcome outcome) { emit ecuConnectFinished(outcome); }});
 }
 
 void Session::chooseLogFieldSeparator() {

@@ -282,7 +282,7 @@ TEST(SessionConnection, BadSettingsStopTheConnectBeforeAnythingChanges) {
         ASSERT_EQ(session.log.lines().size(), 1) << name.toStdString();
         EXPECT_TRUE(session.log.lines().first().contains(name)) << session.log.lines().first().toStdString();
         EXPECT_FALSE(session.controls.isEnabled(control::TButDisconnectEcu));
-        EXPECT_TRUE(session.workers.ecu().Command.load().isEmpty());
+        EXPECT_FALSE(session.workers.ecu().Command.pending());
         EXPECT_FALSE(session.timers.Timer3.isActive());
     }
 }

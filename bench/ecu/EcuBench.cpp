@@ -3,7 +3,6 @@
 // timing, 25 ms ECU latency and the default timeouts (20 ms before each
 // request, 150 ms before reading the answer).
 #include "core/ProgramLog.h"
-#include "ecu/EcuCommands.h"
 #include "ecu/TECUThread.h"
 #include "sim/Simulator.h"
 
@@ -73,13 +72,9 @@ void DiagnosticPolling(benchmark::State &state) {
     TECUThread worker(&log);
     worker.setObjectName(kWorkerName);
     worker.start();
-    worker.PortName.store(simulator.ecuDevicePath());
-    worker.PortSpeed.store(QStringLiteral("57600"));
-    worker.Protocol.store(fast ? kFastProtocol : kStandardProtocol);
-    worker.PortTimeOut = 20;
-    worker.PortReadTimeOut = 150;
-    worker.PPortReadTimeOut = 150;
-    worker.Command.store(ecucommand::OpenComPort);
+    worker.Command.submit(
+        {EcuCommandKind::OpenComPort,
+         {simulator.ecuDevicePath(), QStringLiteral("57600"), fast ? Protocol::Fast : Protocol::Standard, 20, 150}});
     if (!waitFor([&] { return worker.numlog.load() >= 2; }, 120000)) {
         state.SkipWithError("no diagnostic polling");
         worker.shutdown();

@@ -11,7 +11,6 @@
 #include "core/ControlNames.h"
 #include "core/ProgramLog.h"
 #include "core/SettingsList.h"
-#include "ecu/EcuCommands.h"
 #include "firmware/FirmwareIdentity.h"
 #include "live/FrameLayout.h"
 #include "tuning/TuningTables.h"
@@ -133,17 +132,13 @@ void ConnectionController::startWorkers() {
     const ConnectionSettings &settings = *m_settings;
     TECUThread &ecu = p.workers.ecu();
 
-    // 8. Every field before the command.
+    // 8. The connect with its link, handed over in one piece.
     ecu.error.store(0);
-    ecu.PortName.store(settings.ecuPort);
-    ecu.PortSpeed.store(settings.ecuSpeed);
-    ecu.Protocol.store(settings.protocol == Protocol::Standard ? kStandardProtocol : kFastProtocol);
-    ecu.PortTimeOut.store(settings.portTimeOut);
-    ecu.PortReadTimeOut.store(settings.portReadTimeOut);
-    ecu.PPortReadTimeOut.store(settings.portReadTimeOut);
     p.identity.setDefaultFirmwareFileName(settings.defaultFirmware);
     p.view.setPanelText(0, settings.ecuPort);
-    ecu.Command.store(ecucommand::OpenComPort);
+    ecu.Command.replace({EcuCommandKind::OpenComPort,
+                         {settings.ecuPort, settings.ecuSpeed, settings.protocol, settings.portTimeOut,
+                          settings.portReadTimeOut}});
 
     // 9. Timer3 waits for diagnostic polling.
     p.timers.Timer3.start();
@@ -152,15 +147,10 @@ void ConnectionController::startWorkers() {
     p.live.startConnection(settings.protocol, settings.writeLogs, QLatin1Char(','));
 
     // 11. The wideband controller.
-    if (settings.widebandSensor) {
-        TLAMBDAThread &lambda = p.workers.lambda();
-        lambda.PortName.store(settings.lambdaPort);
-        lambda.typeafr.store(settings.oxygenSensor);
-        lambda.PortParity.store(kLambdaParity);
-        lambda.PortByteSize.store(kLambdaByteSize);
-        lambda.PortStopBits.store(kLambdaStopBits);
-        lambda.Command.store(lambdacommand::OpenComPort);
-    }
+    if (settings.widebandSensor)
+        p.workers.lambda().Command.replace(
+            {LambdaCommandKind::OpenComPort,
+             {settings.lambdaPort, settings.oxygenSensor, kLambdaParity, kLambdaByteSize, kLambdaStopBits}});
 
     // 12. Settings stay as they are while connected; counters from zero.
     p.settings.setEditable(false);
@@ -230,7 +220,7 @@ void ConnectionController::disconnectEcu() {
     p.timers.engineTimer.stop();
     after(kAfterEngineStop, [this, &p] {
         p.timers.FindpointTTimer.stop();
-        p.workers.ecu().Command.store(QString());
+        p.workers.ecu().Command.clear();
 
         // 3. Back to the offline controls; the CSV log writes what it holds.
         p.controls.setEnabled(TButSettings, true);
@@ -250,8 +240,8 @@ void ConnectionController::closePorts() {
     using namespace control;
     Parts &p = m_parts;
     // 4. Both ports close.
-    p.workers.ecu().Command.store(ecucommand::CloseComPort);
-    p.workers.lambda().Command.store(lambdacommand::CloseComPort);
+    p.workers.ecu().Command.replace({EcuCommandKind::CloseComPort, {}});
+    p.workers.lambda().Command.replace({LambdaCommandKind::CloseComPort, {}});
 
     // 5. Nothing of the connection stays usable.
     for (const QString &button : linkButtons())
@@ -273,8 +263,9 @@ void ConnectionController::onPortsClosedCheck() {
     const TLAMBDAThread &lambda = workers.lambda();
     // A worker that found no port at all takes no command; its port is closed anyway.
     const bool ecuClosed = ecu.IsComConnected.load() == 0 &&
-                           (ecu.Command.load() != ecucommand::CloseComPort || ecu.ErrorComPorts.load() != 0);
-    const bool lambdaClosed = !lambda.ComConnect.load() && lambda.Command.load() != lambdacommand::CloseComPort;
+                           (ecu.Command.kind() != EcuCommandKind::CloseComPort || ecu.ErrorComPorts.load() != 0);
+    const bool lambdaClosed =
+        !lambda.ComConnect.load() && lambda.Command.kind() != LambdaCommandKind::CloseComPort;
     if (!ecuClosed || !lambdaClosed)
         return;
     m_portsClosedCheck.stop();
@@ -294,8 +285,8 @@ void ConnectionController::exitProgram() {
     const int linkTimeouts = workers ? p.workers.ecu().PortReadTimeOut.load() + p.workers.ecu().PortTimeOut.load() : 0;
     after(std::max(linkTimeouts, 0), [this, &p, workers] {
         if (workers) {
-            p.workers.ecu().Command.store(ecucommand::CloseComPort);
-            p.workers.lambda().Command.store(lambdacommand::CloseComPort);
+            p.workers.ecu().Command.replace({EcuCommandKind::CloseComPort, {}});
+            p.workers.lambda().Command.replace({LambdaCommandKind::CloseComPort, {}});
         }
         after(kBeforeWindowCloses, [&p] { emit p.view.closeRequested(); });
     });

@@ -2,7 +2,6 @@
 
 #include "core/SettingNames.h"
 #include "core/SettingsList.h"
-#include "ecu/EcuCommands.h"
 #include "ecu/PortDiscovery.h"
 
 namespace korvel {
@@ -15,12 +14,13 @@ void LinkWorkers::create(ProgramLog &log, Handlers handlers) {
     m_ecu = std::make_unique<TECUThread>(&log);
     m_ecu->setProgressHandler(std::move(handlers.progress));
     m_ecu->setIdentificationHandler(std::move(handlers.identification));
+    m_ecu->setConnectOutcomeHandler(std::move(handlers.connectOutcome));
     m_ecu->start(QThread::HighestPriority);
 
     m_lambda = std::make_unique<TLAMBDAThread>(&log);
     m_lambda->setOnChange([this](TLAMBDAThread &worker) { afrWideband.offer(worker.afr_float.load()); });
     m_lambda->ComConnect.store(false);
-    m_lambda->Command.store(QString());
+    m_lambda->Command.clear();
     m_lambda->start();
 }
 
@@ -37,12 +37,12 @@ void LinkWorkers::discoverPorts(SettingsList &settings, ProgramLog &log) {
 void LinkWorkers::shutDown() {
     if (m_ecu) {
         if (m_ecu->IsComConnected.load() == 1)
-            m_ecu->Command.store(ecucommand::CloseComPort);
+            m_ecu->Command.replace({EcuCommandKind::CloseComPort, {}});
         m_ecu->shutdown();
     }
     if (m_lambda) {
         if (m_lambda->ComConnect.load())
-            m_lambda->Command.store(lambdacommand::CloseComPort);
+            m_lambda->Command.replace({LambdaCommandKind::CloseComPort, {}});
         m_lambda->shutdown();
     }
 }

@@ -25,6 +25,7 @@ public:
     struct Handlers {
         TECUThread::ProgressHandler progress;             // the worker's ProgressState
         TECUThread::IdentificationHandler identification; // the 224-byte identification block
+        TECUThread::ConnectOutcomeHandler connectOutcome; // how each connect ended
     };
 
     // Creates and starts both workers unless they already run. The lambda

@@ -130,7 +130,8 @@ void Session::initialise() {
 
 void Session::createWorkers() {
     m_workers.create(m_log, {[this](int maximum, int position) { m_view.setProgress(maximum, position); },
-                             [this](const QByteArray &block) { m_identity.EcuSwid(block); }});
+                             [this](const QByteArray &block) { m_identity.EcuSwid(block); },
+                             [this](EcuConnectOutcome outcome) { emit ecuConnectFinished(outcome); }});
 }
 
 void Session::putWindowIntoInitialState() {

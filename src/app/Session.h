@@ -116,6 +116,8 @@ signals:
     void messageRequested(const QString &text);
     void pageRaised(const QString &page);
     void closeRequested();
+    // How the ECU worker's connect ended.
+    void ecuConnectFinished(korvel::EcuConnectOutcome outcome);
     void statusBarChanged();
     void statisticsRowsChanged();
     // A processed engine tick (the panels were refreshed).

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QTextStream>
 
+#include <optional>
+
 namespace korvel::cli {
 namespace {
 
@@ -21,10 +23,20 @@ constexpr int kMsPerSecond = 1000;
 
 const QString kErrorPrefix = QStringLiteral("korvel-cli: ");
 
-// The ECU worker's log lines after which its connect never reaches polling.
-bool endsTheConnect(const QString &line, const QString &port) {
-    return line == ecutext::CannotOpen + port + ecutext::NameTail || line == ecutext::BadSpeed ||
-           line == ecutext::PortLost + port + ecutext::PortLostTail;
+// Connects that ended with the port closed, so polling can never start, and
+// the reason given for each: the line the worker logged about it. Other
+// outcomes leave the port open and the run waits for the connect timeout.
+std::optional<QString> portClosedReason(EcuConnectOutcome outcome, const QString &port) {
+    switch (outcome) {
+    case EcuConnectOutcome::PortNotOpened:
+        return ecutext::CannotOpen + port + ecutext::NameTail;
+    case EcuConnectOutcome::BadSpeed:
+        return ecutext::BadSpeed;
+    case EcuConnectOutcome::PortLost:
+        return ecutext::PortLost + port + ecutext::PortLostTail;
+    default:
+        return std::nullopt;
+    }
 }
 
 // The names config.ini itself holds (the session's list also has the overrides).
@@ -92,6 +104,7 @@ bool MonitorCommand::startSession() {
     connect(&s.log(), &ProgramLog::appended, this, &MonitorCommand::onLogLine);
     connect(&s.log(), &ProgramLog::lastReplaced, this, &MonitorCommand::onLogLine);
     connect(&s, &Session::liveUpdated, this, &MonitorCommand::onLiveUpdated);
+    connect(&s, &Session::ecuConnectFinished, this, &MonitorCommand::onConnectFinished);
     reportOverrides(settingNamesInConfig(s.pathInWorkDir(QStringLiteral("config.ini"))));
     return true;
 }
@@ -113,8 +126,14 @@ void MonitorCommand::onLogLine(const QString &line) {
     // A link error comes as its text and then its counter ("Ошибка №3").
     if (!line.trimmed().isEmpty() && !line.startsWith(ecutext::ErrorNumber))
         m_lastConnectLine = line;
-    if (endsTheConnect(line, m_session->workers().ecu().PortName.load()))
-        fail(line);
+}
+
+void MonitorCommand::onConnectFinished(EcuConnectOutcome outcome) {
+    if (m_phase != Phase::Connecting)
+        return;
+    m_connectOutcome = outcome;
+    if (const auto reason = portClosedReason(outcome, m_session->workers().ecu().PortName.load()))
+        fail(*reason);
 }
 
 void MonitorCommand::onLiveUpdated() {
@@ -163,13 +182,17 @@ void MonitorCommand::watchConnect() {
         watchPolling();
         return;
     }
+    const TECUThread &ecu = m_session->workers().ecu();
+    // Polling started, and the device went away before the first frame came through.
+    if (m_failure.isEmpty() && m_connectOutcome == EcuConnectOutcome::Polling && ecu.IsComConnected.load() != 1)
+        fail(*portClosedReason(EcuConnectOutcome::PortLost, ecu.PortName.load()));
     if (m_failure.isEmpty() && !m_stopRequest.isEmpty())
         fail(QStringLiteral("stopped (%1) before diagnostic polling started").arg(m_stopRequest));
     if (m_failure.isEmpty() && m_deadline.hasExpired())
         fail(QStringLiteral("no diagnostic polling %1 s after the connect began on %2; the last log line was: %3")
                  .arg(m_options.connectTimeoutSeconds)
                  .arg(m_session->settings().value(setting::EcuCom), m_lastConnectLine));
-    // A failure may also come from the worker's log (the port would not open).
+    // A failure may also come from the connect's outcome (the port would not open).
     if (!m_failure.isEmpty())
         beginStop(m_stopRequest.isEmpty() ? QStringLiteral("polling never started") : m_stopRequest);
 }

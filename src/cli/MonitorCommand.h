@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/MonitorOptions.h"
+#include "ecu/EcuResults.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class QTextStream;
 
@@ -51,6 +53,7 @@ private:
     void reportOverrides(const QStringList &namesInConfig);
     void onLogLine(const QString &line);
     void onLiveUpdated();
+    void onConnectFinished(EcuConnectOutcome outcome);
     void watch();
     void watchConnect();
     void watchPolling();
@@ -72,6 +75,7 @@ private:
     QString m_stopRequest;     // why a stop was asked for; empty: none pending
     QString m_failure;         // why polling never started
     QString m_lastConnectLine; // the connect's last log line (not a counter), for the failure reason
+    std::optional<EcuConnectOutcome> m_connectOutcome;
     int m_printedFrames = 0;
     bool m_polled = false;
     bool m_outputClosed = false;

@@ -12,9 +12,9 @@ constexpr int kReadRamPause = 200;
 
 const std::vector<EcuCommands::Row> &EcuCommands::table() {
     static const std::vector<Row> rows{
-        {ecucommand::OpenComPort, &EcuCommands::OpenComPort},
-        {ecucommand::CloseComPort, &EcuCommands::CloseComPort},
-        {ecucommand::DiagnosticECU, &EcuCommands::DiagnosticECU},
+        {EcuCommandKind::OpenComPort, &EcuCommands::OpenComPort},
+        {EcuCommandKind::CloseComPort, &EcuCommands::CloseComPort},
+        {EcuCommandKind::DiagnosticECU, &EcuCommands::DiagnosticECU},
     };
     return rows;
 }
@@ -23,51 +23,66 @@ void EcuCommands::runPending() {
     for (const Row &row : table()) {
         if (m_host.stopRequested())
             return;
-        if (m_fields.Command.load() == row.name)
-            (this->*row.handler)(row.name);
+        const std::optional<EcuCommand> pending = m_fields.Command.load();
+        if (pending && pending->kind == row.kind)
+            (this->*row.handler)(*pending);
     }
 }
 
-void EcuCommands::OpenComPort(const QString &command) {
+void EcuCommands::OpenComPort(const EcuCommand &command) {
     clear(command);
-    if (m_fields.PortName.load().isEmpty())
-        m_fields.PortName.store(kDefaultPortName);
-    if (m_fields.PortSpeed.load().isEmpty())
-        m_fields.PortSpeed.store(kDefaultPortSpeed);
+    m_host.PublishConnectOutcome(connect(command));
+}
+
+EcuConnectOutcome EcuCommands::connect(const EcuCommand &command) {
+    if (m_link.portOpen())
+        return EcuConnectOutcome::AlreadyOpen; // the open link keeps its settings
+    EcuLinkSettings settings = command.link;
+    if (settings.port.isEmpty())
+        settings.port = kDefaultPortName;
+    if (settings.speed.isEmpty())
+        settings.speed = kDefaultPortSpeed;
+    m_link.useSettings(settings);
     if (!m_link.OpenEcuPort())
-        return;
-    if (!m_session.StartSession()) {
+        return EcuConnectOutcome::PortNotOpened;
+    if (const std::optional<EcuConnectOutcome> failed = m_session.StartSession()) {
         m_fields.IsECUConnected = 0;
-        return;
+        return *failed;
     }
     m_fields.IsECUConnected = 1;
-    if (m_fields.isFastProtocol() && !connectFastProtocol(command))
-        return;
-    if (!m_fields.isFastProtocol())
+    if (m_link.fastProtocol()) {
+        if (const std::optional<EcuConnectOutcome> ended = connectFastProtocol(command))
+            return *ended;
+    } else {
         m_link.DiagnosticRequest();
+    }
     // Polling needs the port; a device lost on the way has closed it.
     m_fields.IsDiagnostic = m_link.portOpen() ? 1 : 0;
+    return m_link.portOpen() ? EcuConnectOutcome::Polling : EcuConnectOutcome::PortLost;
 }
 
-// Identification read and the clearing of the correction marker area; false
-// stops the connect before polling starts.
-bool EcuCommands::connectFastProtocol(const QString &command) {
+// Identification read and the clearing of the correction marker area; an
+// outcome stops the connect before this step sets polling on.
+std::optional<EcuConnectOutcome> EcuCommands::connectFastProtocol(const EcuCommand &command) {
     m_host.PostLog(ecutext::ReadRam);
     m_host.pause(kReadRamPause);
     if (!m_memory.ReadIdentification()) {
         m_link.ReportLinkError(LinkErrorCode::RamRead);
-        return false;
+        if (!m_link.portOpen())
+            return EcuConnectOutcome::PortLost;
+        return m_host.stopRequested() ? EcuConnectOutcome::Stopped : EcuConnectOutcome::IdentificationFailed;
     }
     for (int step = 1; step <= EcuMemory::ClearBlocks; ++step) {
-        const bool finished = m_memory.ClearStep(command);
+        const bool finished = m_memory.ClearStep(command.kind);
+        // A step that finished early has already set polling on.
         if (finished != (step == EcuMemory::ClearBlocks))
-            return false;
+            return m_fields.IsDiagnostic.load() == 1 ? EcuConnectOutcome::Polling : EcuConnectOutcome::ClearFailed;
     }
     m_link.DiagnosticRequest();
-    return true;
+    return std::nullopt;
 }
 
-void EcuCommands::CloseComPort(const QString &command) {
+void EcuCommands::CloseComPort(const EcuCommand &command) {
     clear(command);
     if (m_fields.isConnected())
         m_session.StopSession();
@@ -75,7 +90,7 @@ void EcuCommands::CloseComPort(const QString &command) {
     m_link.CloseEcuPort();
 }
 
-void EcuCommands::DiagnosticECU(const QString &command) {
+void EcuCommands::DiagnosticECU(const EcuCommand &command) {
     clear(command);
     if (m_fields.isConnected())
         m_link.DiagnosticRequest();

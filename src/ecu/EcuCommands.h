@@ -1,32 +1,26 @@
 #pragma once
 
+#include "ecu/EcuCommand.h"
 #include "ecu/EcuFields.h"
 #include "ecu/EcuLink.h"
 #include "ecu/EcuMemory.h"
+#include "ecu/EcuResults.h"
 #include "ecu/KwpSession.h"
 #include "ecu/WorkerHost.h"
 
-#include <QString>
-
+#include <optional>
 #include <vector>
 
 namespace korvel {
 
-// Command names the window sends to the ECU worker.
-namespace ecucommand {
-inline const QString OpenComPort = QStringLiteral("OpenComPort");
-inline const QString CloseComPort = QStringLiteral("CloseComPort");
-inline const QString DiagnosticECU = QStringLiteral("DiagnosticECU");
-} // namespace ecucommand
-
-// The ECU worker's command set: a table of names and handlers, walked in
-// order for the pending command. A handler clears the command (only if it
-// still holds the command it handled) or leaves it for the next pass.
+// The ECU worker's command set: a table of kinds and handlers, walked in
+// order for the pending command. A handler ends the command (only if it is
+// still the pending one) or leaves it for the next pass.
 class EcuCommands {
 public:
-    using Handler = void (EcuCommands::*)(const QString &command);
+    using Handler = void (EcuCommands::*)(const EcuCommand &command);
     struct Row {
-        QString name;
+        EcuCommandKind kind;
         Handler handler;
     };
     static const std::vector<Row> &table();
@@ -34,16 +28,18 @@ public:
     EcuCommands(EcuFields &fields, WorkerHost &host, EcuLink &link, KwpSession &session, EcuMemory &memory)
         : m_fields(fields), m_host(host), m_link(link), m_session(session), m_memory(memory) {}
 
-    // Runs every row whose name equals the pending command at that moment.
+    // Runs every row whose kind is that of the pending command at that moment.
     void runPending();
 
 private:
-    void OpenComPort(const QString &command);
-    void CloseComPort(const QString &command);
-    void DiagnosticECU(const QString &command);
+    void OpenComPort(const EcuCommand &command);
+    void CloseComPort(const EcuCommand &command);
+    void DiagnosticECU(const EcuCommand &command);
 
-    void clear(const QString &command) { m_fields.Command.compareExchange(command, QString()); }
-    bool connectFastProtocol(const QString &command);
+    void clear(const EcuCommand &command) { m_fields.Command.finish(command.kind); }
+    EcuConnectOutcome connect(const EcuCommand &command);
+    // The fast protocol's steps after the session start; none when polling may start.
+    std::optional<EcuConnectOutcome> connectFastProtocol(const EcuCommand &command);
 
     EcuFields &m_fields;
     WorkerHost &m_host;

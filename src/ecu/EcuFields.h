@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/SharedValue.h"
+#include "ecu/EcuCommand.h"
+#include "ecu/PendingCommand.h"
 #include "firmware/Complectation.h"
 
 #include <QByteArray>
@@ -12,24 +14,20 @@
 
 namespace korvel {
 
-// Protocol names of the worker.
-inline const QString kFastProtocol = QStringLiteral("kvl");
-inline const QString kStandardProtocol = QStringLiteral("stok");
-
 inline constexpr int kAxisValues = 512;
 
 // The ECU worker's fields, shared by the UI thread and the worker. The window
-// writes the parameter fields first and `Command` last, and only while
-// `Command` is empty; the worker publishes flags, counters and results here.
+// hands over one command with its parameters; the worker publishes flags,
+// counters and results here.
 struct EcuFields {
     // Window → worker.
-    SharedValue<QString> Command;
+    PendingCommand<EcuCommand> Command;
+
+    // The link the worker opened last (its port, for logs and the status bar),
+    // and the timeouts in use: closing the session shortens them.
     SharedValue<QString> PortName;
-    SharedValue<QString> PortSpeed;
-    SharedValue<QString> Protocol;        // kFastProtocol or kStandardProtocol
-    std::atomic<int> PortTimeOut{0};      // ms before each request
-    std::atomic<int> PortReadTimeOut{0};  // ms between sending and reading; 0 means 160
-    std::atomic<int> PPortReadTimeOut{0}; // the connect-time copy of the read timeout
+    std::atomic<int> PortTimeOut{0};     // ms before each request
+    std::atomic<int> PortReadTimeOut{0}; // ms between sending and reading; 0 means 160
 
     // Link state, written by the worker (and ErrorComPorts by discovery).
     std::atomic<int> IsComConnected{0};
@@ -52,7 +50,6 @@ struct EcuFields {
     SharedValue<QVector<int>> axix{QVector<int>(kAxisValues, 0)};
     SharedValue<QString> SWID; // CRC of the identification block, 8 hex digits
 
-    bool isFastProtocol() const { return Protocol.load() == kFastProtocol; }
     bool isConnected() const { return IsECUConnected.load() == 1 && IsComConnected.load() == 1; }
 };
 

@@ -10,6 +10,14 @@ const QByteArray kFastDiagnosticRequest("\x21\x0F", 2);
 const QByteArray kStandardDiagnosticRequest("\x21\x01", 2);
 } // namespace
 
+void EcuLink::useSettings(const EcuLinkSettings &settings) {
+    m_fields.PortName.store(settings.port);
+    m_fields.PortTimeOut = settings.portTimeOut;
+    m_fields.PortReadTimeOut = settings.portReadTimeOut;
+    m_speed = settings.speed;
+    m_protocol = settings.protocol;
+}
+
 bool EcuLink::OpenEcuPort() {
     if (m_fields.ErrorComPorts.load() != 0 || m_port.isOpen())
         return false;
@@ -20,14 +28,14 @@ bool EcuLink::OpenEcuPort() {
         m_fields.IsComConnected = 0;
         return false;
     }
-    m_host.PostLog(name + ecutext::Speed + m_fields.PortSpeed.load());
+    m_host.PostLog(name + ecutext::Speed + m_speed);
     m_fields.IsComConnected = 1;
     return true;
 }
 
 bool EcuLink::SetEcuBaud(int rate) {
     if (rate == 0)
-        rate = m_fields.PortSpeed.load().toInt();
+        rate = m_speed.toInt();
     const bool set = m_port.SetEcuBaud(rate);
     checkDeviceLost();
     return set;
@@ -60,44 +68,51 @@ bool EcuLink::checkDeviceLost() {
     return true;
 }
 
+bool EcuLink::fail(ExchangeStatus status) {
+    m_status = status;
+    return false;
+}
+
 bool EcuLink::ExchangeRequest(const QByteArray &request) {
     m_lastReadData.clear();
     if (m_fields.PortReadTimeOut.load() == 0)
         m_fields.PortReadTimeOut = DefaultReadTimeOut;
     if (!m_port.isOpen())
-        return false;
+        return fail(ExchangeStatus::PortClosed);
 
     m_host.pause(m_fields.PortTimeOut.load());
     if (m_host.stopRequested())
-        return false;
+        return fail(ExchangeStatus::Stopped);
     const QByteArray frame = KwpFrame::build(request);
     const QByteArray sent = m_port.WriteBytes(frame) ? frame : QByteArray();
     if (checkDeviceLost())
-        return false;
+        return fail(ExchangeStatus::PortLost);
 
     m_host.pause(m_fields.PortReadTimeOut.load());
     if (m_host.stopRequested())
-        return false;
+        return fail(ExchangeStatus::Stopped);
     const QByteArray received = m_port.ReadAvailable();
     if (checkDeviceLost())
-        return false;
+        return fail(ExchangeStatus::PortLost);
     if (received.isEmpty()) {
         ReportLinkError(LinkErrorCode::NoAnswer);
-        return false;
+        return fail(ExchangeStatus::NoAnswer);
     }
 
     // The K-line echoes every byte the tester sends; the answer follows the echo.
     if (KwpFrame::parse(received) != request)
-        return false;
+        return fail(ExchangeStatus::WrongAnswer);
     const QByteArray response =
         sent.isEmpty() ? QByteArray()
                        : KwpFrame::parse(QByteArrayView(received).sliced(qMin(sent.size(), received.size())));
     const ResponseVerdict verdict = ResponseCheck(request, response, m_fields.MemoryAccessReady.load());
     if (verdict.error)
         ReportLinkError(verdict.error->code, verdict.error->text);
-    if (verdict.success)
-        useAnswer(verdict);
-    return verdict.success;
+    if (!verdict.success)
+        return fail(response.isEmpty() ? ExchangeStatus::NoAnswer : ExchangeStatus::WrongAnswer);
+    useAnswer(verdict);
+    m_status = ExchangeStatus::Done;
+    return true;
 }
 
 void EcuLink::useAnswer(const ResponseVerdict &verdict) {
@@ -152,7 +167,7 @@ void EcuLink::ReportLinkError(LinkErrorCode code, const QString &text) {
 }
 
 bool EcuLink::DiagnosticRequest() {
-    const bool ok = ExchangeRequest(m_fields.isFastProtocol() ? kFastDiagnosticRequest : kStandardDiagnosticRequest);
+    const bool ok = ExchangeRequest(fastProtocol() ? kFastDiagnosticRequest : kStandardDiagnosticRequest);
     m_fields.numlog.fetch_add(1);
     return ok;
 }

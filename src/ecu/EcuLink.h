@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ecu/EcuCommand.h"
 #include "ecu/EcuFields.h"
 #include "ecu/EcuPort.h"
 #include "ecu/LinkError.h"
@@ -19,13 +20,21 @@ public:
 
     EcuLink(EcuFields &fields, WorkerHost &host) : m_fields(fields), m_host(host) {}
 
+    // Takes the link of a connect: the port name and timeouts are published in
+    // the fields, the rate and protocol stay here.
+    void useSettings(const EcuLinkSettings &settings);
+    const QString &speed() const { return m_speed; }
+    bool fastProtocol() const { return m_protocol == Protocol::Fast; }
+
     bool OpenEcuPort();
-    // Switches the port to the rate in `PortSpeed`, or to `rate` when given.
+    // Switches the port to the connect's rate, or to `rate` when given.
     bool SetEcuBaud(int rate = 0);
     bool CloseEcuPort();
     bool portOpen() const { return m_port.isOpen(); }
 
     bool ExchangeRequest(const QByteArray &request);
+    // How the last exchange ended.
+    ExchangeStatus lastStatus() const { return m_status; }
     void ReportLinkError(LinkErrorCode code, const QString &text = {});
     // The diagnostic frame request of the active protocol; counts in `numlog`.
     bool DiagnosticRequest();
@@ -37,12 +46,16 @@ public:
 
 private:
     bool checkDeviceLost();
+    bool fail(ExchangeStatus status);
     void useAnswer(const ResponseVerdict &verdict);
     void useReadData(const ResponseVerdict &verdict);
 
     EcuFields &m_fields;
     WorkerHost &m_host;
     EcuPort m_port;
+    QString m_speed;
+    Protocol m_protocol = Protocol::Fast;
+    ExchangeStatus m_status = ExchangeStatus::Done;
     QByteArray m_lastReadData;
     QByteArray m_readResult;
 };

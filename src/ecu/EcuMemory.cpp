@@ -125,7 +125,7 @@ bool EcuMemory::ReadIdentification() {
     return true;
 }
 
-bool EcuMemory::ClearStep(const QString &command) {
+bool EcuMemory::ClearStep(EcuCommandKind command) {
     m_host.pause(StepPause);
     const int block = m_counterA % ClearBlocks;
     m_fields.IsDiagnostic = 0;
@@ -138,7 +138,7 @@ bool EcuMemory::ClearStep(const QString &command) {
     if (m_counterA < ClearBlocks)
         return false;
     m_counterA = 0;
-    m_fields.Command.compareExchange(command, QString());
+    m_fields.Command.finish(command);
     m_link.DiagnosticRequest();
     m_fields.IsDiagnostic = 1;
     return true;

@@ -34,8 +34,8 @@ public:
     // SWID and the UI thread's identification come from them.
     bool ReadIdentification();
     // One block of the correction marker area (FD00–FDFF := 0x80) per call; true
-    // ("finished") after the fourth, which also clears `command` and resumes polling.
-    bool ClearStep(const QString &command);
+    // ("finished") after the fourth, which also ends `command` and resumes polling.
+    bool ClearStep(EcuCommandKind command);
 
 private:
     void publishProgress();

@@ -35,39 +35,41 @@ bool KwpSession::request(const QByteArray &data) {
     return ok;
 }
 
-bool KwpSession::StartSession() {
+std::optional<EcuConnectOutcome> KwpSession::StartSession() {
     m_fields.komplectecu.store({});
     m_fields.komplectecu_b.store(QStringList(kComplectationBytes, QString()));
 
     // No wake-up pattern: the first frame goes out as an ordinary frame at 10400 baud.
     m_host.PostLog(ecutext::StartingCommunication);
     if (!request(kStartCommunication))
-        return false;
+        return failure();
 
     m_host.PostLog(ecutext::StartingDiagnosticSession);
-    const auto rateByte = sessionRateByte(m_fields.PortSpeed.load());
+    const auto rateByte = sessionRateByte(m_link.speed());
     if (!rateByte) {
         m_host.PostLog(ecutext::BadSpeed);
         m_link.CloseEcuPort();
-        return false;
+        return EcuConnectOutcome::BadSpeed;
     }
     // The ECU changes its rate after answering, whatever the answer says.
     const bool sessionStarted = m_link.ExchangeRequest(kStartDiagnosticSession + *rateByte);
     m_link.SetEcuBaud();
     m_host.pause(StepPause);
     if (!sessionStarted)
-        return false;
+        return failure();
 
     m_host.PostLog(ecutext::TesterPresent);
     if (!request(kTesterPresent))
-        return false;
+        return failure();
 
-    if (!m_fields.isFastProtocol())
-        return true;
+    if (!m_link.fastProtocol())
+        return std::nullopt;
     m_host.PostLog(ecutext::SwitchToRam);
     if (!request(kSwitchToRam))
-        return false;
-    return m_memory.ConfigurationReads();
+        return failure();
+    if (!m_memory.ConfigurationReads())
+        return failure();
+    return std::nullopt;
 }
 
 bool KwpSession::StopSession() {

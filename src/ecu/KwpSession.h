@@ -3,6 +3,7 @@
 #include "ecu/EcuFields.h"
 #include "ecu/EcuLink.h"
 #include "ecu/EcuMemory.h"
+#include "ecu/EcuResults.h"
 #include "ecu/WorkerHost.h"
 
 #include <QString>
@@ -24,11 +25,16 @@ public:
     KwpSession(EcuFields &fields, WorkerHost &host, EcuLink &link, EcuMemory &memory)
         : m_fields(fields), m_host(host), m_link(link), m_memory(memory) {}
 
-    bool StartSession();
+    // None when the session started; otherwise how the connect ends.
+    std::optional<EcuConnectOutcome> StartSession();
     bool StopSession();
 
 private:
     bool request(const QByteArray &data);
+    // Why the connect ends after a failed request: a port closed on the way means the device went away.
+    EcuConnectOutcome failure() const {
+        return m_link.portOpen() ? connectOutcomeOf(m_link.lastStatus()) : EcuConnectOutcome::PortLost;
+    }
 
     EcuFields &m_fields;
     WorkerHost &m_host;

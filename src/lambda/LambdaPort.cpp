@@ -1,7 +1,5 @@
 #include "lambda/LambdaPort.h"
 
-#include "ecu/SerialQueue.h"
-
 #include <array>
 
 namespace korvel {
@@ -22,43 +20,21 @@ QSerialPort::StopBits lambdaStopBits(int code) {
 }
 
 bool LambdaPort::OpenLambdaPort(const QString &name, const LambdaLine &line) {
-    m_lost = false;
-    m_port.setPortName(name);
-    if (!m_port.open(QIODevice::ReadWrite))
+    if (!openDevice(name))
         return false;
-    m_port.setBaudRate(line.baud);
-    m_port.setParity(lambdaParity(line.parity));
-    m_port.setDataBits(static_cast<QSerialPort::DataBits>(line.byteSize));
-    m_port.setStopBits(lambdaStopBits(line.stopBits));
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    m_port.clearError(); // settings a device cannot take stay as the system had them
+    port().setBaudRate(line.baud);
+    port().setParity(lambdaParity(line.parity));
+    port().setDataBits(static_cast<QSerialPort::DataBits>(line.byteSize));
+    port().setStopBits(lambdaStopBits(line.stopBits));
+    port().setFlowControl(QSerialPort::NoFlowControl);
+    port().clearError(); // settings a device cannot take stay as the system had them
     purge();
     return true;
 }
 
-bool LambdaPort::CloseLambdaPort() {
-    if (m_port.isOpen())
-        m_port.close();
-    m_port.clearError();
-    return true;
-}
-
 void LambdaPort::purge() {
-    if (m_port.isOpen())
-        m_port.clear(QSerialPort::AllDirections);
-}
-
-QByteArray LambdaPort::ReadAvailable() {
-    if (!m_port.isOpen() || m_lost)
-        return {};
-    QByteArray bytes = readQueued(m_port, ReadLimit);
-    noteError();
-    return bytes;
-}
-
-void LambdaPort::noteError() {
-    if (takeDeviceLost(m_port))
-        m_lost = true;
+    if (isOpen())
+        port().clear(QSerialPort::AllDirections);
 }
 
 } // namespace korvel

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QByteArray>
+#include "ecu/SerialLink.h"
+
 #include <QSerialPort>
 #include <QString>
 
@@ -19,23 +20,15 @@ QSerialPort::StopBits lambdaStopBits(int code);
 
 // The wideband controller's serial port. Owned and used by the lambda
 // worker's thread only; reads return at once with what is queued.
-class LambdaPort {
+class LambdaPort : public SerialLink {
 public:
-    static constexpr int ReadLimit = 256;
-
     bool OpenLambdaPort(const QString &name, const LambdaLine &line);
-    bool CloseLambdaPort(); // closing a port that is not open succeeds
-    bool isOpen() const { return m_port.isOpen(); }
+    // Closing a port that is not open succeeds.
+    bool CloseLambdaPort() {
+        close();
+        return true;
+    }
     void purge();
-
-    QByteArray ReadAvailable();
-    bool deviceLost() const { return m_lost; }
-
-private:
-    void noteError();
-
-    QSerialPort m_port;
-    bool m_lost = false;
 };
 
 } // namespace korvel

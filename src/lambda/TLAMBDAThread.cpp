@@ -1,65 +1,29 @@
 #include "lambda/TLAMBDAThread.h"
 
-#include "core/ProgramLog.h"
 #include "lambda/LambdaPort.h"
 #include "lambda/WidebandParsers.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEvent>
-
-#include <algorithm>
-#include <chrono>
+#include <optional>
 
 namespace korvel {
 
 namespace {
 constexpr int kLoopPause = 1;
-constexpr int kShutdownSlice = 5;
 const QString kOpenFailed = QStringLiteral("Не удалось открыть порт ");
 const QString kPortLost = QStringLiteral("ОШИБКА: Порт ");
 const QString kPortLostTail = QStringLiteral(" датчика кислорода пропал, порт закрыт!");
 } // namespace
 
-TLAMBDAThread::TLAMBDAThread(ProgramLog *log, QObject *parent) : QThread(parent), m_log(log) {}
+TLAMBDAThread::TLAMBDAThread(ProgramLog *log, QObject *parent) : LinkWorker(log, parent) {}
 
 TLAMBDAThread::~TLAMBDAThread() {
-    shutdown();
-}
-
-void TLAMBDAThread::shutdown() {
-    requestInterruption();
-    {
-        // Taking the lock orders the request before a pause that is about to wait.
-        std::lock_guard lock(m_pauseMutex);
-    }
-    m_pauseWake.notify_all();
-    if (QThread::currentThread() == this)
-        return;
-    while (!wait(QDeadlineTimer(kShutdownSlice)))
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-}
-
-void TLAMBDAThread::pause(int ms) const {
-    std::unique_lock lock(m_pauseMutex);
-    m_pauseWake.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
-                         [this] { return isInterruptionRequested(); });
+    shutdown(); // before the fields and the handler the worker uses go away
 }
 
 void TLAMBDAThread::FOnChange() {
     const ChangeHandler handler = m_onChange.load();
     if (handler)
         handler(*this);
-}
-
-void TLAMBDAThread::postLog(const QString &line) {
-    if (!m_log)
-        return;
-    if (QThread::currentThread() == thread())
-        m_log->append(line);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, &line] { m_log->append(line); }, Qt::BlockingQueuedConnection);
 }
 
 // What the worker's thread owns while it runs.
@@ -72,31 +36,34 @@ struct TLAMBDAThread::Reception {
 void TLAMBDAThread::run() {
     Reception reception;
     while (!isInterruptionRequested()) {
-        if (Command.load() == lambdacommand::OpenComPort)
-            openPort(reception);
-        if (Command.load() == lambdacommand::CloseComPort)
+        // Each step sees the command the one before left: an open receives in the same pass.
+        if (const std::optional<LambdaCommand> open = Command.load();
+            open && open->kind == LambdaCommandKind::OpenComPort)
+            openPort(reception, *open);
+        if (Command.kind() == LambdaCommandKind::CloseComPort)
             closePort(reception);
-        if (Command.load() == lambdacommand::Receive && reception.port.isOpen())
+        if (Command.kind() == LambdaCommandKind::Receive && reception.port.isOpen())
             receive(reception);
         pause(kLoopPause);
     }
 }
 
-void TLAMBDAThread::openPort(Reception &reception) {
+void TLAMBDAThread::openPort(Reception &reception, const LambdaCommand &command) {
+    const LambdaLinkSettings &link = command.link;
     reception.state = WidebandState{}; // a new stream: wait for its first sync pattern
-    reception.type = widebandType(typeafr.load());
-    const LambdaLine line{reception.type ? reception.type->baud : kDefaultWidebandBaud, PortParity.load(),
-                          PortByteSize.load(), PortStopBits.load()};
+    reception.type = widebandType(link.type);
+    const LambdaLine line{reception.type ? reception.type->baud : kDefaultWidebandBaud, link.parity, link.byteSize,
+                          link.stopBits};
+    PortName.store(link.port);
     PortSpeed.store(QString::number(line.baud));
-    const QString name = PortName.load();
-    reception.port.CloseLambdaPort(); // a second "OpenComPort" reopens
-    const bool opened = reception.port.OpenLambdaPort(name, line);
+    reception.port.CloseLambdaPort(); // a second OpenComPort reopens
+    const bool opened = reception.port.OpenLambdaPort(link.port, line);
     if (!opened)
-        ErrorComPorts.store(kOpenFailed + name);
+        ErrorComPorts.store(kOpenFailed + link.port);
     ComConnect = opened;
     reception.port.purge();
     // Whatever the outcome, reception starts; without a port its reads fail quietly.
-    Command.compareExchange(lambdacommand::OpenComPort, lambdacommand::Receive);
+    Command.finish(LambdaCommandKind::OpenComPort, LambdaCommand{LambdaCommandKind::Receive, link});
 }
 
 void TLAMBDAThread::closePort(Reception &reception) {
@@ -104,7 +71,7 @@ void TLAMBDAThread::closePort(Reception &reception) {
     // repeat for ever with the port shown as open.
     ComConnect = !reception.port.CloseLambdaPort();
     if (!ComConnect)
-        Command.compareExchange(lambdacommand::CloseComPort, QString());
+        Command.finish(LambdaCommandKind::CloseComPort);
     FOnChange();
 }
 

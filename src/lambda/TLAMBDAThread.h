@@ -1,30 +1,23 @@
 #pragma once
 
 #include "core/SharedValue.h"
+#include "ecu/LinkWorker.h"
+#include "ecu/PendingCommand.h"
+#include "lambda/LambdaCommand.h"
 
 #include <QString>
 #include <QStringList>
-#include <QThread>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 
 namespace korvel {
 
 class ProgramLog;
 
-// Command names of the lambda worker.
-namespace lambdacommand {
-inline const QString OpenComPort = QStringLiteral("OpenComPort");
-inline const QString CloseComPort = QStringLiteral("CloseComPort");
-inline const QString Receive = QStringLiteral("recived"); // continuous reception
-} // namespace lambdacommand
-
-// The wideband lambda worker: opens the controller's port on "OpenComPort",
-// then reads and converts its stream until "CloseComPort".
-class TLAMBDAThread : public QThread {
+// The wideband lambda worker: opens the controller's port on OpenComPort,
+// then reads and converts its stream (Receive) until CloseComPort.
+class TLAMBDAThread : public LinkWorker {
     Q_OBJECT
 public:
     using ChangeHandler = std::function<void(TLAMBDAThread &)>;
@@ -34,16 +27,12 @@ public:
     explicit TLAMBDAThread(ProgramLog *log = nullptr, QObject *parent = nullptr);
     ~TLAMBDAThread() override;
 
-    // Window → worker: set the port fields, then `Command`.
-    SharedValue<QString> Command;
-    SharedValue<QString> PortName;
-    SharedValue<QString> typeafr; // "Innovate", "AEM", "Korvel", "ALC-1", "APSX"
-    std::atomic<int> PortParity{2};
-    std::atomic<int> PortByteSize{8};
-    std::atomic<int> PortStopBits{0};
+    // Window → worker.
+    PendingCommand<LambdaCommand> Command;
     SharedValue<QStringList> myList; // port names of the worker's own discovery, for reference
 
     // Worker → window.
+    SharedValue<QString> PortName; // the port of the last OpenComPort
     SharedValue<QString> PortSpeed{QStringLiteral("19200")};
     SharedValue<QString> ErrorComPorts; // text of the last port failure (open failed, device vanished)
     std::atomic<bool> ComConnect{false};
@@ -53,26 +42,17 @@ public:
     // `FOnChange`: called on the worker thread after every converted value and after closing.
     void setOnChange(ChangeHandler handler) { m_onChange.store(std::move(handler)); }
 
-    // UI thread only: asks the worker to stop and waits for it.
-    void shutdown();
-    void pause(int ms) const;
-
 protected:
     void run() override;
 
 private:
     struct Reception;
-    void openPort(Reception &reception);
+    void openPort(Reception &reception, const LambdaCommand &command);
     void closePort(Reception &reception);
     void receive(Reception &reception);
     void FOnChange();
-    void postLog(const QString &line);
 
-    ProgramLog *m_log;
     SharedValue<ChangeHandler> m_onChange;
-    // Pauses wait here; shutdown() wakes them.
-    mutable std::mutex m_pauseMutex;
-    mutable std::condition_variable m_pauseWake;
 };
 
 } // namespace korvel

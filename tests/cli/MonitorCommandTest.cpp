@@ -174,6 +174,22 @@ TEST(MonitorCommand, GivesUpWhenTheEcuNeverAnswers) {
     EXPECT_TRUE(waitFor([&] { return !simulator->ecuPortOpen(); })) << "the run closes the port it opened";
 }
 
+// The worker's typed outcome ends the wait at once; the reason is the line it
+// logged, never the timeout's.
+TEST(MonitorCommand, ARateTheEcuDoesNotOfferEndsTheConnectWithoutWaiting) {
+    test::WorkDir work;
+    const auto simulator = test::startSimulator();
+    MonitorOptions options = onSimulator(*simulator);
+    options.overrides.emplace_back(setting::EcuSpeed, QStringLiteral("19200"));
+    options.connectTimeoutSeconds = 600;
+    MonitorRun monitor(work.path(), options);
+
+    EXPECT_EQ(monitor.run(), kExitNotPolled);
+    EXPECT_EQ(monitor.errLines(), QStringList{QStringLiteral("korvel-cli: ") + ecutext::BadSpeed});
+    EXPECT_TRUE(monitor.out.contains(QStringLiteral("Stopping: polling never started")));
+    EXPECT_TRUE(waitFor([&] { return !simulator->ecuPortOpen(); }));
+}
+
 // Ctrl+C during the connect waits for the link to close; a second one does
 // not wait for the worker to finish its connect first.
 TEST(MonitorCommand, ASecondStopDuringTheConnectEndsAtOnceAndFreesThePort) {

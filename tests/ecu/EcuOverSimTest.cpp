@@ -1,10 +1,7 @@
 // The ECU worker against the simulated ECU behind a pseudo-terminal.
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
-#include "ecu/EcuCommands.h"
-#include "ecu/EcuIdentity.h"
 #include "ecu/TECUThread.h"
-#include "firmware/Swid.h"
 #include "sim/Simulator.h"
 
 #include <QMutex>
@@ -14,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
 
 using namespace korvel;
 using korvel::test::runEventsFor;
@@ -82,10 +81,8 @@ protected:
         worker = std::make_unique<TECUThread>(&log);
         QObject::connect(&log, &ProgramLog::appended, [this](const QString &line) { appended.append(line); });
         worker->setProgressHandler([this](int maximum, int position) { progress.append({maximum, position}); });
-        worker->setIdentificationHandler([this](const QByteArray &block) {
-            identificationBlock = block;
-            identity.EcuSwid(block, crc);
-        });
+        worker->setIdentificationHandler([this](const QByteArray &block) { identificationBlock = block; });
+        worker->setConnectOutcomeHandler([this](EcuConnectOutcome outcome) { outcomes.append(outcome); });
         worker->start();
     }
 
@@ -96,18 +93,16 @@ protected:
             simulator->stop();
     }
 
-    // The window's connect: every field first, the command last.
-    void connectEcu(const QString &protocol, const QString &speed) {
+    // The window's connect: the counters, then the command with its link.
+    void connectEcu(Protocol protocol, const QString &speed, const QString &port = {}) {
         worker->error = 0;
-        worker->PortName.store(simulator->ecuDevicePath());
-        worker->PortSpeed.store(speed);
-        worker->Protocol.store(protocol);
-        worker->PortTimeOut = 5;
-        worker->PortReadTimeOut = 150; // well above the line time and the ECU's latency
-        worker->PPortReadTimeOut = 150;
         worker->numlog = 0;
-        worker->Command.store(ecucommand::OpenComPort);
+        // The read timeout is well above the line time and the ECU's latency.
+        ASSERT_TRUE(
+            worker->Command.submit({EcuCommandKind::OpenComPort,
+                                    {port.isEmpty() ? simulator->ecuDevicePath() : port, speed, protocol, 5, 150}}));
     }
+    void sendCommand(EcuCommandKind kind) { worker->Command.replace({kind, {}}); }
 
     bool polling() const {
         return worker->IsComConnected.load() == 1 && worker->IsECUConnected.load() == 1 &&
@@ -122,15 +117,139 @@ protected:
     QStringList appended; // every line appended, including those later replaced
     QList<QPair<int, int>> progress;
     QByteArray identificationBlock;
-    SwidCrc crc;
-    EcuIdentity identity;
+    QList<EcuConnectOutcome> outcomes;
 };
 
 } // namespace
 
+// Every connect hands exactly one typed outcome to the UI thread, and the
+// link state agrees with it.
+TEST_F(EcuOverSim, EveryConnectEndsWithItsOutcome) {
+    struct Case {
+        const char *what;
+        sim::Protocol ecu;
+        Protocol protocol;
+        QString speed;
+        std::optional<sim::FaultRule> fault;                 // set before the connect
+        std::function<void(sim::Simulator &)> duringConnect; // runs until it returns true
+        QString port;                                        // empty: the simulator's
+        EcuConnectOutcome expected;
+        int comConnected, ecuConnected, diagnostic;
+    };
+    const QString missing = QStringLiteral("/dev/korvel-no-such-adapter");
+    sim::FaultRule noAnswer{sim::FaultKind::NoAnswer, sim::RequestKind::StartCommunication};
+    sim::FaultRule refused{sim::FaultKind::NegativeResponse, sim::RequestKind::TesterPresent};
+    sim::FaultRule vanish{sim::FaultKind::Vanish, sim::RequestKind::TesterPresent};
+    // The fault must meet the first identification read, not a configuration read.
+    const auto failIdentification = [](sim::Simulator &ecu) {
+        ASSERT_TRUE(waitFor([&] { return ecu.requestLog().contains(hex("230072C840")); }, kConnectMs));
+        ecu.injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::ReadMemory});
+    };
+    const Case cases[] = {
+        {"fast", sim::Protocol::Fast, Protocol::Fast, "57600", {}, {}, {}, EcuConnectOutcome::Polling, 1, 1, 1},
+        {"standard",
+         sim::Protocol::Standard,
+         Protocol::Standard,
+         "10400",
+         {},
+         {},
+         {},
+         EcuConnectOutcome::Polling,
+         1,
+         1,
+         1},
+        {"missing port",
+         sim::Protocol::Fast,
+         Protocol::Fast,
+         "57600",
+         {},
+         {},
+         missing,
+         EcuConnectOutcome::PortNotOpened,
+         0,
+         0,
+         0},
+        {"rate not offered",
+         sim::Protocol::Fast,
+         Protocol::Fast,
+         "19200",
+         {},
+         {},
+         {},
+         EcuConnectOutcome::BadSpeed,
+         0,
+         0,
+         0},
+        {"no answer",
+         sim::Protocol::Fast,
+         Protocol::Fast,
+         "57600",
+         noAnswer,
+         {},
+         {},
+         EcuConnectOutcome::NoAnswer,
+         1,
+         0,
+         0},
+        {"refused answer",
+         sim::Protocol::Standard,
+         Protocol::Standard,
+         "38400",
+         refused,
+         {},
+         {},
+         EcuConnectOutcome::WrongAnswer,
+         1,
+         0,
+         0},
+        {"identification read fails",
+         sim::Protocol::Fast,
+         Protocol::Fast,
+         "57600",
+         {},
+         failIdentification,
+         {},
+         EcuConnectOutcome::IdentificationFailed,
+         1,
+         1,
+         0},
+        {"adapter unplugged",
+         sim::Protocol::Fast,
+         Protocol::Fast,
+         "57600",
+         vanish,
+         {},
+         {},
+         EcuConnectOutcome::PortLost,
+         0,
+         0,
+         0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        startSimulator(c.ecu);
+        if (c.fault)
+            simulator->injectFault(*c.fault);
+        connectEcu(c.protocol, c.speed, c.port);
+        if (c.duringConnect)
+            c.duringConnect(*simulator);
+        ASSERT_TRUE(waitFor([&] { return !outcomes.isEmpty(); }, kConnectMs)) << log.lines().join('\n').toStdString();
+        runEventsFor(100);
+        EXPECT_EQ(outcomes, QList<EcuConnectOutcome>{c.expected}) << log.lines().join('\n').toStdString();
+        EXPECT_EQ(worker->IsComConnected.load(), c.comConnected);
+        EXPECT_EQ(worker->IsECUConnected.load(), c.ecuConnected);
+        EXPECT_EQ(worker->IsDiagnostic.load(), c.diagnostic);
+        TearDown();
+        worker.reset();
+        simulator.reset();
+        outcomes.clear();
+        log.clear();
+    }
+}
+
 TEST_F(EcuOverSim, FastConnectReadsTheEcuAndThenPollsTheFastFrame) {
     startSimulator();
-    connectEcu("kvl", "57600");
+    connectEcu(Protocol::Fast, "57600");
     ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 4; }, kConnectMs))
         << log.lines().join('\n').toStdString();
 
@@ -163,15 +282,13 @@ TEST_F(EcuOverSim, FastConnectReadsTheEcuAndThenPollsTheFastFrame) {
 
 TEST_F(EcuOverSim, FastConnectTakesTheEcuIdentity) {
     startSimulator();
-    connectEcu("kvl", "38400");
+    connectEcu(Protocol::Fast, "38400");
     ASSERT_TRUE(waitFor([&] { return polling(); }, kConnectMs)) << log.lines().join('\n').toStdString();
 
     const QByteArray image = simulator->memory();
     EXPECT_EQ(identificationBlock, image.left(224));
     const QString independent = QStringLiteral("%1").arg(jamcrc(image.left(224)), 8, 16, QLatin1Char('0')).toUpper();
     EXPECT_EQ(worker->SWID.load(), independent);
-    EXPECT_TRUE(identity.valid);
-    EXPECT_EQ(identity.swid, independent);
 
     const QByteArray complectation = image.mid(0x6051, 2) + image.mid(0x60DE, 1) + image.mid(0x5F00, 8);
     EXPECT_EQ(worker->komplectecu.load(), QString::fromLatin1(complectation.toHex().toUpper()));
@@ -193,7 +310,7 @@ TEST_F(EcuOverSim, FastConnectTakesTheEcuIdentity) {
 
 TEST_F(EcuOverSim, StandardConnectPollsTheStandardFrame) {
     startSimulator(sim::Protocol::Standard);
-    connectEcu("stok", "38400");
+    connectEcu(Protocol::Standard, "38400");
     ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 3; }, kConnectMs))
         << log.lines().join('\n').toStdString();
 
@@ -213,21 +330,24 @@ TEST_F(EcuOverSim, StandardConnectPollsTheStandardFrame) {
 
 TEST_F(EcuOverSim, ASecondConnectOnAnOpenPortDoesNothing) {
     startSimulator(sim::Protocol::Standard);
-    connectEcu("stok", "57600");
+    connectEcu(Protocol::Standard, "57600");
     ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 2; }, kConnectMs));
     const QStringList lines = log.lines();
-    worker->Command.store(ecucommand::OpenComPort);
-    ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !outcomes.isEmpty(); }));
+    worker->Command.submit({EcuCommandKind::OpenComPort, {port(), "10400", Protocol::Fast, 5, 150}});
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 2; }));
+    EXPECT_EQ(outcomes.last(), EcuConnectOutcome::AlreadyOpen);
     const int polled = worker->numlog.load();
     ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= polled + 2; }));
     EXPECT_EQ(log.lines(), lines);
     EXPECT_TRUE(polling());
     EXPECT_FALSE(simulator->requestLog().mid(3).contains(hex("81")));
+    EXPECT_EQ(simulator->requestLog().last(), hex("2101")) << "the open link keeps its protocol";
 }
 
 TEST_F(EcuOverSim, RefusesARateTheEcuDoesNotOffer) {
     startSimulator();
-    connectEcu("kvl", "19200");
+    connectEcu(Protocol::Fast, "19200");
     ASSERT_TRUE(waitFor([&] { return log.lines().size() >= 6; }));
     runEventsFor(300);
     EXPECT_EQ(log.lines(),
@@ -244,7 +364,7 @@ TEST_F(EcuOverSim, RefusesARateTheEcuDoesNotOffer) {
 TEST_F(EcuOverSim, ReportsAnEcuThatDoesNotAnswer) {
     startSimulator();
     simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::StartCommunication});
-    connectEcu("kvl", "57600");
+    connectEcu(Protocol::Fast, "57600");
     ASSERT_TRUE(waitFor([&] { return log.lines().size() >= 5; }));
     runEventsFor(300);
     EXPECT_EQ(log.lines().mid(2),
@@ -258,7 +378,7 @@ TEST_F(EcuOverSim, ReportsAnEcuThatDoesNotAnswer) {
 TEST_F(EcuOverSim, ReportsAWrongSessionAnswerAndGoesOn) {
     startSimulator();
     simulator->injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::StartDiagnosticSession});
-    connectEcu("stok", "10400");
+    connectEcu(Protocol::Standard, "10400");
     ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 1; }, kConnectMs));
     EXPECT_TRUE(log.lines().contains("Запрос - 10810A; Ответ - 7F1022; (5081)"))
         << log.lines().join('\n').toStdString();
@@ -268,7 +388,7 @@ TEST_F(EcuOverSim, ReportsAWrongSessionAnswerAndGoesOn) {
 
 TEST_F(EcuOverSim, AFailedIdentificationReadStopsBeforePolling) {
     startSimulator();
-    connectEcu("kvl", "57600");
+    connectEcu(Protocol::Fast, "57600");
     // The fault must meet the first identification read, not a configuration read.
     ASSERT_TRUE(waitFor([&] { return simulator->requestLog().contains(hex("230072C840")); }, kConnectMs));
     simulator->injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::ReadMemory});
@@ -293,11 +413,11 @@ TEST_F(EcuOverSim, AFailedIdentificationReadStopsBeforePolling) {
 
 TEST_F(EcuOverSim, DisconnectEndsTheSessionAtTheInitialRate) {
     startSimulator();
-    connectEcu("kvl", "57600");
+    connectEcu(Protocol::Fast, "57600");
     ASSERT_TRUE(waitFor([&] { return log.lines().contains("ECU: >> Диагностика параметров"); }, kConnectMs));
     simulator->clearRequestLog();
     log.clear();
-    worker->Command.store(ecucommand::CloseComPort);
+    sendCommand(EcuCommandKind::CloseComPort);
     ASSERT_TRUE(waitFor([&] { return worker->IsComConnected.load() == 0; }));
 
     const QList<QByteArray> requests = simulator->requestLog();
@@ -311,23 +431,23 @@ TEST_F(EcuOverSim, DisconnectEndsTheSessionAtTheInitialRate) {
     EXPECT_EQ(worker->IsDiagnostic.load(), 0);
     EXPECT_EQ(worker->PortTimeOut.load(), 100);
     EXPECT_EQ(worker->PortReadTimeOut.load(), 100);
-    EXPECT_TRUE(worker->Command.load().isEmpty());
+    EXPECT_FALSE(worker->Command.pending());
     EXPECT_TRUE(waitFor([&] { return !simulator->ecuPortOpen(); }));
 }
 
 TEST_F(EcuOverSim, KeepsADisconnectRequestedDuringTheConnect) {
     startSimulator();
-    connectEcu("kvl", "57600");
+    connectEcu(Protocol::Fast, "57600");
     ASSERT_TRUE(waitFor([&] { return simulator->requestLog().contains(hex("2300000030")); }, kConnectMs));
-    worker->Command.store(ecucommand::CloseComPort); // the connect still runs its memory steps
+    sendCommand(EcuCommandKind::CloseComPort); // the connect still runs its memory steps
     ASSERT_TRUE(waitFor([&] { return worker->IsComConnected.load() == 0; }, kConnectMs));
-    EXPECT_TRUE(worker->Command.load().isEmpty());
+    EXPECT_FALSE(worker->Command.pending());
     EXPECT_EQ(simulator->requestLog().last(), hex("82"));
 }
 
 TEST_F(EcuOverSim, ADeviceThatVanishesClosesThePortAndLeavesTheWorkerResponsive) {
     startSimulator();
-    connectEcu("kvl", "57600");
+    connectEcu(Protocol::Fast, "57600");
     ASSERT_TRUE(waitFor([&] { return worker->numlog.load() >= 2; }, kConnectMs));
     simulator->vanish();
     const QString lost = "ОШИБКА: Порт " + port() + " пропал, порт закрыт, связь с ЭБУ прервана!";
@@ -341,9 +461,9 @@ TEST_F(EcuOverSim, ADeviceThatVanishesClosesThePortAndLeavesTheWorkerResponsive)
     runEventsFor(300);
     EXPECT_EQ(worker->numlog.load(), requests) << "polling stops with the device";
     const qsizetype lines = log.lines().size();
-    worker->Command.store(ecucommand::CloseComPort);
-    ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
-    worker->Command.store(ecucommand::DiagnosticECU);
-    ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
+    sendCommand(EcuCommandKind::CloseComPort);
+    ASSERT_TRUE(waitFor([&] { return !worker->Command.pending(); }));
+    sendCommand(EcuCommandKind::DiagnosticECU);
+    ASSERT_TRUE(waitFor([&] { return !worker->Command.pending(); }));
     EXPECT_EQ(log.lines().size(), lines) << "the port is already closed";
 }

@@ -1,6 +1,5 @@
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
-#include "ecu/EcuCommands.h"
 #include "ecu/TECUThread.h"
 
 #include <QThread>
@@ -15,61 +14,83 @@ using korvel::test::waitFor;
 
 namespace {
 const QString kMissingPort = QStringLiteral("/dev/korvel-no-such-adapter");
+
+EcuCommand openCommand(const QString &port, const QString &speed = QStringLiteral("57600")) {
+    return {EcuCommandKind::OpenComPort, {port, speed, Protocol::Fast, 0, 0}};
+}
+} // namespace
+
+TEST(PendingEcuCommand, IsHandedOverOnlyWhenNoneIsPendingAndEndsOnlyWhileStillPending) {
+    TECUThread worker; // not started: the test plays the worker's part
+    EXPECT_TRUE(worker.Command.submit(openCommand(kMissingPort)));
+    EXPECT_FALSE(worker.Command.submit({EcuCommandKind::DiagnosticECU, {}})) << "busy";
+    EXPECT_EQ(worker.Command.load()->link.port, kMissingPort) << "the first command keeps its parameters";
+
+    worker.Command.replace({EcuCommandKind::CloseComPort, {}});
+    EXPECT_FALSE(worker.Command.finish(EcuCommandKind::OpenComPort)) << "a command set meanwhile is not lost";
+    EXPECT_EQ(worker.Command.kind(), EcuCommandKind::CloseComPort);
+    EXPECT_TRUE(worker.Command.finish(EcuCommandKind::CloseComPort));
+    EXPECT_FALSE(worker.Command.pending());
+
+    worker.Command.replace(openCommand(kMissingPort));
+    worker.Command.clear();
+    EXPECT_FALSE(worker.Command.pending());
 }
 
 TEST(EcuWorker, RunsNoCommandWhilePortDiscoveryFailed) {
     ProgramLog log;
     TECUThread worker(&log);
     worker.ErrorComPorts = 1;
-    worker.PortName.store(kMissingPort);
-    worker.Command.store(ecucommand::OpenComPort);
+    worker.Command.submit(openCommand(kMissingPort));
     worker.start();
     runEventsFor(300);
-    EXPECT_EQ(worker.Command.load(), ecucommand::OpenComPort) << "the command stays pending";
+    EXPECT_EQ(worker.Command.kind(), EcuCommandKind::OpenComPort) << "the command stays pending";
     EXPECT_TRUE(log.lines().isEmpty());
 
     worker.ErrorComPorts = 0;
-    ASSERT_TRUE(waitFor([&] { return worker.Command.load().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !worker.Command.pending(); }));
     worker.shutdown();
 }
 
 TEST(EcuWorker, ReportsAPortThatCannotBeOpened) {
     ProgramLog log;
     TECUThread worker(&log);
-    worker.PortName.store(kMissingPort);
-    worker.PortSpeed.store("57600");
-    worker.Command.store(ecucommand::OpenComPort);
+    QList<EcuConnectOutcome> outcomes;
+    worker.setConnectOutcomeHandler([&](EcuConnectOutcome outcome) { outcomes.append(outcome); });
+    worker.Command.submit(openCommand(kMissingPort));
     worker.start();
-    ASSERT_TRUE(waitFor([&] { return log.lines().size() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return !outcomes.isEmpty(); }));
+    EXPECT_EQ(outcomes, QList<EcuConnectOutcome>{EcuConnectOutcome::PortNotOpened});
     EXPECT_EQ(log.lines(), QStringList({kMissingPort + ": >> Открытие порта...",
                                         "ОШИБКА: Не удаётся открыть порт " + kMissingPort + " !"}));
     EXPECT_EQ(worker.IsComConnected.load(), 0);
-    EXPECT_TRUE(worker.Command.load().isEmpty());
+    EXPECT_EQ(worker.PortName.load(), kMissingPort);
+    EXPECT_FALSE(worker.Command.pending());
     worker.shutdown();
 }
 
-TEST(EcuWorker, FillsInTheDefaultPortAndRate) {
+TEST(EcuWorker, FillsInTheDefaultPort) {
     ProgramLog log;
     TECUThread worker(&log);
-    worker.Command.store(ecucommand::OpenComPort);
+    worker.Command.submit({EcuCommandKind::OpenComPort, {}});
     worker.start();
     ASSERT_TRUE(waitFor([&] { return log.lines().size() >= 2; }));
     EXPECT_EQ(worker.PortName.load(), "COM1");
-    EXPECT_EQ(worker.PortSpeed.load(), "57600");
     EXPECT_EQ(log.lines().first(), "COM1: >> Открытие порта...");
     worker.shutdown();
 }
 
-TEST(EcuWorker, LeavesAnUnknownCommandPendingAndStaysResponsive) {
+// A kind the command table has no row for (a service not built yet).
+TEST(EcuWorker, LeavesACommandWithoutARowPendingAndStaysResponsive) {
     ProgramLog log;
     TECUThread worker(&log);
-    worker.PortName.store(kMissingPort);
-    worker.Command.store("NoSuchCommand");
+    const auto unknown = static_cast<EcuCommandKind>(-1);
+    worker.Command.submit({unknown, {}});
     worker.start();
     runEventsFor(200);
-    EXPECT_EQ(worker.Command.load(), "NoSuchCommand");
-    worker.Command.store(ecucommand::CloseComPort);
-    ASSERT_TRUE(waitFor([&] { return worker.Command.load().isEmpty(); }));
+    EXPECT_EQ(worker.Command.kind(), unknown);
+    worker.Command.replace({EcuCommandKind::CloseComPort, {}});
+    ASSERT_TRUE(waitFor([&] { return !worker.Command.pending(); }));
     EXPECT_TRUE(log.lines().isEmpty()) << "closing a port that is not open logs nothing";
     worker.shutdown();
 }
@@ -79,8 +100,7 @@ TEST(EcuWorker, LeavesAnUnknownCommandPendingAndStaysResponsive) {
 TEST(EcuWorker, ShutsDownWhileTheWorkerWaitsForTheUiThread) {
     ProgramLog log;
     TECUThread worker(&log);
-    worker.PortName.store(kMissingPort);
-    worker.Command.store(ecucommand::OpenComPort);
+    worker.Command.submit(openCommand(kMissingPort));
     worker.start();
     QThread::msleep(200); // the UI thread is busy; the worker's first log line waits
     worker.shutdown();
@@ -88,11 +108,12 @@ TEST(EcuWorker, ShutsDownWhileTheWorkerWaitsForTheUiThread) {
     EXPECT_FALSE(log.lines().isEmpty()) << "the waiting hand-over ran during the shutdown";
 }
 
-TEST(EcuWorker, StopsAtOnceWhenDestroyedIdle) {
+TEST(EcuWorker, StopsWhenShutDownIdle) {
     ProgramLog log;
-    auto worker = std::make_unique<TECUThread>(&log);
-    worker->start();
-    runEventsFor(50);
-    worker.reset(); // the destructor shuts the thread down
-    SUCCEED();
+    TECUThread worker(&log);
+    worker.start();
+    ASSERT_TRUE(waitFor([&] { return worker.isRunning(); }));
+    worker.shutdown();
+    EXPECT_TRUE(worker.isFinished());
+    EXPECT_TRUE(log.lines().isEmpty());
 }

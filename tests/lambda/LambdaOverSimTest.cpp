@@ -63,14 +63,11 @@ protected:
     }
 
     // The window's connect for a wideband controller.
-    void connectLambda(const QString &type) {
-        worker->PortName.store(simulator->lambdaDevicePath());
-        worker->typeafr.store(type);
-        worker->PortParity = 2;
-        worker->PortByteSize = 8;
-        worker->PortStopBits = 0;
-        worker->Command.store(lambdacommand::OpenComPort);
+    void connectLambda(const QString &type, const QString &port = {}) {
+        worker->Command.replace(
+            {LambdaCommandKind::OpenComPort, {port.isEmpty() ? simulator->lambdaDevicePath() : port, type, 2, 8, 0}});
     }
+    void closeLambda() { worker->Command.replace({LambdaCommandKind::CloseComPort, {}}); }
 
     std::vector<double> received() {
         QMutexLocker lock(&mutex);
@@ -107,11 +104,12 @@ TEST_F(LambdaOverSim, EveryControllerTypeDeliversTheMeasuredRatio) {
             EXPECT_NEAR(afr, kTargetAfr, 0.051);
         EXPECT_NEAR(afrWideband.value(), kTargetAfr, 0.051);
         EXPECT_TRUE(worker->ComConnect.load());
-        EXPECT_EQ(worker->Command.load(), lambdacommand::Receive);
+        EXPECT_EQ(worker->Command.kind(), LambdaCommandKind::Receive);
+        EXPECT_EQ(worker->PortName.load(), simulator->lambdaDevicePath());
         EXPECT_EQ(worker->PortSpeed.load(), c.type == sim::WidebandType::Innovate ? "19200" : "9600");
 
-        worker->Command.store(lambdacommand::CloseComPort);
-        ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
+        closeLambda();
+        ASSERT_TRUE(waitFor([&] { return !worker->Command.pending(); }));
         EXPECT_FALSE(worker->ComConnect.load());
         TearDown();
         worker.reset();
@@ -147,18 +145,16 @@ TEST_F(LambdaOverSim, InnovateSensorErrorGivesNoRatio) {
 
 TEST_F(LambdaOverSim, ClosingWithoutAnOpenPortFinishes) {
     startSimulator(sim::WidebandType::Aem);
-    worker->Command.store(lambdacommand::CloseComPort);
-    ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
+    closeLambda();
+    ASSERT_TRUE(waitFor([&] { return !worker->Command.pending(); }));
     EXPECT_FALSE(worker->ComConnect.load());
     EXPECT_EQ(changeCount(), 1) << "one change notification for the close";
 }
 
 TEST_F(LambdaOverSim, AMissingPortIsReportedAndReadsFailQuietly) {
     startSimulator(sim::WidebandType::Aem);
-    worker->PortName.store("/dev/korvel-no-such-controller");
-    worker->typeafr.store("AEM");
-    worker->Command.store(lambdacommand::OpenComPort);
-    ASSERT_TRUE(waitFor([&] { return worker->Command.load() == lambdacommand::Receive; }));
+    connectLambda("AEM", "/dev/korvel-no-such-controller");
+    ASSERT_TRUE(waitFor([&] { return worker->Command.kind() == LambdaCommandKind::Receive; }));
     EXPECT_FALSE(worker->ComConnect.load());
     EXPECT_EQ(worker->ErrorComPorts.load(), "Не удалось открыть порт /dev/korvel-no-such-controller");
     runEventsFor(100);
@@ -174,6 +170,6 @@ TEST_F(LambdaOverSim, AControllerThatVanishesClosesThePort) {
     const QString lost = "ОШИБКА: Порт " + simulator->lambdaDevicePath() + " датчика кислорода пропал, порт закрыт!";
     ASSERT_TRUE(waitFor([&] { return log.lines().contains(lost); })) << log.lines().join('\n').toStdString();
     EXPECT_EQ(worker->ErrorComPorts.load(), lost);
-    worker->Command.store(lambdacommand::CloseComPort);
-    ASSERT_TRUE(waitFor([&] { return worker->Command.load().isEmpty(); }));
+    closeLambda();
+    ASSERT_TRUE(waitFor([&] { return !worker->Command.pending(); }));
 }

@@ -1,0 +1,42 @@
+#include "ecu/SerialLink.h"
+
+namespace korvel {
+namespace {
+// Each pull takes all the system holds; a few bound the loop on a streaming device.
+constexpr int kPullLimit = 4;
+} // namespace
+
+bool SerialLink::openDevice(const QString &name) {
+    m_lost = false;
+    m_port.setPortName(name);
+    return m_port.open(QIODevice::ReadWrite);
+}
+
+void SerialLink::close() {
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+}
+
+QByteArray SerialLink::ReadAvailable() {
+    if (!m_port.isOpen() || m_lost)
+        return {};
+    for (int pull = 0; pull < kPullLimit && m_port.waitForReadyRead(0); ++pull) {
+    }
+    QByteArray bytes = m_port.read(ReadLimit);
+    noteError();
+    return bytes;
+}
+
+// A device that went away reads as readable yet yields nothing; Qt reports it
+// as a resource or read error.
+void SerialLink::noteError() {
+    const QSerialPort::SerialPortError error = m_port.error();
+    if (error == QSerialPort::NoError)
+        return;
+    m_port.clearError();
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+        m_lost = true;
+}
+
+} // namespace korvel

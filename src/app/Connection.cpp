@@ -28,7 +28,6 @@ constexpr int kLambdaStopBits = 0;
 const QString kUnknownProtocol = QStringLiteral("Ошибка: '%1' не является протоколом обмена (настройка \"%2\")");
 const QString kNotAnInterval = QStringLiteral("Ошибка: '%1' не является интервалом в мс больше нуля (настройка \"%2\")");
 const QString kNoMap = QStringLiteral("Карта не загружена");
-constexpr int kRed = 0xFF0000;
 // The standard protocol's own grid choices.
 const QStringList kStandardGridChoices = {QStringLiteral("Новая Поправка %"), QStringLiteral("Новое БЦН")};
 
@@ -109,7 +108,7 @@ void Connection::connectEcu() {
     // 1. The acceleration display starts empty.
     s.controls.setText(control::RazgonSpeed, QString());
     s.controls.setText(control::LabelSpeed, QString());
-    s.controls.setColor(control::RazgonSpeed, kRed);
+    s.controls.setColor(control::RazgonSpeed, control::kRed);
 
     // 2. Intervals of the tuning timers.
     s.timers.Timer2.setInterval(m_settings->firmwareSaveMs);

@@ -19,9 +19,6 @@ namespace {
 const QString kStartedLine = QStringLiteral("Korvel Online started...");
 const QString kMissingFiles = QStringLiteral("Ошибка: Отсутствуют один или несколько необходимых файлов настроек");
 const QString kCheckFiles = QStringLiteral("Проверьте файлы: ");
-const QString kSeparatorWarning = QStringLiteral(
-    "Для корректного ведения логов необходимо чтобы разделитель целой и дробной части был точкой. "
-    "Настройка в Панель Управления>Язык и Региональные стандарты>кнопка \"Дополнительно\"> Первое поле сверху ");
 
 // Buttons that start disabled: they need a link, a firmware or tuning first.
 const QStringList &initiallyDisabledButtons() {
@@ -105,9 +102,7 @@ void Session::createWorkers() {
 }
 
 void Session::chooseLogFieldSeparator() {
-    m_logFieldSeparator = logFieldSeparatorFor(QLocale().decimalPoint().at(0));
-    if (m_logFieldSeparator == QLatin1Char('.'))
-        emit messageRequested(kSeparatorWarning);
+    m_logFieldSeparator = kLogFieldSeparator;
 }
 
 void Session::putWindowIntoInitialState() {

@@ -9,6 +9,7 @@
 #include "app/ViewState.h"
 #include "core/ControlBoard.h"
 #include "core/ControlNames.h"
+#include "core/LogDirectory.h"
 #include "core/ProgramLog.h"
 #include "core/SettingsList.h"
 #include "firmware/FirmwareIdentity.h"
@@ -144,7 +145,7 @@ void ConnectionController::startWorkers() {
     p.timers.Timer3.start();
 
     // 10. The CSV log.
-    p.live.startConnection(settings.protocol, settings.writeLogs, QLatin1Char(','));
+    p.live.startConnection(settings.protocol, settings.writeLogs, kLogFieldSeparator);
 
     // 11. The wideband controller.
     if (settings.widebandSensor)

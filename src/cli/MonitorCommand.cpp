@@ -246,10 +246,10 @@ int MonitorCommand::reportOutcome() {
     QString reason;
     if (!m_polled)
         reason = m_failure.isEmpty() ? QStringLiteral("diagnostic polling never started") : m_failure;
-    else if (csv.linesOnDisk() < csv.lines().size())
+    else if (csv.linesOnDisk() < csv.lineCount())
         reason = QStringLiteral("the CSV log is incomplete: %1 of %2 lines are on disk")
                      .arg(csv.linesOnDisk())
-                     .arg(csv.lines().size());
+                     .arg(csv.lineCount());
     if (reason.isEmpty())
         return kExitPolled;
     m_err << kErrorPrefix << reason << '\n';

@@ -17,8 +17,4 @@ QString LogDirectory::ensure(const QDateTime &now) {
     return work.filePath(m_name);
 }
 
-QChar logFieldSeparatorFor(QChar decimalPoint) {
-    return decimalPoint == QLatin1Char('.') ? QLatin1Char(',') : QLatin1Char('.');
-}
-
 } // namespace korvel

@@ -27,7 +27,8 @@ private:
     QString m_name;
 };
 
-// The CSV field separator: ',' when the locale writes decimals with '.', otherwise '.'.
-QChar logFieldSeparatorFor(QChar decimalPoint);
+// The CSV field separator. Numbers in the log are always written with '.',
+// whatever the system's locale, so ',' separates fields everywhere.
+inline constexpr QChar kLogFieldSeparator = u',';
 
 } // namespace korvel

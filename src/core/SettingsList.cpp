@@ -19,7 +19,16 @@ SettingsList::SettingsList(QObject *parent) : QAbstractTableModel(parent) {
 void SettingsList::resetTo(std::vector<Entry> entries) {
     beginResetModel();
     m_entries = std::move(entries);
+    rebuildIndex();
     endResetModel();
+}
+
+void SettingsList::rebuildIndex() {
+    m_index.clear();
+    m_index.reserve(static_cast<qsizetype>(m_entries.size()));
+    // From the end, so that the first row of a name is the one left.
+    for (std::size_t i = m_entries.size(); i-- > 0;)
+        m_index.insert(key(m_entries[i].name), static_cast<int>(i));
 }
 
 bool SettingsList::load(const QString &path) {
@@ -57,10 +66,7 @@ QString SettingsList::save(const QString &path) const {
 }
 
 int SettingsList::indexOf(const QString &name) const {
-    for (std::size_t i = 0; i < m_entries.size(); ++i)
-        if (m_entries[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
-    return -1;
+    return m_index.value(key(name), -1);
 }
 
 QString SettingsList::value(const QString &name) const {
@@ -147,6 +153,7 @@ bool SettingsList::appendEntry(const QString &name, const QString &value) {
     const int row = rowCount();
     beginInsertRows({}, row, row);
     m_entries.push_back({name, value, {}, false});
+    m_index.insert(key(name), row);
     endInsertRows();
     return true;
 }
@@ -155,7 +162,9 @@ int SettingsList::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_entries.size());
 }
 
-int SettingsList::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 2; }
+int SettingsList::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : 2;
+}
 
 QVariant SettingsList::data(const QModelIndex &index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
@@ -192,6 +201,7 @@ bool SettingsList::setData(const QModelIndex &index, const QVariant &value, int 
         if (other >= 0 && other != index.row())
             return false;
         e.name = text;
+        rebuildIndex(); // a duplicate read from the file may take the old name's place
     } else {
         e.value = text;
     }

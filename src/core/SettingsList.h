@@ -3,6 +3,7 @@
 #include "core/TextFile.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
 
 #include <optional>
@@ -32,7 +33,7 @@ public:
 
     QString value(const QString &name) const;
     bool contains(const QString &name) const { return indexOf(name) >= 0; }
-    void setValue(const QString &name, const QString &value);   // appends when absent
+    void setValue(const QString &name, const QString &value); // appends when absent
     // Reads a decimal integer; an empty or malformed value logs a line naming
     // the setting and the value and yields nothing, so the caller stops.
     std::optional<int> integer(const QString &name, ProgramLog &log) const;
@@ -72,8 +73,13 @@ private:
     int indexOf(const QString &name) const;
     void installPickLists();
     void resetTo(std::vector<Entry> entries);
+    void rebuildIndex();
+    static QString key(const QString &name) { return name.toCaseFolded(); }
 
     std::vector<Entry> m_entries;
+    // Case-folded name -> the first row of that name: a file may hold a name
+    // twice, and the first one is the one read and changed.
+    QHash<QString, int> m_index;
     TextLayout m_layout;
     bool m_editable = true;
 };

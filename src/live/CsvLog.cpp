@@ -28,23 +28,25 @@ const QStringList kTraceColumns = {
 const QString kWriteFailed = QStringLiteral("Не удалось записать лог %1: %2");
 const QString kNoFolder = QStringLiteral("папка логов не создана");
 const QString kEarlierLogKept = QStringLiteral("Лог предыдущего подключения сохранён: %1");
+const QString kFileChangedOutside =
+    QStringLiteral("Файл лога %1 удалён или изменён другой программой: запись продолжается в новый файл");
 const QString kEarlierLogLost = QStringLiteral("Не удалось сохранить лог предыдущего подключения %1");
 
 // "лог.csv" -> "лог_1.csv", "лог_2.csv", ...: the first name not taken in the folder.
 QString freeEarlierName(const QDir &folder) {
     const QFileInfo name(CsvLog::kFileName);
     for (int n = 1;; ++n) {
-        const QString candidate = name.completeBaseName() + QLatin1Char('_') + QString::number(n) +
-                                  QLatin1Char('.') + name.suffix();
+        const QString candidate =
+            name.completeBaseName() + QLatin1Char('_') + QString::number(n) + QLatin1Char('.') + name.suffix();
         if (!folder.exists(candidate))
             return candidate;
     }
 }
 
-QByteArray encode(const QStringList &lines, qsizetype from) {
+QByteArray encode(const QStringList &lines) {
     QByteArray bytes;
-    for (qsizetype i = from; i < lines.size(); ++i) {
-        bytes += cp1251::encode(lines[i]);
+    for (const QString &line : lines) {
+        bytes += cp1251::encode(line);
         bytes += "\r\n";
     }
     return bytes;
@@ -84,8 +86,9 @@ void CsvLog::start(Protocol protocol, QChar separator) {
     stop(); // a log still running keeps every line
     m_protocol = protocol;
     m_separator = separator;
-    m_lines = {header(protocol, separator)};
+    m_pending.clear();
     m_sinceWrite = 0;
+    m_headerPending = true;
     m_linesOnDisk = 0;
     m_bytesOnDisk = 0;
     m_failureReported = false;
@@ -110,7 +113,7 @@ void CsvLog::keepEarlierLog(const QDir &folder) {
 void CsvLog::stop() {
     if (!m_running)
         return;
-    if (m_linesOnDisk < m_lines.size())
+    if (m_headerPending || !m_pending.isEmpty())
         write();
     m_running = false;
 }
@@ -118,7 +121,7 @@ void CsvLog::stop() {
 void CsvLog::append(const LiveChannels &channels, const TuningTrace &trace, const QTime &now) {
     if (!m_running)
         return;
-    m_lines.append(line(channels, channelCount(m_protocol), trace, now, m_separator));
+    m_pending.append(line(channels, channelCount(m_protocol), trace, now, m_separator));
     if (++m_sinceWrite > kLinesPerWrite) {
         write();
         m_sinceWrite = 0;
@@ -131,29 +134,42 @@ void CsvLog::write() {
         reportFailure(m_directory.name(), kNoFolder);
         return;
     }
-    const QString path = folder + QLatin1Char('/') + kFileName;
-    const QString reason = writePending(path);
+    const QString reason = writePending(QDir(folder));
     if (!reason.isEmpty()) {
-        reportFailure(path, reason);
+        reportFailure(QDir(folder).filePath(kFileName), reason);
         return;
     }
     m_failureReported = false;
 }
 
-// Appends what is not on disk yet. The first write of a connection, or a file
-// that is no longer the one we wrote (removed, replaced), gets the whole list.
-QString CsvLog::writePending(const QString &path) {
-    const bool whole = m_linesOnDisk == 0 || QFileInfo(path).size() != m_bytesOnDisk;
-    const QByteArray bytes = encode(m_lines, whole ? 0 : m_linesOnDisk);
-    const QString reason = whole ? writeFileSafely(path, bytes) : appendToFile(path, bytes);
+// Appends what is not on disk yet. The first write of a connection creates the
+// file with the header. A file that is no longer the size we left (deleted or
+// cut from outside) is not ours to repair: it is kept aside and a new one starts.
+QString CsvLog::writePending(const QDir &folder) {
+    const QString path = folder.filePath(kFileName);
+    if (!m_headerPending && QFileInfo(path).size() != m_bytesOnDisk) {
+        m_log.append(kFileChangedOutside.arg(path));
+        keepEarlierLog(folder);
+        m_headerPending = true;
+        m_linesOnDisk = 0;
+        m_bytesOnDisk = 0;
+    }
+    const bool fresh = m_headerPending;
+    QByteArray bytes;
+    if (fresh)
+        bytes = encode({header(m_protocol, m_separator)});
+    bytes += encode(m_pending);
+    const QString reason = fresh ? writeFileSafely(path, bytes) : appendToFile(path, bytes);
     if (!reason.isEmpty())
         return reason;
-    m_bytesOnDisk = whole ? bytes.size() : m_bytesOnDisk + bytes.size();
-    m_linesOnDisk = static_cast<int>(m_lines.size());
+    m_bytesOnDisk += bytes.size();
+    m_linesOnDisk += static_cast<int>(m_pending.size()) + (fresh ? 1 : 0);
+    m_headerPending = false;
+    m_pending.clear();
     return {};
 }
 
-// One line per run of failures: the lines stay in memory and the next write tries again.
+// One line per run of failures: the lines not written stay in memory and the next write tries again.
 void CsvLog::reportFailure(const QString &path, const QString &reason) {
     if (m_failureReported)
         return;

@@ -123,10 +123,10 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
     ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
 
     // A second press of connect (a double click) changes nothing: the CSV log goes on.
-    const int linesBefore = static_cast<int>(s.live().csv().lines().size());
+    const int linesBefore = s.live().csv().lineCount();
     s.connectEcu();
     runEventsFor(300);
-    EXPECT_GE(s.live().csv().lines().size(), linesBefore);
+    EXPECT_GE(s.live().csv().lineCount(), linesBefore);
     EXPECT_EQ(s.log().lines().filter(">> Открытие порта...").size(), 1);
 
     // The status bar: port, link and wideband green.
@@ -179,7 +179,7 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
     const QStringList csv = test::csvLines(rig.csvPath());
     ASSERT_GE(csv.size(), framesBefore + 1);
     EXPECT_EQ(csv.size(), s.live().engine().processedFrames() + 1) << "the header and one line per processed frame";
-    EXPECT_EQ(csv, s.live().csv().lines());
+    EXPECT_EQ(csv.size(), s.live().csv().lineCount()) << "every line of the connection is on disk";
     const QStringList header = csv.first().split(',');
     EXPECT_EQ(header.first(), "Time");
     const QStringList last = csv.last().split(',');
@@ -431,5 +431,6 @@ TEST(SessionConnection, ClosingWhileConnectedWritesTheCsvLog) {
     EXPECT_TRUE(s.workers().ecu().isFinished());
     const QStringList csv = test::csvLines(csvPath);
     ASSERT_GE(csv.size(), 4);
-    EXPECT_EQ(csv, s.live().csv().lines());
+    EXPECT_EQ(csv.size(), s.live().engine().processedFrames() + 1) << "the header and one line per processed frame";
+    EXPECT_EQ(csv.size(), s.live().csv().lineCount());
 }

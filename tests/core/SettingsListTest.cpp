@@ -1,12 +1,12 @@
+#include "core/SettingsList.h"
 #include "core/Cp1251.h"
 #include "core/ProgramLog.h"
 #include "core/SettingNames.h"
-#include "core/SettingsList.h"
 
 #include "TestSupport.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,9 @@ using namespace korvel;
 
 namespace {
 
-QByteArray cp1251Lines(const QStringList &lines) { return cp1251::encode(lines.join("\r\n") + "\r\n"); }
+QByteArray cp1251Lines(const QStringList &lines) {
+    return cp1251::encode(lines.join("\r\n") + "\r\n");
+}
 
 } // namespace
 
@@ -98,9 +100,18 @@ TEST(SettingsList, FailedSaveKeepsTheOldFile) {
 }
 
 TEST(SettingsList, IntegersParseStrictlyAndFailuresAreLogged) {
-    struct Case { const char *text; std::optional<int> expected; };
-    const Case cases[] = {{"150", 150}, {"-5", -5}, {"+7", 7}, {"", std::nullopt}, {"1.5", std::nullopt},
-                          {" 20", std::nullopt}, {"12a", std::nullopt}, {"99999999999", std::nullopt}};
+    struct Case {
+        const char *text;
+        std::optional<int> expected;
+    };
+    const Case cases[] = {{"150", 150},
+                          {"-5", -5},
+                          {"+7", 7},
+                          {"", std::nullopt},
+                          {"1.5", std::nullopt},
+                          {" 20", std::nullopt},
+                          {"12a", std::nullopt},
+                          {"99999999999", std::nullopt}};
     for (const Case &c : cases)
         EXPECT_EQ(parseDecimalInt(QString::fromUtf8(c.text)), c.expected) << c.text;
 
@@ -111,4 +122,30 @@ TEST(SettingsList, IntegersParseStrictlyAndFailuresAreLogged) {
     ASSERT_EQ(log.lines().size(), 1);
     EXPECT_TRUE(log.lines()[0].contains("abc"));
     EXPECT_TRUE(log.lines()[0].contains(setting::Timeout2));
+}
+
+// A file may hold a name twice (edited by hand): the first one is read and
+// changed, the later one is kept as it is and takes over once the first is renamed.
+TEST(SettingsList, TheFirstOfTwinNamesIsTheOneUsed) {
+    test::WorkDir work(false);
+    work.write("config.ini", cp1251Lines({"Таймаут1=20", "Ecu Com=COM1", "ТАЙМАУТ1=99", "Строка без знака"}));
+    SettingsList list;
+    ASSERT_TRUE(list.load(work.path("config.ini")));
+    ASSERT_EQ(list.count(), 4);
+    EXPECT_EQ(list.value("таймаут1"), "20");
+    EXPECT_TRUE(list.contains("строка без ЗНАКА"));
+    list.setValue("Таймаут1", "25");
+    EXPECT_EQ(list.lines(), (QStringList{"Таймаут1=25", "Ecu Com=COM1", "ТАЙМАУТ1=99", "Строка без знака="}));
+    EXPECT_FALSE(list.appendEntry("ECU COM", "x"));
+    EXPECT_TRUE(list.appendEntry("Новое", "1"));
+    EXPECT_EQ(list.value("НОВОЕ"), "1");
+
+    ASSERT_TRUE(list.setData(list.index(0, 0), QString("Таймаут2"), Qt::EditRole));
+    EXPECT_EQ(list.value("Таймаут1"), "99") << "the twin further down takes over";
+    EXPECT_EQ(list.value("таймаут2"), "25");
+    EXPECT_FALSE(list.setData(list.index(1, 0), QString("таймаут1"), Qt::EditRole));
+    EXPECT_TRUE(list.setData(list.index(2, 0), QString("Таймаут3"), Qt::EditRole));
+    EXPECT_FALSE(list.contains("Таймаут1"));
+    EXPECT_TRUE(list.setData(list.index(1, 0), QString("Таймаут1"), Qt::EditRole)) << "the name is free again";
+    EXPECT_EQ(list.value("ТАЙМАУТ1"), "COM1");
 }

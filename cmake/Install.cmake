@@ -46,13 +46,14 @@ set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VENDOR "Korvel Online")
 set(CPACK_PACKAGE_CONTACT "Korvel Online developers <korvel@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "engine ECU diagnostics and tuning over a K-line adapter")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Korvel Online diagnoses and tunes the engine control unit of a petrol car while the engine runs.\n"
-  "It talks KWP2000 over a K-line adapter on one serial port and reads a wideband lambda\n"
-  "controller on another: live engine values, trouble codes, CSV logs of every frame,\n"
-  "firmware images. The package holds the window program (korvel, started from the desktop\n"
-  "entry through korvel-launcher), a command-line front end (korvel-cli) and a simulated\n"
-  "ECU and wideband controller (korvel-sim) to try it without a car.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Korvel Online diagnoses and tunes the engine control unit of a petrol car while the\n"
+  "engine runs. It talks KWP2000 over a K-line adapter on one serial port and reads a\n"
+  "wideband lambda controller on another: live engine values, trouble codes, CSV logs\n"
+  "of every frame, firmware images. The package holds the window program (korvel,\n"
+  "started from the desktop entry through korvel-launcher), a command-line front end\n"
+  "(korvel-cli) and a simulated ECU and wideband controller (korvel-sim) to try it\n"
+  "without a car.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

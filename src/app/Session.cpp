@@ -182,8 +182,7 @@ void Session::setStatusBar(const StatusBarState &state) {
 }
 
 void Session::setStatisticsRowNames(const QStringList &names) {
-    m_statisticsRowNames = names;
-    emit statisticsRowsChanged();
+    m_statistics.setChannels(names);
 }
 
 void Session::onProgress(int maximum, int position) {
@@ -235,7 +234,7 @@ void Session::onStatisticsTick() {
 
 void Session::onRepaintTick() {
     if (firmware.FirmwareLoaded())
-        emit gridRepaintRequested();
+        m_tuningGrid.refresh();
 }
 
 bool Session::autoSave() {
@@ -254,6 +253,7 @@ bool Session::openFirmware(const QString &path) {
     if (settings.value(setting::Protocol) == setting::FastProtocol)
         identity.CheckSwid();
     tables.reloadFromImage();
+    m_tuningGrid.refresh();
     identity.CheckSwid();
     if (connected) {
         const QString ecuComplectation = workers.ecu().komplectecu.load();
@@ -294,8 +294,10 @@ void Session::resumeLiveWork(HeldWork held) {
 }
 
 void Session::undoFirmware() {
-    if (firmware.UndoStep())
+    if (firmware.UndoStep()) {
         tables.reloadFromImage();
+        m_tuningGrid.refresh();
+    }
 }
 
 ScreenshotFiles::Result Session::saveScreenshot(int width, int height, const QByteArray &rgb888) {

@@ -11,6 +11,8 @@
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
 #include "live/ScreenshotFiles.h"
+#include "live/StatisticsModel.h"
+#include "tuning/TuningGridModel.h"
 #include "tuning/TuningTables.h"
 
 #include <QObject>
@@ -87,9 +89,14 @@ public:
     bool isStarted() const { return m_started; }
     const StatusBarState &statusBar() const { return m_statusBar; }
     // Display names of the statistics grids' rows (the connected protocol's channels).
-    const QStringList &statisticsRowNames() const { return m_statisticsRowNames; }
+    const QStringList &statisticsRowNames() const { return m_statistics.channels(); }
     // The tables tuning writes to, known after the post-connect set-up.
     const TuningTargets &tuningTargets() const { return m_tuningTargets; }
+    // The grids as models the window shows: the tuning grid, and the channels of both statistics grids.
+    TuningGridModel &tuningGridModel() { return m_tuningGrid; }
+    const TuningGridModel &tuningGridModel() const { return m_tuningGrid; }
+    StatisticsModel &statisticsModel() { return m_statistics; }
+    const StatisticsModel &statisticsModel() const { return m_statistics; }
 
     SettingsList settings;
     ProgramLog log;
@@ -109,11 +116,8 @@ signals:
     void pageRaised(const QString &page);
     void closeRequested();
     void statusBarChanged();
-    void statisticsRowsChanged();
     // A processed engine tick (the panels were refreshed).
     void liveUpdated();
-    // Timer1: the tuning grid should be repainted from the image.
-    void gridRepaintRequested();
 
 private:
     friend class Connection;
@@ -141,10 +145,11 @@ private:
     QChar m_logFieldSeparator = QLatin1Char(',');
     bool m_started = false;
     StatusBarState m_statusBar;
-    QStringList m_statisticsRowNames;
     TuningTargets m_tuningTargets;
     QList<std::pair<QString, QString>> m_overrides;
     std::unique_ptr<Connection> m_connection;
+    TuningGridModel m_tuningGrid{tables};
+    StatisticsModel m_statistics;
 };
 
 } // namespace korvel

@@ -78,8 +78,8 @@ double asShown(double value) {
 const PanelControl kControls[] = {
     {"RPMlabel", "PanelMain", ControlKind::Gauge, "Скорость вращения двигателя", 0, 10200},
     {"DRLabel", "PanelMain", ControlKind::Progress, "Положение дроссельной заслонки", 0, 100},
-    {"labelpress", "PanelMain", ControlKind::Label, "Давление"},
-    {"Labeldtv", "PanelMain", ControlKind::Label, "Температура воздуха"},
+    {"labelpress", "PanelMain", ControlKind::Label, "Давление", 0, 0, "Labelpressname"},
+    {"Labeldtv", "PanelMain", ControlKind::Label, "Температура воздуха", 0, 0, "Labeldtvname"},
     {"ULabel", "PanelMain", ControlKind::Label, "АЦП напряжения бортсети"},
     {"TWLabel", "PanelMain", ControlKind::Label, "Температура охлаждающей жидкости"},
     {"AFRlabel", "PanelMain", ControlKind::Label, "Соотношение воздух/топливо"},

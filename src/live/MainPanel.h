@@ -31,6 +31,7 @@ struct PanelControl {
     const char *caption; // UTF-8; the caption beside the value, or the hint of a button
     double minimum = 0;  // range of a gauge or progress bar
     double maximum = 0;
+    const char *captionName = nullptr; // a caption the core shows and hides by name
 };
 std::span<const PanelControl> mainPanelControls();
 

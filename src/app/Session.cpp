@@ -64,10 +64,13 @@ void Session::forwardSignals() {
     connect(&m_view, &ViewState::pageRaised, this, &Session::pageRaised);
     connect(&m_view, &ViewState::closeRequested, this, &Session::closeRequested);
     connect(&m_view, &ViewState::statusBarChanged, this, &Session::statusBarChanged);
-    connect(&m_view, &ViewState::statisticsRowsChanged, this, &Session::statisticsRowsChanged);
+    connect(&m_view, &ViewState::statisticsRowsChanged, this,
+            [this] { m_statistics.setChannels(m_view.statisticsRowNames()); });
     connect(&m_liveController, &LiveController::liveUpdated, this, &Session::liveUpdated);
-    connect(&m_liveController, &LiveController::gridRepaintRequested, this, &Session::gridRepaintRequested);
-    connect(m_firmwareController.get(), &FirmwareController::imageRestored, this, &Session::gridRepaintRequested);
+    // Timer1, a new image and an undo redraw the tuning grid from the image.
+    connect(&m_liveController, &LiveController::gridRepaintRequested, &m_tuningGrid, &TuningGridModel::refresh);
+    connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);
+    connect(m_firmwareController.get(), &FirmwareController::imageRestored, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageSaved, this, &Session::firmwareSaved);
 }
 

@@ -13,6 +13,10 @@
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
 #include "live/ScreenshotFiles.h"
+#include "live/StatisticsModel.h"
+#include "tuning/TuningGridModel.h"
+#include "live/StatisticsModel.h"
+#include "tuning/TuningGridModel.h"
 #include "tuning/TuningTables.h"
 
 #include <QObject>
@@ -87,6 +91,11 @@ public:
     bool isStarted() const { return m_started; }
     const StatusBarState &statusBar() const { return m_view.statusBar(); }
     const QStringList &statisticsRowNames() const { return m_view.statisticsRowNames(); }
+    // The grids as models the window shows: the tuning grid, and the channels of both statistics grids.
+    TuningGridModel &tuningGridModel() { return m_tuningGrid; }
+    const TuningGridModel &tuningGridModel() const { return m_tuningGrid; }
+    StatisticsModel &statisticsModel() { return m_statistics; }
+    const StatisticsModel &statisticsModel() const { return m_statistics; }
     const TuningTargets &tuningTargets() const;
     // Tuning may start now (offered by the sequences, an image loaded, and the image is the ECU's).
     bool tuningAllowed() const;
@@ -119,11 +128,8 @@ signals:
     // How the ECU worker's connect ended.
     void ecuConnectFinished(korvel::EcuConnectOutcome outcome);
     void statusBarChanged();
-    void statisticsRowsChanged();
     // A processed engine tick (the panels were refreshed).
     void liveUpdated();
-    // Timer1 (or an undo): the tuning grid should be repainted from the image.
-    void gridRepaintRequested();
     // The automatic save wrote the image into the run's folder.
     void firmwareSaved(const QString &path);
 
@@ -153,6 +159,8 @@ private:
     LinkWorkers m_workers;
     LiveLoop m_live;
     ScreenshotFiles m_screenshots;
+    TuningGridModel m_tuningGrid{m_tables};
+    StatisticsModel m_statistics;
 
     std::unique_ptr<FirmwareController> m_firmwareController;
     LiveController m_liveController;

@@ -70,6 +70,8 @@ inline const QString Panel5 = QStringLiteral("Panel5");     // ignition rework p
 inline const QString ScrollBox2 = QStringLiteral("ScrollBox2");
 inline const QString StringGrid2 = QStringLiteral("StringGrid2");
 inline const QString CheckBoxcolodgrid = QStringLiteral("CheckBoxcolodgrid");
+inline const QString Maingridchange_CBOX = QStringLiteral("Maingridchange_CBOX"); // the grid choice
+inline const QString firmwarenameEdit = QStringLiteral("firmwarenameEdit");       // the firmware type's name
 inline const QString ValueListEditor1 = QStringLiteral("ValueListEditor1"); // the settings grid
 inline const QString StatusProgressBar = QStringLiteral("StatusProgressBar");
 

@@ -75,8 +75,8 @@ TuningAddressSet parseHexData(const QString &firstLine) {
 }
 
 const QStringList &pressureLabels() {
-    static const QStringList labels = {control::labelpress, control::Labeldtv, control::Labelpressname,
-                                       control::Labeldtvname};
+    static const QStringList labels = {control::labelpress,   control::Labeldtv,  control::Labelpressname,
+                                       control::Labeldtvname, control::EditPress, control::EditTempDTV};
     return labels;
 }
 

@@ -106,7 +106,8 @@ private:
     ErrorNames m_errorNames;
 };
 
-// The main-display labels shown only when working without the air-flow sensor.
+// The main displays' pressure and air temperature fields (labels and edit
+// fields), shown only when working without the air-flow sensor.
 const QStringList &pressureLabels();
 
 } // namespace korvel

@@ -1,14 +1,20 @@
 #include "live/MainPanel.h"
 
 #include "core/ControlBoard.h"
-#include "core/Numbers.h"
 #include "core/ControlNames.h"
+#include "core/Numbers.h"
 #include "live/DisplayText.h"
+#include "live/TroubleCodes.h"
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace korvel {
 namespace {
 
 const QString kNarrowbandText = QStringLiteral("УДК");
+// Flag 2, the idle flag: bit 1 of the fast frame's byte 0, which the idle indicator shows.
+constexpr int kIdleFlag = 2;
 
 // A value shown on a label and, in the fast protocol, on its edit field.
 struct ValuePair {
@@ -42,31 +48,38 @@ void colourPair(ControlBoard &board, const QString &label, const QString &edit, 
 }
 
 // The wideband ratio and the correction coefficient; with a wideband controller
-// and a zero ECU ratio there is no coefficient to show and the label keeps its text.
-void showOxygenSensor(ControlBoard &board, const LiveParameters &p, bool narrowbandSensor) {
-    board.setText(control::AFRLClabel, narrowbandSensor ? kNarrowbandText : fixedDecimal(p.afrWideband, 2));
+// and a zero ECU ratio there is no coefficient to show and both fields keep their text.
+void showOxygenSensor(ControlBoard &board, const LiveParameters &p, bool narrowbandSensor, bool withEdit) {
+    showPair(board, control::AFRLClabel, control::EditAFRLC1,
+             narrowbandSensor ? kNarrowbandText : fixedDecimal(p.afrWideband, 2), withEdit);
     if (narrowbandSensor || p.afrEcu != 0)
-        board.setText(control::COEFlabel, fixedDecimal(p.injCorrection, 3));
+        showPair(board, control::COEFlabel, control::EditKoefKor, fixedDecimal(p.injCorrection, 3), withEdit);
 }
 
+// Whether the pressure and air temperature fields are shown is decided with the
+// ECU's equipment (with or without the air-flow sensor), for both panels at once.
 void showFastOnly(ControlBoard &board, const LiveParameters &p) {
-    const QString kpa = fixedDecimal(p.pressure / 10.0, 0);
-    showPair(board, control::labelpress, control::EditPress, kpa, true);
-    board.setVisible(control::EditPress, board.isVisible(control::labelpress));
+    showPair(board, control::labelpress, control::EditPress, fixedDecimal(p.pressure / 10.0, 0), true);
     showPair(board, control::Labeldtv, control::EditTempDTV, generalText(p.airTemp), true);
-    board.setVisible(control::EditTempDTV, board.isVisible(control::Labeldtv));
     board.setText(control::EditAirZicl, generalText(p.cyclicAir));
-    board.setText(control::EditKoefKor, board.text(control::COEFlabel));
-    board.setText(control::EditAFRLC1, board.text(control::AFRLClabel));
-    board.setText(control::LabelXX2, board.text(control::Labelxx));
-    board.setVisible(control::LabelXX2, board.isVisible(control::Labelxx));
+    // The fast protocol shows the idle indicator on every frame, from the same flag.
+    board.setText(control::LabelXX2, idleIndicatorText(p.flag(kIdleFlag) != 0));
+    board.setVisible(control::LabelXX2, true);
+}
+
+// The value as its label shows it (up to 15 significant digits), so that the
+// colour agrees with the text: 156 × 0.05 + 5.2 reads 13 and is coloured as 13.
+double asShown(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return std::strtod(text, nullptr);
 }
 
 const PanelControl kControls[] = {
     {"RPMlabel", "PanelMain", ControlKind::Gauge, "Скорость вращения двигателя", 0, 10200},
     {"DRLabel", "PanelMain", ControlKind::Progress, "Положение дроссельной заслонки", 0, 100},
-    {"labelpress", "PanelMain", ControlKind::Label, "Давление"},
-    {"Labeldtv", "PanelMain", ControlKind::Label, "Температура воздуха"},
+    {"labelpress", "PanelMain", ControlKind::Label, "Давление", 0, 0, "Labelpressname"},
+    {"Labeldtv", "PanelMain", ControlKind::Label, "Температура воздуха", 0, 0, "Labeldtvname"},
     {"ULabel", "PanelMain", ControlKind::Label, "АЦП напряжения бортсети"},
     {"TWLabel", "PanelMain", ControlKind::Label, "Температура охлаждающей жидкости"},
     {"AFRlabel", "PanelMain", ControlKind::Label, "Соотношение воздух/топливо"},
@@ -102,8 +115,7 @@ const PanelControl kControls[] = {
 
 } // namespace
 
-int batteryColor(const QString &shownText) {
-    const double volts = shownText.toDouble();
+int batteryColor(double volts) {
     if (volts < 12.5)
         return control::kRed;
     if (volts < 13)
@@ -123,12 +135,12 @@ void showMainPanel(ControlBoard &board, const LiveParameters &p, Protocol protoc
     const bool fast = protocol == Protocol::Fast;
     for (const ValuePair &pair : kValuePairs)
         showPair(board, pair.label, pair.edit, generalText(p.*pair.value), fast);
-    showOxygenSensor(board, p, narrowbandSensor);
+    showOxygenSensor(board, p, narrowbandSensor, fast);
     if (fast)
         showFastOnly(board, p);
     else
         board.setText(control::labelpress, QString());
-    colourPair(board, control::ULabel, control::EditU, batteryColor(board.text(control::ULabel)), fast);
+    colourPair(board, control::ULabel, control::EditU, batteryColor(asShown(p.batteryU)), fast);
     colourPair(board, control::TWLabel, control::EditTemp, coolantColor(p.coolantTemp), fast);
     colourPair(board, control::AFRlabel, control::EditAFR, afrColor(p.afrEcu), fast);
 }

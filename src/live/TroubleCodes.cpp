@@ -49,7 +49,11 @@ void showTroubleCodes(ControlBoard &board, const TroubleCodeView &view) {
 
 void showIdleIndicator(ControlBoard &board, const QByteArray &frame) {
     board.setVisible(control::Labelxx, true);
-    board.setText(control::Labelxx, (byteAt(frame, 0) >> 1 & 1) != 0 ? kIdleText : QString());
+    board.setText(control::Labelxx, idleIndicatorText((byteAt(frame, 0) >> 1 & 1) != 0));
+}
+
+QString idleIndicatorText(bool idle) {
+    return idle ? kIdleText : QString();
 }
 
 bool knockBit(const QByteArray &frame, Protocol protocol) {

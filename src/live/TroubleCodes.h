@@ -28,6 +28,8 @@ void showTroubleCodes(ControlBoard &board, const TroubleCodeView &view);
 
 // The idle indicator Labelxx (fast protocol): bit 1 of frame byte 0.
 void showIdleIndicator(ControlBoard &board, const QByteArray &frame);
+// The indicator's text while the engine idles, empty otherwise.
+QString idleIndicatorText(bool idle);
 
 // The knock bit: bit 5 of frame byte 1 (fast) or of byte 3 (standard).
 bool knockBit(const QByteArray &frame, Protocol protocol);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ControlNames.h"
 #include "firmware/Complectation.h"
 #include "firmware/Outcome.h"
 #include "firmware/TuningAddressSets.h"
@@ -24,8 +25,8 @@ class SettingsList;
 // together in the order the post-connect set-up needs them.
 class TuningTables {
 public:
-    static inline const QString kGridSelector = QStringLiteral("Maingridchange_CBOX");
-    static inline const QString kFirmwareNameEdit = QStringLiteral("firmwarenameEdit");
+    static inline const QString &kGridSelector = control::Maingridchange_CBOX;
+    static inline const QString &kFirmwareNameEdit = control::firmwarenameEdit;
 
     TuningTables(const FirmwareStore &store, FirmwareIdentity &identity, ProgramLog &log,
                  ControlBoard *board = nullptr);

@@ -24,8 +24,10 @@ void ControlBinder::apply(const QString &name) {
         return;
     }
     auto *widget = m_root->objectName() == name ? qobject_cast<QWidget *>(m_root) : m_root->findChild<QWidget *>(name);
-    if (!widget)
+    if (!widget) {
+        noteUnbound(name);
         return;
+    }
     widget->setEnabled(m_board.isEnabled(name));
     // Pages of the main area are shown by the stack, never by visibility.
     if (!widget->parentWidget() || widget->parentWidget()->objectName() != QStringLiteral("MainArea"))
@@ -35,6 +37,13 @@ void ControlBinder::apply(const QString &name) {
     const int rgb = m_board.color(name);
     if (rgb >= 0 || !widget->styleSheet().isEmpty())
         widget->setStyleSheet(rgb < 0 ? QString() : QStringLiteral("color: #%1;").arg(rgb, 6, 16, QLatin1Char('0')));
+}
+
+void ControlBinder::noteUnbound(const QString &name) {
+    if (m_unbound.contains(name))
+        return;
+    m_unbound.append(name);
+    qWarning("No widget carries the control name %s", qPrintable(name));
 }
 
 } // namespace korvel::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 namespace korvel {
 class ControlBoard;
@@ -9,18 +10,24 @@ class ControlBoard;
 namespace korvel::ui {
 
 // Applies the core's control states to the widgets and actions of the same
-// object name under `root`.
+// object name under `root`. A name that nothing in the window carries is a
+// programming error: it is warned about and kept in unboundNames().
 class ControlBinder : public QObject {
     Q_OBJECT
 public:
     ControlBinder(ControlBoard &board, QObject *root, QObject *parent = nullptr);
     void applyAll();
 
+    // Names the core set that no widget or action carries, in the order first met.
+    const QStringList &unboundNames() const { return m_unbound; }
+
 private:
     void apply(const QString &name);
+    void noteUnbound(const QString &name);
 
     ControlBoard &m_board;
     QObject *m_root;
+    QStringList m_unbound;
 };
 
 } // namespace korvel::ui

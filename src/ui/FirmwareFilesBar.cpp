@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace korvel::ui {
@@ -33,22 +34,29 @@ FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(
     using namespace control;
     auto *open = button(BitBtn5, QStringLiteral("Открыть прошивку"), QStringLiteral("Открыть прошивку"), this);
     auto *save = button(BitBtn4, QStringLiteral("Сохранить как"), QStringLiteral("Сохранить прошивку как"), this);
-    auto *compare = button(BitBtn10, QStringLiteral("Вторая прошивка"), QStringLiteral("Открыть прошивку для сравнения"), this);
+    auto *compare =
+        button(BitBtn10, QStringLiteral("Вторая прошивка"), QStringLiteral("Открыть прошивку для сравнения"), this);
     auto *undo = button(BitBtn26, QStringLiteral("Откат"), QStringLiteral("Откатить на 1 шаг"), this);
     auto *vs = new QCheckBox(this);
     vs->setObjectName(kComparisonCheckBox);
     vs->hide();
     undo->hide();
 
+    auto *typeName = new QLineEdit(this);
+    typeName->setObjectName(firmwarenameEdit);
+    typeName->setReadOnly(true);
+    typeName->setToolTip(QStringLiteral("Тип прошивки"));
+
     auto *layout = new QGridLayout(this);
     layout->addWidget(label(Label60, this), 0, 0, 1, 4);
     layout->addWidget(label(Label59, this), 1, 0, 1, 4);
-    layout->addWidget(open, 2, 0);
-    layout->addWidget(save, 2, 1);
-    layout->addWidget(compare, 2, 2);
-    layout->addWidget(undo, 2, 3);
-    layout->addWidget(vs, 3, 0, 1, 4);
-    layout->setRowStretch(4, 1);
+    layout->addWidget(typeName, 2, 0, 1, 2);
+    layout->addWidget(open, 3, 0);
+    layout->addWidget(save, 3, 1);
+    layout->addWidget(compare, 3, 2);
+    layout->addWidget(undo, 3, 3);
+    layout->addWidget(vs, 4, 0, 1, 4);
+    layout->setRowStretch(5, 1);
 
     connect(open, &QPushButton::clicked, this, [this] { openFirmware(m_session, this); });
     connect(save, &QPushButton::clicked, this, &FirmwareFilesBar::saveAs);

@@ -20,14 +20,15 @@
 namespace korvel::ui {
 namespace {
 
-QString utf8(const char *text) { return QString::fromUtf8(text); }
+QString utf8(const char *text) {
+    return QString::fromUtf8(text);
+}
 
 // A value the core hides (pressure and air temperature with an air-flow
 // sensor) takes its caption along: `apply` follows the value's shown state.
 class VisibilityFollower : public QObject {
 public:
-    VisibilityFollower(QWidget *value, std::function<void(bool)> apply)
-        : QObject(value), m_apply(std::move(apply)) {
+    VisibilityFollower(QWidget *value, std::function<void(bool)> apply) : QObject(value), m_apply(std::move(apply)) {
         value->installEventFilter(this);
     }
 
@@ -97,6 +98,8 @@ QWidget *valueTile(const PanelControl &def, QWidget *parent, const std::shared_p
     auto *layout = new QVBoxLayout(tile);
     layout->setContentsMargins(8, 4, 8, 4);
     auto *caption = new QLabel(utf8(def.caption), tile);
+    if (def.captionName)
+        caption->setObjectName(QString::fromLatin1(def.captionName));
     caption->setWordWrap(true);
     QFont small = caption->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);

@@ -15,14 +15,17 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -40,6 +43,32 @@ QWidget *emptyPanel(const QString &name, QWidget *parent) {
     return w;
 }
 
+// The calibration view's controls the core already decides about, as plain
+// named widgets until the view itself comes: the rewrite button, the button
+// for the chart marks and the marks panel's labels.
+QWidget *calibrationViewPlaceholder(QWidget *parent) {
+    using namespace control;
+    auto *view = emptyPanel(QStringLiteral("TreeViewPanel"), parent);
+    auto *layout = new QVBoxLayout(view);
+    auto *rewrite = new QPushButton(QStringLiteral("Перезапись калибровки"), view);
+    rewrite->setObjectName(BitBtn6);
+    auto *marks = new QPushButton(QStringLiteral("Настройка меток на графике"), view);
+    marks->setObjectName(BitBtn17);
+    auto *marksPanel = emptyPanel(QStringLiteral("Panel1"), view);
+    auto *marksLayout = new QVBoxLayout(marksPanel);
+    for (const QString &name : {Label42, Label43, Label44}) {
+        auto *label = new QLabel(marksPanel);
+        label->setObjectName(name);
+        marksLayout->addWidget(label);
+    }
+    marksPanel->hide();
+    layout->addWidget(rewrite, 0, Qt::AlignLeft);
+    layout->addWidget(marks, 0, Qt::AlignLeft);
+    layout->addWidget(marksPanel);
+    layout->addStretch(1);
+    return view;
+}
+
 } // namespace
 
 MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent), m_session(session) {
@@ -55,11 +84,6 @@ MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent),
     connect(&session, &Session::messageRequested, this,
             [this](const QString &text) { QMessageBox::warning(this, windowTitle(), text); });
     connect(&session, &Session::closeRequested, this, &QWidget::close);
-    connect(&session, &Session::statisticsRowsChanged, this, &MainWindow::showStatisticsRows);
-    connect(&session, &Session::gridRepaintRequested, this, [this] {
-        if (auto *grid = findChild<QTableWidget *>(control::StringGrid2))
-            grid->viewport()->update();
-    });
     resize(1200, static_cast<int>(std::lround(1200 / kGoldenRatio)));
 }
 
@@ -126,16 +150,31 @@ void MainWindow::buildPages() {
 
     auto *dia = new QSplitter(m_pages);
     dia->addWidget(emptyPanel(QStringLiteral("ScrollBox1"), dia));
-    dia->addWidget(emptyPanel(Paneldia2, dia));
+    auto *channels = emptyPanel(Paneldia2, dia);
+    auto *channelList = new QScrollArea(channels); // the channel list, filled while diagnostics run
+    channelList->setObjectName(ScrollBox2);
+    channelList->hide();
+    (new QVBoxLayout(channels))->addWidget(channelList);
+    dia->addWidget(channels);
     page(Paneldia, dia);
 
     auto *grid = new QWidget(m_pages);
     auto *gridLayout = new QVBoxLayout(grid);
-    gridLayout->addWidget(makeTuningGrid(grid));
+    auto *gridBar = new QHBoxLayout;
+    auto *gridChoice = new QComboBox(grid); // filled by the tuning page
+    gridChoice->setObjectName(Maingridchange_CBOX);
+    gridChoice->setToolTip(QStringLiteral("Выбор таблицы"));
+    gridBar->addWidget(gridChoice);
+    auto *colours = new QCheckBox(QStringLiteral("Раскрасить таблицу"), grid);
+    colours->setObjectName(CheckBoxcolodgrid);
+    gridBar->addWidget(colours);
+    gridBar->addStretch(1);
+    gridLayout->addLayout(gridBar);
+    gridLayout->addWidget(makeTuningGrid(&m_session.tuningGridModel(), grid));
     page(PanelGrid, grid);
 
     auto *calibr = new QSplitter(m_pages);
-    calibr->addWidget(emptyPanel(QStringLiteral("TreeViewPanel"), calibr));
+    calibr->addWidget(calibrationViewPlaceholder(calibr));
     calibr->addWidget(new FirmwareFilesBar(m_session, calibr));
     calibr->widget(1)->setObjectName(Checkbinpanel);
     page(Calibrpanel, calibr);
@@ -143,12 +182,12 @@ void MainWindow::buildPages() {
     auto *chart = new QSplitter(m_pages);
     auto *logsBox = new QWidget(chart);
     auto *logsLayout = new QVBoxLayout(logsBox);
-    logsLayout->addWidget(makeStatisticsGrid(QStringLiteral("StringGridlogs"), logsBox));
+    logsLayout->addWidget(makeStatisticsGrid(QStringLiteral("StringGridlogs"), &m_session.statisticsModel(), logsBox));
     logsLayout->addWidget(new QCheckBox(QStringLiteral("Отобразить лог"), logsBox));
     chart->addWidget(logsBox);
     auto *settCharts = emptyPanel(Panelsettcharts, chart);
-    auto *notice = new QLabel(
-        QStringLiteral("Это тестовый функционал и все его \"фишки\" сейчас еще в разработке... "), settCharts);
+    auto *notice = new QLabel(QStringLiteral("Это тестовый функционал и все его \"фишки\" сейчас еще в разработке... "),
+                              settCharts);
     QFont bold = notice->font();
     bold.setBold(true);
     notice->setFont(bold);
@@ -158,7 +197,21 @@ void MainWindow::buildPages() {
     page(PanelChart, chart);
 
     auto *razgon = new QWidget(m_pages);
-    (new QVBoxLayout(razgon))->addWidget(makeStatisticsGrid(QStringLiteral("StringGridRazgon"), razgon));
+    auto *razgonLayout = new QVBoxLayout(razgon);
+    auto *razgonBar = new QHBoxLayout;
+    for (const auto &[name, caption] :
+         {std::pair{RazgonSpeed, QStringLiteral("Замеров")}, std::pair{LabelSpeed, QStringLiteral("Speed")}}) {
+        auto *label = new QLabel(caption, razgon);
+        label->setObjectName(name);
+        QFont boldLabel = label->font();
+        boldLabel.setBold(true);
+        label->setFont(boldLabel);
+        razgonBar->addWidget(label);
+    }
+    razgonBar->addStretch(1);
+    razgonLayout->addLayout(razgonBar);
+    razgonLayout->addWidget(
+        makeStatisticsGrid(QStringLiteral("StringGridRazgon"), &m_session.statisticsModel(), razgon));
     page(Panelrazgon, razgon);
 
     auto *toys = new QSplitter(m_pages);
@@ -178,12 +231,6 @@ void MainWindow::buildStatusBar() {
     connect(shot, &QPushButton::clicked, this, [this] { takeScreenshot(m_session, this); });
     connect(&m_session, &Session::statusBarChanged, this, [this] { m_status->show(m_session.statusBar()); });
     m_status->show(m_session.statusBar());
-}
-
-void MainWindow::showStatisticsRows() {
-    for (const QString &name : {QStringLiteral("StringGridlogs"), QStringLiteral("StringGridRazgon")})
-        if (auto *grid = findChild<QTableWidget *>(name))
-            fillStatisticsRows(grid, m_session.statisticsRowNames());
 }
 
 void MainWindow::bindProgramLog() {
@@ -210,7 +257,13 @@ void MainWindow::raise(const QString &name) {
         m_pages->setCurrentWidget(w);
 }
 
-QWidget *MainWindow::frontPage() const { return m_pages->currentWidget(); }
+QWidget *MainWindow::frontPage() const {
+    return m_pages->currentWidget();
+}
+
+const QStringList &MainWindow::unboundControlNames() const {
+    return m_binder->unboundNames();
+}
 
 void MainWindow::resizeEvent(QResizeEvent *event) {
     QMainWindow::resizeEvent(event);

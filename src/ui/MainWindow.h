@@ -4,7 +4,6 @@
 
 class QStackedWidget;
 class QPlainTextEdit;
-class QTableWidget;
 
 namespace korvel {
 class Session;
@@ -23,6 +22,8 @@ public:
 
     // The page currently in front (for tests and screenshots).
     QWidget *frontPage() const;
+    // Control names the core set that no widget or action of the window carries.
+    const QStringList &unboundControlNames() const;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -35,7 +36,6 @@ private:
     void bindProgramLog();
     void raise(const QString &page);
     void onToolbarButton(const QString &name);
-    void showStatisticsRows();
 
     QWidget *page(const QString &name, QWidget *content = nullptr);
 

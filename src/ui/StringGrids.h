@@ -1,17 +1,18 @@
 #pragma once
 
-#include <QStringList>
+#include <QString>
 
+class QAbstractItemModel;
+class QTableView;
 class QTableWidget;
 class QWidget;
 
 namespace korvel::ui {
 
-// The window's string grids in their start-up shape.
-QTableWidget *makeTuningGrid(QWidget *parent);                 // StringGrid2
-QTableWidget *makeStatisticsGrid(const QString &name, QWidget *parent); // StringGridlogs, StringGridRazgon
-QTableWidget *makeHexGrid(QWidget *parent);                    // StringGridhex
-// A statistics grid gets one row per channel of the connected protocol, named in column 0.
-void fillStatisticsRows(QTableWidget *grid, const QStringList &channelNames);
+// The window's grids in their start-up shape: views on the session's models.
+QTableView *makeTuningGrid(QAbstractItemModel *model, QWidget *parent); // StringGrid2
+// StringGridlogs, StringGridRazgon
+QTableView *makeStatisticsGrid(const QString &name, QAbstractItemModel *model, QWidget *parent);
+QTableWidget *makeHexGrid(QWidget *parent); // StringGridhex
 
 } // namespace korvel::ui

@@ -205,7 +205,7 @@ TEST(SessionUndo, UndoKeepsTheTuningGridsState) {
     cell.applied = 1;
     cell.meanCoef = 1.07f;
     ASSERT_TRUE(f.session.firmware().WriteCell(0x33, 0, QStringLiteral("00001000")));
-    QSignalSpy repaints(&f.session, &Session::gridRepaintRequested);
+    QSignalSpy repaints(&f.session.tuningGridModel(), &QAbstractItemModel::dataChanged);
 
     f.session.undoFirmware();
     const TuningCell &after = f.session.tables().grid().at(5, 7);

@@ -96,13 +96,13 @@ TEST(Indications, IdleAndKnock) {
     }
 }
 
-TEST(MainPanel, BatteryColourFollowsTheShownText) {
-    const std::pair<const char *, int> byText[] = {
-        {"13", control::kGreen},   {"14.2", control::kGreen}, {"12.9", control::kOlive},
-        {"12.5", control::kOlive}, {"12.49", control::kRed},  {"12.4", control::kRed},
+TEST(MainPanel, BatteryColourFollowsTheShownValue) {
+    const std::pair<double, int> byVolts[] = {
+        {13, control::kGreen},   {14.2, control::kGreen}, {12.9, control::kOlive},
+        {12.5, control::kOlive}, {12.49, control::kRed},  {12.4, control::kRed},
     };
-    for (auto [text, colour] : byText)
-        EXPECT_EQ(batteryColor(QString::fromLatin1(text)), colour) << text;
+    for (auto [volts, colour] : byVolts)
+        EXPECT_EQ(batteryColor(volts), colour) << volts;
 
     // Standard scaling x × 0.05 + 5.2: 156 is 13 up to binary noise, shown and coloured as 13.
     const std::tuple<int, const char *, int> byByte[] = {
@@ -124,12 +124,12 @@ TEST(MainPanel, FastProtocolFillsBothPanels) {
     DecodeInputs in;
     in.lambdaAfr = 16.17;
     in.pressureSensor = {true, 2.0, 0.5};
-    // 3000 rpm, 50 %, 103 °C, afr 14.7, battery 137 × 0.093, ignition −5, 6 kPa, air 20 °C.
+    // Idle, 3000 rpm, 50 %, 103 °C, afr 14.7, battery 137 × 0.093, ignition −5, 6 kPa, air 20 °C.
     ASSERT_TRUE(decodeFrame(
-        fastFrame({{12, 75}, {11, 50}, {8, 143}, {9, 128}, {27, 137}, {20, 0xF6}, {26, 128}, {37, 60}, {47, 60}}), in,
-        p, channels));
+        fastFrame(
+            {{0, 0x02}, {12, 75}, {11, 50}, {8, 143}, {9, 128}, {27, 137}, {20, 0xF6}, {26, 128}, {37, 60}, {47, 60}}),
+        in, p, channels));
     ControlBoard board;
-    board.setText(control::Labelxx, QStringLiteral("Холостой ход"));
     showMainPanel(board, p, Protocol::Fast, false);
     const std::pair<const QString &, const char *> texts[] = {
         {control::RPMlabel, "3000"},    {control::EditRPM, "3000"},      {control::DRLabel, "50"},
@@ -167,6 +167,28 @@ TEST(MainPanel, StandardProtocolFillsTheLabelsOnly) {
     EXPECT_EQ(board.text(control::COEFlabel), "1.000");
     EXPECT_EQ(board.color(control::TWLabel), control::kGreen) << "102 is not above 102";
     EXPECT_EQ(board.color(control::AFRlabel), control::kRed) << "afr 9.65 is below 12.4";
+}
+
+// The second panel follows the frame's values and flags, whatever the first panel shows.
+TEST(MainPanel, TheSecondPanelNeverReadsTheFirstBack) {
+    LiveParameters p; // not idling, the ECU reports no ratio
+    p.afrWideband = 14.1;
+    p.injCorrection = 1.02;
+    ControlBoard board;
+    board.setText(control::Labelxx, QStringLiteral("Холостой ход"));
+    board.setText(control::COEFlabel, QStringLiteral("0.970"));
+    board.setText(control::EditKoefKor, QStringLiteral("0.985"));
+    board.setVisible(control::labelpress, false);
+    board.setVisible(control::Labeldtv, false);
+    showMainPanel(board, p, Protocol::Fast, false);
+    EXPECT_EQ(board.text(control::LabelXX2), "") << "the idle flag is clear in this frame";
+    EXPECT_TRUE(board.isVisible(control::LabelXX2));
+    EXPECT_EQ(board.text(control::EditKoefKor), "0.985") << "no coefficient without the ECU ratio: both keep theirs";
+    EXPECT_EQ(board.text(control::COEFlabel), "0.970");
+    EXPECT_EQ(board.text(control::EditAFRLC1), "14.10");
+    // The ECU's equipment shows or hides the pressure fields of both panels at connect.
+    EXPECT_TRUE(board.isVisible(control::EditPress));
+    EXPECT_TRUE(board.isVisible(control::EditTempDTV));
 }
 
 TEST(MainPanel, ListsEveryControlItFills) {

@@ -6,6 +6,7 @@
 #include "ui/MainWindow.h"
 #include "ui/StatusPanels.h"
 
+#include "ControlNamesCheck.h"
 #include "TestSupport.h"
 #include "WaitFor.h"
 
@@ -13,10 +14,10 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
-#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTableWidget>
+#include <QScreen>
+#include <QTableView>
 
 #include <gtest/gtest.h>
 
@@ -78,13 +79,14 @@ TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
     session.timers().Timer5.setInterval(200); // the post-connect set-up, without its 30 s wait
     ASSERT_TRUE(waitFor([&] { return session.controls().isEnabled(control::TButshowBiglDia); }));
 
-    auto *logs = window.findChild<QTableWidget *>("StringGridlogs");
+    auto *logs = window.findChild<QTableView *>("StringGridlogs");
     ASSERT_NE(logs, nullptr);
-    EXPECT_EQ(logs->rowCount(), 56);
-    EXPECT_EQ(logs->item(1, 0)->text(), "Температура охлаждающей жидкости");
+    EXPECT_EQ(logs->model()->rowCount(), 56);
+    EXPECT_EQ(logs->model()->index(1, 0).data().toString(), "Температура охлаждающей жидкости");
+    test::expectEachNameCarriedOnce(window, session.controls());
     auto *firmwareLabel = window.findChild<QLabel *>(control::Label60);
     ASSERT_NE(firmwareLabel, nullptr);
-    EXPECT_EQ(firmwareLabel->text(), "Прошивка:" + work.path("demo-firmware.bin"));
+    EXPECT_EQ(firmwareLabel->text(), "Прошивка:demo-firmware.bin") << "the file as the setting names it";
 
     saveShot(window, "grid");
     press(window, control::TButshowSmallDia);
@@ -110,6 +112,7 @@ TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
     EXPECT_FALSE(window.findChild<QAction *>(control::TButDisconnectEcu)->isEnabled());
     EXPECT_TRUE(window.findChild<QAction *>(control::TButConnectEcu)->isEnabled());
     saveShot(window, "disconnected");
+    test::expectEachNameCarriedOnce(window, session.controls());
     session.shutDown();
 }
 

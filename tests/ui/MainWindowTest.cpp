@@ -1,14 +1,16 @@
+#include "ui/MainWindow.h"
 #include "app/Session.h"
 #include "core/ControlNames.h"
-#include "ui/MainWindow.h"
 #include "ui/ToolbarButtons.h"
 
+#include "ControlNamesCheck.h"
 #include "TestSupport.h"
 
 #include <QAction>
 #include <QDir>
 #include <QHeaderView>
 #include <QPlainTextEdit>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
@@ -43,15 +45,19 @@ TEST(MainWindow, StartsWithTheToolbarLogAndGrids) {
     }
     EXPECT_FALSE(window.findChild<QAction *>(control::TButTune)->isEnabled());
 
-    auto *tuning = window.findChild<QTableWidget *>("StringGrid2");
+    auto *tuning = window.findChild<QTableView *>("StringGrid2");
     ASSERT_NE(tuning, nullptr);
-    EXPECT_EQ(tuning->item(15, 15)->text(), "0");
+    ASSERT_EQ(tuning->model(), &session.tuningGridModel());
+    EXPECT_EQ(tuning->model()->index(15, 15).data().toString(), "0");
     for (const char *name : {"StringGridlogs", "StringGridRazgon"}) {
-        auto *grid = window.findChild<QTableWidget *>(name);
+        auto *grid = window.findChild<QTableView *>(name);
         ASSERT_NE(grid, nullptr) << name;
-        EXPECT_EQ(grid->columnCount(), 5);
+        ASSERT_EQ(grid->model(), &session.statisticsModel());
+        EXPECT_EQ(grid->model()->columnCount(), 5);
         EXPECT_EQ(grid->columnWidth(0), 200);
-        EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Ср.");
+        EXPECT_EQ(grid->horizontalHeader()->defaultSectionSize(), 40);
+        EXPECT_EQ(grid->verticalHeader()->defaultSectionSize(), 16);
+        EXPECT_EQ(grid->model()->headerData(2, Qt::Horizontal).toString(), "Ср.");
     }
     auto *hex = window.findChild<QTableWidget *>("StringGridhex");
     ASSERT_NE(hex, nullptr);
@@ -59,6 +65,32 @@ TEST(MainWindow, StartsWithTheToolbarLogAndGrids) {
     EXPECT_EQ(hex->columnCount(), 18);
     EXPECT_EQ(hex->columnWidth(17), 130);
     EXPECT_EQ(window.height(), qRound(window.width() / 1.618));
+}
+
+TEST(MainWindow, EveryControlNameTheCoreSetsHasOneWidget) {
+    test::WorkDir work;
+    Session session(work.path());
+    ui::MainWindow window(session);
+    ASSERT_TRUE(session.startUp());
+    ASSERT_FALSE(session.controls().names().isEmpty());
+    test::expectEachNameCarriedOnce(window, session.controls());
+}
+
+TEST(MainWindow, StatisticsGridsKeepTheirShapeForANewProtocol) {
+    test::WorkDir work;
+    Session session(work.path());
+    ui::MainWindow window(session);
+    window.show();
+    ASSERT_TRUE(session.startUp());
+    auto *logs = window.findChild<QTableView *>("StringGridlogs");
+    auto *razgon = window.findChild<QTableView *>("StringGridRazgon");
+    ASSERT_NE(logs, nullptr);
+    ASSERT_NE(razgon, nullptr);
+    session.statisticsModel().setChannels({"Обороты", "Дроссель"});
+    EXPECT_EQ(logs->model()->rowCount(), 2);
+    EXPECT_EQ(razgon->model()->index(1, 0).data().toString(), "Дроссель");
+    EXPECT_EQ(logs->columnWidth(0), 200) << "a new protocol keeps the grid's shape";
+    EXPECT_EQ(razgon->columnWidth(1), 40);
 }
 
 TEST(MainWindow, EveryToolbarPageComesToTheFront) {
@@ -72,9 +104,9 @@ TEST(MainWindow, EveryToolbarPageComesToTheFront) {
         session.controls().setEnabled(def.name, true);
     using namespace control;
     const std::pair<QString, QString> pages[] = {
-        {TButMemo, Eculog}, {TButSettings, PanelSett}, {TButshowSmallDia, PanelMain}, {TButshowBiglDia, Paneldia},
-        {TButshowgrid, PanelGrid}, {TButshowcalibr, Calibrpanel}, {TButCalibrovka, PanelChart},
-        {TButRazgon, Panelrazgon}, {Hexeditor, Toys}};
+        {TButMemo, Eculog},           {TButSettings, PanelSett}, {TButshowSmallDia, PanelMain},
+        {TButshowBiglDia, Paneldia},  {TButshowgrid, PanelGrid}, {TButshowcalibr, Calibrpanel},
+        {TButCalibrovka, PanelChart}, {TButRazgon, Panelrazgon}, {Hexeditor, Toys}};
     for (const auto &[button, page] : pages) {
         window.findChild<QAction *>(button)->trigger();
         QApplication::processEvents();

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "tuning/TuningGrid.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <array>
+
+namespace korvel {
+
+class TuningTables;
+
+// What one cell of the tuning grid shows for a grid choice: the number behind
+// it (for painters that colour by value) and its text.
+struct TuningCellView {
+    double value = 0;
+    QString text;
+};
+// `choiceIndex` is the choice's place in the selector: entries 0 and 1 ("РТ …",
+// "Коррекция …") are told apart by place, the rest by name. An unknown choice
+// shows the cell like entry 0.
+TuningCellView tuningCellView(const TuningCell &cell, int choiceIndex, const QString &choice);
+
+// The 16 x 16 tuning grid as a table: columns are the engine speed
+// breakpoints, rows the load breakpoints of the selected grid choice (throttle,
+// pressure or cyclic air), cells the selected quantity of each working point.
+// It reads the tables live; refresh() tells the views that the cells changed.
+class TuningGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // The cell's number as a double (Qt::DisplayRole holds its text).
+    static constexpr int ValueRole = Qt::UserRole + 1;
+
+    explicit TuningGridModel(const TuningTables &tables, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Every cell may have changed (a repaint tick, a reloaded image); the
+    // headers are announced only when the axes or the load axis changed.
+    void refresh();
+
+private:
+    using Titles = std::array<int, TuningGrid::kSize>;
+    Titles columnTitles() const;
+    Titles rowTitles() const;
+    QString choice() const;
+
+    const TuningTables &m_tables;
+    Titles m_shownColumns{};
+    Titles m_shownRows{};
+};
+
+} // namespace korvel

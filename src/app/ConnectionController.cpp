@@ -9,7 +9,6 @@
 #include "app/ViewState.h"
 #include "core/ControlBoard.h"
 #include "core/ControlNames.h"
-#include "core/LogDirectory.h"
 #include "core/ProgramLog.h"
 #include "core/SettingsList.h"
 #include "firmware/FirmwareIdentity.h"
@@ -43,7 +42,7 @@ const QStringList kStandardGridChoices = {QStringLiteral("Новая Попра�
 // Buttons a disconnect disables.
 const QStringList &linkButtons() {
     using namespace control;
-    static const QStringList names = {TButDisconnectEcu, TButLoadfirmware, TButTune,   TButStopTune,
+    static const QStringList names = {TButDisconnectEcu, TButLoadfirmware, TButTune,       TButStopTune,
                                       TButReTune,        TButshowgrid,     TButCalibrovka, ToolButton16,
                                       TButshowSmallDia,  TButshowBiglDia};
     return names;
@@ -137,15 +136,15 @@ void ConnectionController::startWorkers() {
     ecu.error.store(0);
     p.identity.setDefaultFirmwareFileName(settings.defaultFirmware);
     p.view.setPanelText(0, settings.ecuPort);
-    ecu.Command.replace({EcuCommandKind::OpenComPort,
-                         {settings.ecuPort, settings.ecuSpeed, settings.protocol, settings.portTimeOut,
-                          settings.portReadTimeOut}});
+    ecu.Command.replace(
+        {EcuCommandKind::OpenComPort,
+         {settings.ecuPort, settings.ecuSpeed, settings.protocol, settings.portTimeOut, settings.portReadTimeOut}});
 
     // 9. Timer3 waits for diagnostic polling.
     p.timers.Timer3.start();
 
     // 10. The CSV log.
-    p.live.startConnection(settings.protocol, settings.writeLogs, kLogFieldSeparator);
+    p.live.startConnection(settings.protocol, settings.writeLogs);
 
     // 11. The wideband controller.
     if (settings.widebandSensor)
@@ -185,8 +184,8 @@ void ConnectionController::onTimer5() {
     p.timers.engineTimer.stop();
 
     p.view.raisePage(PanelGrid);
-    for (const QString &button : {TButshowgrid, TButshowSmallDia, TButOpenfirmware, TButLoadfirmware,
-                                  TButshowBiglDia, ToolButton16, BitBtn5})
+    for (const QString &button :
+         {TButshowgrid, TButshowSmallDia, TButOpenfirmware, TButLoadfirmware, TButshowBiglDia, ToolButton16, BitBtn5})
         p.controls.setEnabled(button, true);
     p.controls.setVisible(BitBtn5, true);
 
@@ -265,8 +264,7 @@ void ConnectionController::onPortsClosedCheck() {
     // A worker that found no port at all takes no command; its port is closed anyway.
     const bool ecuClosed = ecu.IsComConnected.load() == 0 &&
                            (ecu.Command.kind() != EcuCommandKind::CloseComPort || ecu.ErrorComPorts.load() != 0);
-    const bool lambdaClosed =
-        !lambda.ComConnect.load() && lambda.Command.kind() != LambdaCommandKind::CloseComPort;
+    const bool lambdaClosed = !lambda.ComConnect.load() && lambda.Command.kind() != LambdaCommandKind::CloseComPort;
     if (!ecuClosed || !lambdaClosed)
         return;
     m_portsClosedCheck.stop();

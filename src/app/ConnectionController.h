@@ -76,7 +76,7 @@ private:
     QString m_workDir;
     std::optional<ConnectionSettings> m_settings;
     TuningTargets m_tuningTargets;
-    QTimer m_portsClosedCheck;  // after a disconnect: polls until both workers closed their ports
+    QTimer m_portsClosedCheck; // after a disconnect: polls until both workers closed their ports
     unsigned m_sequence = 0;
     int m_pendingSteps = 0;
     bool m_linkUp = false;          // from connect until its disconnect has closed the ports

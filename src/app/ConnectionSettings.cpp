@@ -8,7 +8,8 @@ namespace korvel {
 namespace {
 
 const QString kUnknownProtocol = QStringLiteral("Ошибка: '%1' не является протоколом обмена (настройка \"%2\")");
-const QString kNotAnInterval = QStringLiteral("Ошибка: '%1' не является интервалом в мс больше нуля (настройка \"%2\")");
+const QString kNotAnInterval =
+    QStringLiteral("Ошибка: '%1' не является интервалом в мс больше нуля (настройка \"%2\")");
 
 // Reads every named integer in order; the first that does not parse stops (and is logged).
 bool readIntegers(std::initializer_list<std::pair<const QString *, int *>> fields, const SettingsList &settings,

@@ -31,8 +31,8 @@ bool FirmwareController::openFirmware(const QString &path) {
     m_tables.reloadFromImage();
     emit imageReplaced();
     if (link.connected) {
-        if (const auto message = complectationMismatch(ImageComplectationString(m_store.image()),
-                                                       link.ecuComplectation, m_identity.swidMatch()))
+        if (const auto message = complectationMismatch(ImageComplectationString(m_store.image()), link.ecuComplectation,
+                                                       m_identity.swidMatch()))
             emit m_view.messageRequested(*message);
     }
     return true;

@@ -28,8 +28,9 @@ public:
     };
     using LinkProbe = std::function<LinkFacts()>;
 
-    FirmwareController(FirmwareStore &store, FirmwareIdentity &identity, TuningTables &tables, LogDirectory &logDirectory,
-                       ProgramLog &log, ControlBoard &controls, ViewState &view, LinkProbe link);
+    FirmwareController(FirmwareStore &store, FirmwareIdentity &identity, TuningTables &tables,
+                       LogDirectory &logDirectory, ProgramLog &log, ControlBoard &controls, ViewState &view,
+                       LinkProbe link);
 
     // False when nothing changed (the refusal is logged).
     bool openFirmware(const QString &path);

@@ -6,7 +6,9 @@
 
 namespace korvel {
 
-LinkWorkers::~LinkWorkers() { shutDown(); }
+LinkWorkers::~LinkWorkers() {
+    shutDown();
+}
 
 void LinkWorkers::create(ProgramLog &log, Handlers handlers) {
     if (created())
@@ -25,8 +27,7 @@ void LinkWorkers::create(ProgramLog &log, Handlers handlers) {
 }
 
 void LinkWorkers::discoverPorts(SettingsList &settings, ProgramLog &log) {
-    const PortDiscovery found =
-        DiscoverPorts({settings.value(setting::EcuCom), settings.value(setting::LambdaCom)});
+    const PortDiscovery found = DiscoverPorts({settings.value(setting::EcuCom), settings.value(setting::LambdaCom)});
     const int failed = publishDiscovery(found, settings, log);
     if (!created())
         return;

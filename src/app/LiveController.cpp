@@ -14,9 +14,8 @@ namespace {
 constexpr int kStatisticsPanel = 6;
 } // namespace
 
-LiveController::LiveController(SessionTimers &timers, LinkWorkers &workers, LiveLoop &live,
-                               const FirmwareStore &store, const FirmwareIdentity &identity,
-                               FirmwareController &firmware, ViewState &view)
+LiveController::LiveController(SessionTimers &timers, LinkWorkers &workers, LiveLoop &live, const FirmwareStore &store,
+                               const FirmwareIdentity &identity, FirmwareController &firmware, ViewState &view)
     : m_timers(timers), m_workers(workers), m_live(live), m_store(store), m_identity(identity), m_firmware(firmware),
       m_view(view) {
     connect(&timers.engineTimer, &QTimer::timeout, this, &LiveController::onEngineTick);

@@ -1,16 +1,18 @@
 #include "app/LiveLoop.h"
 
+#include "core/LogDirectory.h"
+
 namespace korvel {
 
 LiveLoop::LiveLoop(ControlBoard &board, LogDirectory &directory, ProgramLog &log)
     : m_engine(board), m_csv(directory, log) {}
 
-void LiveLoop::startConnection(Protocol protocol, bool writeCsv, QChar separator) {
+void LiveLoop::startConnection(Protocol protocol, bool writeCsv) {
     m_engine.startConnection(protocol);
     m_statistics.reset();
     trace = {};
     if (writeCsv)
-        m_csv.start(protocol, separator);
+        m_csv.start(protocol, kLogFieldSeparator);
 }
 
 void LiveLoop::stopConnection() {

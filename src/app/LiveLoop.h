@@ -21,7 +21,7 @@ public:
 
     // Connect: the protocol's channels, counters at zero, and the CSV log when
     // "Писать логи" is "да".
-    void startConnection(Protocol protocol, bool writeCsv, QChar separator);
+    void startConnection(Protocol protocol, bool writeCsv);
     // Disconnect (or the window closing): the CSV log keeps every line.
     void stopConnection();
 
@@ -30,7 +30,9 @@ public:
     bool tick(const QByteArray &frame, int numlog, const TickInputs &inputs);
 
     // Status panel 6 for the counters now, over the statistics interval.
-    QString statisticsText(int numlog, int intervalMs) { return m_statistics.update(numlog, m_engine.processedFrames(), intervalMs); }
+    QString statisticsText(int numlog, int intervalMs) {
+        return m_statistics.update(numlog, m_engine.processedFrames(), intervalMs);
+    }
 
     EngineTick &engine() { return m_engine; }
     const EngineTick &engine() const { return m_engine; }

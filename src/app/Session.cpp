@@ -23,8 +23,8 @@ const QString kUnreadableConfig = QStringLiteral("Ошибка: не удаёт�
 // Buttons that start disabled: they need a link, a firmware or tuning first.
 const QStringList &initiallyDisabledButtons() {
     using namespace control;
-    static const QStringList names = {TButDisconnectEcu, TButLoadfirmware, TButTune, TButStopTune, TButReTune,
-                                      TButshowgrid, TButCalibrovka, TButshowSmallDia, TButshowBiglDia};
+    static const QStringList names = {TButDisconnectEcu, TButLoadfirmware, TButTune,         TButStopTune,   TButReTune,
+                                      TButshowgrid,      TButCalibrovka,   TButshowSmallDia, TButshowBiglDia};
     return names;
 }
 
@@ -57,7 +57,9 @@ Session::Session(const QString &workDir, QObject *parent)
     forwardSignals();
 }
 
-Session::~Session() { shutDown(); }
+Session::~Session() {
+    shutDown();
+}
 
 void Session::forwardSignals() {
     connect(&m_view, &ViewState::messageRequested, this, &Session::messageRequested);
@@ -74,7 +76,9 @@ void Session::forwardSignals() {
     connect(m_firmwareController.get(), &FirmwareController::imageSaved, this, &Session::firmwareSaved);
 }
 
-QString Session::pathInWorkDir(const QString &name) const { return QDir(m_workDir).filePath(name); }
+QString Session::pathInWorkDir(const QString &name) const {
+    return QDir(m_workDir).filePath(name);
+}
 
 bool Session::startUp() {
     raisePage(control::Eculog);
@@ -175,9 +179,14 @@ void Session::showPagesFor(const QString &button) {
     // Each button brings its page to the front; the page's companions
     // (Paneldia2, Checkbinpanel, Panelsettcharts, toysset) sit on the same page.
     static const QHash<QString, QString> pages = {
-        {TButMemo, Eculog},        {TButSettings, PanelSett},     {TButshowBiglDia, Paneldia},
-        {TButshowgrid, PanelGrid}, {TButshowcalibr, Calibrpanel}, {TButCalibrovka, PanelChart},
-        {TButRazgon, Panelrazgon}, {Hexeditor, Toys},
+        {TButMemo, Eculog},
+        {TButSettings, PanelSett},
+        {TButshowBiglDia, Paneldia},
+        {TButshowgrid, PanelGrid},
+        {TButshowcalibr, Calibrpanel},
+        {TButCalibrovka, PanelChart},
+        {TButRazgon, Panelrazgon},
+        {Hexeditor, Toys},
     };
     if (button == TButshowSmallDia)
         raisePage(m_settings.value(setting::OsTheme) == QStringLiteral("стандартная") ? PanelMain2 : PanelMain);
@@ -185,12 +194,24 @@ void Session::showPagesFor(const QString &button) {
         raisePage(pages.value(button));
 }
 
-void Session::connectEcu() { m_connection->connectEcu(); }
-void Session::disconnectEcu() { m_connection->disconnectEcu(); }
-bool Session::isConnecting() const { return m_connection->busy(); }
-void Session::exitProgram() { m_connection->exitProgram(); }
-const TuningTargets &Session::tuningTargets() const { return m_connection->tuningTargets(); }
-bool Session::tuningAllowed() const { return m_statusController->tuningAllowed(); }
+void Session::connectEcu() {
+    m_connection->connectEcu();
+}
+void Session::disconnectEcu() {
+    m_connection->disconnectEcu();
+}
+bool Session::isConnecting() const {
+    return m_connection->busy();
+}
+void Session::exitProgram() {
+    m_connection->exitProgram();
+}
+const TuningTargets &Session::tuningTargets() const {
+    return m_connection->tuningTargets();
+}
+bool Session::tuningAllowed() const {
+    return m_statusController->tuningAllowed();
+}
 
 void Session::shutDown() {
     m_connection->cancel();
@@ -199,10 +220,18 @@ void Session::shutDown() {
     m_workers.shutDown();
 }
 
-bool Session::openFirmware(const QString &path) { return m_firmwareController->openFirmware(path); }
-bool Session::openComparison(const QString &path) { return m_firmwareController->openComparison(path); }
-QString Session::saveFirmwareAs(const QString &chosenName) { return m_firmwareController->saveFirmwareAs(chosenName); }
-void Session::undoFirmware() { m_firmwareController->undoFirmware(); }
+bool Session::openFirmware(const QString &path) {
+    return m_firmwareController->openFirmware(path);
+}
+bool Session::openComparison(const QString &path) {
+    return m_firmwareController->openComparison(path);
+}
+QString Session::saveFirmwareAs(const QString &chosenName) {
+    return m_firmwareController->saveFirmwareAs(chosenName);
+}
+void Session::undoFirmware() {
+    m_firmwareController->undoFirmware();
+}
 
 ScreenshotFiles::Result Session::saveScreenshot(int width, int height, const QByteArray &rgb888) {
     ScreenshotFiles::Result result = m_screenshots.save(width, height, rgb888);

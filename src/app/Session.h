@@ -15,8 +15,6 @@
 #include "live/ScreenshotFiles.h"
 #include "live/StatisticsModel.h"
 #include "tuning/TuningGridModel.h"
-#include "live/StatisticsModel.h"
-#include "tuning/TuningGridModel.h"
 #include "tuning/TuningTables.h"
 
 #include <QObject>

@@ -17,8 +17,8 @@ struct StatusBarState {
     struct Area {
         QString text;
         int background = kYellow;
-        int textX = 0;      // where the text starts, in status-bar pixels
-        int fromX = 0;      // painted rectangle, y from 2 to 17
+        int textX = 0; // where the text starts, in status-bar pixels
+        int fromX = 0; // painted rectangle, y from 2 to 17
         int toX = 0;
         bool operator==(const Area &) const = default;
     };

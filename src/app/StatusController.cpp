@@ -11,8 +11,8 @@
 namespace korvel {
 
 StatusController::StatusController(SessionTimers &timers, const LinkWorkers &workers, const FirmwareStore &store,
-                                   const FirmwareIdentity &identity, const TuningTables &tables,
-                                   ControlBoard &controls, ViewState &view)
+                                   const FirmwareIdentity &identity, const TuningTables &tables, ControlBoard &controls,
+                                   ViewState &view)
     : m_timers(timers), m_workers(workers), m_store(store), m_identity(identity), m_tables(tables),
       m_controls(controls), m_view(view) {
     connect(&timers.StatusTimerTimerr, &QTimer::timeout, this, &StatusController::onTick);
@@ -33,8 +33,8 @@ void StatusController::onTick() {
     paintIdentityArea(bar, identityArea(m_identity));
     const QStringList &choices = m_tables.gridChoices();
     const int choice = m_tables.gridChoice();
-    applyButtonRules(m_controls, {tuningAllowed(), false,
-                                  choice >= 0 && choice < choices.size() ? choices.at(choice) : QString()});
+    applyButtonRules(m_controls,
+                     {tuningAllowed(), false, choice >= 0 && choice < choices.size() ? choices.at(choice) : QString()});
     if (ecu.IsComConnected.load() != 1)
         m_timers.engineTimer.stop();
     m_view.setStatusBar(bar);

@@ -10,7 +10,9 @@ const QString kIgnitionChoice = QStringLiteral("УОЗ %");
 
 // The areas are a few characters wide, as for "COM3": a device path shows
 // its last part ("/dev/ttyUSB0" shows "ttyUSB0").
-QString shortPortName(const QString &port) { return port.mid(port.lastIndexOf(QLatin1Char('/')) + 1); }
+QString shortPortName(const QString &port) {
+    return port.mid(port.lastIndexOf(QLatin1Char('/')) + 1);
+}
 } // namespace
 
 void paintLinkAreas(StatusBarState &bar, const LinkStatus &link) {

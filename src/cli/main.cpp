@@ -1,8 +1,8 @@
 // korvel-cli: the program's session without a window.
 #include "app/Session.h"
-#include "core/StopSignals.h"
 #include "cli/MonitorCommand.h"
 #include "cli/MonitorOptions.h"
+#include "core/StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

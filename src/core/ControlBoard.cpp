@@ -2,11 +2,12 @@
 
 namespace korvel {
 
-ControlBoard::Control &ControlBoard::at(const QString &name) { return m_controls[name]; }
+ControlBoard::Control &ControlBoard::at(const QString &name) {
+    return m_controls[name];
+}
 
 // The status timer re-applies its rules every 50 ms; only real changes reach the window.
-template <typename T>
-static bool assign(T &field, const T &value) {
+template <typename T> static bool assign(T &field, const T &value) {
     if (field == value)
         return false;
     field = value;

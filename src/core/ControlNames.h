@@ -59,9 +59,9 @@ inline const QString Labeldtv = QStringLiteral("Labeldtv");
 inline const QString Label59 = QStringLiteral("Label59");
 inline const QString Label60 = QStringLiteral("Label60");
 
-inline const QString BitBtn3 = QStringLiteral("BitBtn3");   // change the calibration map
-inline const QString BitBtn4 = QStringLiteral("BitBtn4");   // save firmware as
-inline const QString BitBtn6 = QStringLiteral("BitBtn6");   // re-tune the selected table
+inline const QString BitBtn3 = QStringLiteral("BitBtn3"); // change the calibration map
+inline const QString BitBtn4 = QStringLiteral("BitBtn4"); // save firmware as
+inline const QString BitBtn6 = QStringLiteral("BitBtn6"); // re-tune the selected table
 inline const QString BitBtn9 = QStringLiteral("BitBtn9");
 inline const QString BitBtn10 = QStringLiteral("BitBtn10"); // open a comparison firmware
 inline const QString BitBtn17 = QStringLiteral("BitBtn17");
@@ -72,9 +72,8 @@ inline const QString StringGrid2 = QStringLiteral("StringGrid2");
 inline const QString CheckBoxcolodgrid = QStringLiteral("CheckBoxcolodgrid");
 inline const QString Maingridchange_CBOX = QStringLiteral("Maingridchange_CBOX"); // the grid choice
 inline const QString firmwarenameEdit = QStringLiteral("firmwarenameEdit");       // the firmware type's name
-inline const QString ValueListEditor1 = QStringLiteral("ValueListEditor1"); // the settings grid
+inline const QString ValueListEditor1 = QStringLiteral("ValueListEditor1");       // the settings grid
 inline const QString StatusProgressBar = QStringLiteral("StatusProgressBar");
-
 
 // Main panel (labels) and its trouble-code and knock indications.
 inline const QString RPMlabel = QStringLiteral("RPMlabel");
@@ -113,7 +112,6 @@ inline const QString LabelXX2 = QStringLiteral("LabelXX2");
 
 // The acceleration panel's speed label, written once per new request.
 inline const QString RazgonSpeed = QStringLiteral("RazgonSpeed");
-
 
 inline constexpr int kRed = 0xFF0000;
 inline constexpr int kGreen = 0x008000;

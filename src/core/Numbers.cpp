@@ -6,7 +6,9 @@
 
 namespace korvel {
 
-double roundHalfEven(double value) { return std::nearbyint(value); } // default FE_TONEAREST is ties-to-even
+double roundHalfEven(double value) {
+    return std::nearbyint(value);
+} // default FE_TONEAREST is ties-to-even
 
 double roundTo(double value, int decimals) {
     const double scale = std::pow(10.0, decimals);

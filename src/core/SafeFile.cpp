@@ -12,7 +12,9 @@
 namespace korvel {
 namespace {
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString systemError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 // QFile reports a write that stopped part-way (a full disk) as a success, so
 // the size on disk is what decides.
@@ -32,10 +34,11 @@ QString writeFileSafely(const QString &path, const QByteArray &bytes) {
     if (::fsync(temp.handle()) != 0)
         return systemError();
     temp.setPermissions(target.exists() ? QFile::permissions(path)
-                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
+                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                              QFileDevice::ReadOther);
     temp.close();
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
+    if (std::rename(QFile::encodeName(temp.fileName()).constData(),
+                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
         return systemError();
     temp.setAutoRemove(false);
     return {};

@@ -6,17 +6,25 @@ const std::vector<SettingDefinition> &settingDefinitions() {
     using namespace setting;
     static const std::vector<SettingDefinition> defs = {
         {EcuCom, QStringLiteral("COM1"), {}},
-        {EcuSpeed, QStringLiteral("10400"), {QStringLiteral("10400"), QStringLiteral("38400"), QStringLiteral("57600")}},
+        {EcuSpeed,
+         QStringLiteral("10400"),
+         {QStringLiteral("10400"), QStringLiteral("38400"), QStringLiteral("57600")}},
         {Timeout1, QStringLiteral("20"), {}},
         {Timeout2, QStringLiteral("150"), {}},
         {Protocol, {}, {FastProtocol, StandardProtocol}},
         {LambdaCom, QStringLiteral("COM2"), {}},
-        {OxygenSensor, {}, {QStringLiteral("Innovate"), QStringLiteral("AEM"), QStringLiteral("ALC-1"), QStringLiteral("APSX"), Narrowband}},
+        {OxygenSensor,
+         {},
+         {QStringLiteral("Innovate"), QStringLiteral("AEM"), QStringLiteral("ALC-1"), QStringLiteral("APSX"),
+          Narrowband}},
         {LoadDefaultFirmware, {}, {No, Yes}},
         {DefaultFirmware, QStringLiteral("j5ls.bin"), {}},
         {FirmwareMap, {}, {}},
         {WriteLogs, Yes, {No, Yes}},
-        {FirmwareType, {}, {QStringLiteral("j7es"), QStringLiteral("j5ls"), QStringLiteral("vrk"), QStringLiteral("стандартная"), QStringLiteral("авто"), QStringLiteral("ручной режим")}},
+        {FirmwareType,
+         {},
+         {QStringLiteral("j7es"), QStringLiteral("j5ls"), QStringLiteral("vrk"), QStringLiteral("стандартная"),
+          QStringLiteral("авто"), QStringLiteral("ручной режим")}},
         {ShowErrors, {}, {Yes, No}},
         {ShowKnock, {}, {Yes, No}},
         {ShowMinMax, {}, {Yes, No}},
@@ -48,8 +56,8 @@ const std::vector<SettingDefinition> &settingDefinitions() {
 const QStringList &pickListOrder() {
     using namespace setting;
     static const QStringList order = {
-        EcuSpeed, WriteLogs, OxygenSensor, LoadDefaultFirmware, TuneBy, PhaseTuning, PhaseMethod, Protocol,
-        FirmwareType, ShowErrors, ShowKnock, ShowMinMax, ConstantFuel, FourPoints, OsTheme,
+        EcuSpeed,     WriteLogs,  OxygenSensor, LoadDefaultFirmware, TuneBy,       PhaseTuning, PhaseMethod, Protocol,
+        FirmwareType, ShowErrors, ShowKnock,    ShowMinMax,          ConstantFuel, FourPoints,  OsTheme,
     };
     return order;
 }

@@ -58,8 +58,8 @@ inline const QString TuneByPressure = QStringLiteral("Давлению");
 
 struct SettingDefinition {
     QString name;
-    QString initial;        // the built-in value shown before config.ini is loaded
-    QStringList pickList;   // offered values, in the order offered
+    QString initial;      // the built-in value shown before config.ini is loaded
+    QStringList pickList; // offered values, in the order offered
 };
 
 // The built-in list, in display order.

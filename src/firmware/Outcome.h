@@ -9,8 +9,7 @@ namespace korvel {
 // The result of an operation that can be refused: a value, or the reason why
 // not. A refused outcome still holds a value-initialised T, so reading it by
 // mistake is harmless; callers check ok() and report error().
-template <typename T>
-class Outcome {
+template <typename T> class Outcome {
 public:
     static Outcome success(T value) {
         Outcome o;

@@ -1,6 +1,6 @@
+#include "firmware/TuningAddressSets.h"
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
-#include "firmware/TuningAddressSets.h"
 
 #include "core/ControlBoard.h"
 #include "core/ProgramLog.h"

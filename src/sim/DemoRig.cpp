@@ -18,7 +18,9 @@ void setError(QString *error, const QString &why) {
 
 DemoRig::DemoRig(QString workDir) : m_workDir(QDir(workDir).absolutePath()) {}
 
-DemoRig::~DemoRig() { stop(); }
+DemoRig::~DemoRig() {
+    stop();
+}
 
 bool DemoRig::start(QString *error) {
     const QDir dir(m_workDir);
@@ -44,12 +46,9 @@ bool DemoRig::start(QString *error) {
 QList<std::pair<QString, QString>> DemoRig::settingOverrides() const {
     const QDir dir(m_workDir);
     return {
-        {setting::EcuCom, dir.filePath(kEcuLink)},
-        {setting::LambdaCom, dir.filePath(kLambdaLink)},
-        {setting::Protocol, setting::FastProtocol},
-        {setting::OxygenSensor, QStringLiteral("Innovate")},
-        {setting::FirmwareType, QStringLiteral("j5ls")},
-        {setting::LoadDefaultFirmware, setting::Yes},
+        {setting::EcuCom, dir.filePath(kEcuLink)},       {setting::LambdaCom, dir.filePath(kLambdaLink)},
+        {setting::Protocol, setting::FastProtocol},      {setting::OxygenSensor, QStringLiteral("Innovate")},
+        {setting::FirmwareType, QStringLiteral("j5ls")}, {setting::LoadDefaultFirmware, setting::Yes},
         {setting::DefaultFirmware, kFirmwareFile},
     };
 }

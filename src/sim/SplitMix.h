@@ -15,6 +15,8 @@ inline std::uint64_t nextRandom(std::uint64_t &state) {
 }
 
 // A draw in [0, 1).
-inline double nextUnit(std::uint64_t &state) { return double(nextRandom(state) >> 11) * 0x1.0p-53; }
+inline double nextUnit(std::uint64_t &state) {
+    return double(nextRandom(state) >> 11) * 0x1.0p-53;
+}
 
 } // namespace korvel::sim

@@ -40,8 +40,8 @@ void DialGauge::paintEvent(QPaintEvent *) {
     p.drawArc(dial.adjusted(side / 18, side / 18, -side / 18, -side / 18), int(kStartDeg * 16), int(-kSweepDeg * 16));
     // Red zone over the last sixth of the scale.
     p.setPen(QPen(QColor(200, 40, 40), side / 18, Qt::SolidLine, Qt::FlatCap));
-    p.drawArc(dial.adjusted(side / 18, side / 18, -side / 18, -side / 18),
-              int((kStartDeg - kSweepDeg * 5 / 6) * 16), int(-kSweepDeg / 6 * 16));
+    p.drawArc(dial.adjusted(side / 18, side / 18, -side / 18, -side / 18), int((kStartDeg - kSweepDeg * 5 / 6) * 16),
+              int(-kSweepDeg / 6 * 16));
 
     p.setPen(palette().color(QPalette::WindowText));
     QFont ticks = font();
@@ -73,8 +73,7 @@ void DialGauge::paintEvent(QPaintEvent *) {
     p.drawText(QRectF(dial.left(), centre.y() + r * 0.55, side, r * 0.4), Qt::AlignCenter, m_text);
 }
 
-BarGauge::BarGauge(double minimum, double maximum, QWidget *parent)
-    : QWidget(parent), m_min(minimum), m_max(maximum) {
+BarGauge::BarGauge(double minimum, double maximum, QWidget *parent) : QWidget(parent), m_min(minimum), m_max(maximum) {
     setMinimumHeight(36);
 }
 

@@ -19,7 +19,8 @@ class PickListDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override {
         const QStringList choices = index.data(SettingsList::PickListRole).toStringList();
         if (index.column() != SettingsList::ValueColumn || !index.data(SettingsList::PickListRole).isValid())
             return QStyledItemDelegate::createEditor(parent, option, index);

@@ -6,7 +6,9 @@
 namespace korvel::ui {
 namespace {
 
-QColor rgb(int value) { return QColor::fromRgb(static_cast<QRgb>(value)); }
+QColor rgb(int value) {
+    return QColor::fromRgb(static_cast<QRgb>(value));
+}
 
 int panelLeft(int panel) {
     int x = 0;
@@ -57,12 +59,14 @@ void StatusPanels::paintEvent(QPaintEvent *) {
     p.setPen(palette().color(QPalette::WindowText));
     for (int i : {4, 5, 6})
         if (!m_state.panelText[static_cast<std::size_t>(i)].isEmpty())
-            p.drawText(QRect(panelLeft(i) + 4, 0, StatusBarState::kPanelWidths[static_cast<std::size_t>(i)] - 8, height()),
-                       Qt::AlignVCenter | Qt::AlignLeft, m_state.panelText[static_cast<std::size_t>(i)]);
+            p.drawText(
+                QRect(panelLeft(i) + 4, 0, StatusBarState::kPanelWidths[static_cast<std::size_t>(i)] - 8, height()),
+                Qt::AlignVCenter | Qt::AlignLeft, m_state.panelText[static_cast<std::size_t>(i)]);
     for (const StatusBarState::Area *area : {&m_state.port, &m_state.link, &m_state.lambda, &m_state.identity}) {
         const QRect rect(area->fromX, 2, area->toX - area->fromX, 16);
         p.fillRect(rect, rgb(area->background));
-        p.setPen(area->background == StatusBarState::kGreen || area->background == StatusBarState::kRed ? Qt::white : Qt::black);
+        p.setPen(area->background == StatusBarState::kGreen || area->background == StatusBarState::kRed ? Qt::white
+                                                                                                        : Qt::black);
         p.drawText(QRect(area->textX, 2, area->toX - area->textX, 16), Qt::AlignVCenter | Qt::AlignLeft, area->text);
     }
 }

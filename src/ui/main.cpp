@@ -17,9 +17,9 @@ int main(int argc, char **argv) {
     QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Korvel Online: diagnoses and tunes the engine control unit of a petrol car.\n"
-        "Runs in the current folder, which holds config.ini, hexdata.cfg and errors.cfg."));
+    parser.setApplicationDescription(
+        QStringLiteral("Korvel Online: diagnoses and tunes the engine control unit of a petrol car.\n"
+                       "Runs in the current folder, which holds config.ini, hexdata.cfg and errors.cfg."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption demo(QStringLiteral("demo"),

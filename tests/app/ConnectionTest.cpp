@@ -3,14 +3,14 @@
 // bar, the log, the buttons and the CSV log.
 #include "app/ConnectionSettings.h"
 #include "app/Session.h"
-#include "core/SettingsList.h"
-#include "core/SettingNames.h"
 #include "core/ControlNames.h"
+#include "core/SettingNames.h"
+#include "core/SettingsList.h"
+#include "ecu/EcuTexts.h"
 #include "firmware/DemoFirmware.h"
 #include "live/CsvLog.h"
-#include "sim/Simulator.h"
 #include "sim/RequestKind.h"
-#include "ecu/EcuTexts.h"
+#include "sim/Simulator.h"
 
 #include "SimulatedCar.h"
 #include "TestSupport.h"
@@ -83,18 +83,23 @@ struct Rig {
 
     bool connectAndPoll() {
         session->connectEcu();
-        return waitFor([&] { return session->statusBar().link.text == QLatin1String("ONLINE") ||
-                                    session->statusBar().link.text == QLatin1String("IN DIAG"); },
-                       kConnectMs) &&
+        return waitFor(
+                   [&] {
+                       return session->statusBar().link.text == QLatin1String("ONLINE") ||
+                              session->statusBar().link.text == QLatin1String("IN DIAG");
+                   },
+                   kConnectMs) &&
                waitFor([&] { return session->live().engine().processedFrames() >= 3; }, kConnectMs) &&
                finishSetUpSoon();
     }
 
     // The post-connect set-up comes 30 s after the first Timer3 tick; tests
-    // need not wait that long once polling runs.
+    // need not wait that long once polling runs. The set-up is armed at that
+    // first tick, before polling is seen: false when it was not.
     bool finishSetUpSoon() {
-        if (session->timers().Timer5.isActive())
-            session->timers().Timer5.setInterval(300);
+        if (!session->timers().Timer5.isActive())
+            return false;
+        session->timers().Timer5.setInterval(300);
         return true;
     }
 
@@ -185,9 +190,10 @@ TEST(SessionConnection, FastConnectPollsShowsTheLinkAndLogsEveryFrame) {
     const QStringList last = csv.last().split(',');
     EXPECT_EQ(last.size(), 1 + 56 + 8);
     // The engine state the simulator drove, within the frames' resolution.
-    const std::pair<const char *, double> expected[] = {
-        {"Скорость вращения двигателя", 2480}, {"Температура охлаждающей жидкости", 88},
-        {"Положение дроссельной заслонки", 18}, {"Скорость автомобиля", 72}};
+    const std::pair<const char *, double> expected[] = {{"Скорость вращения двигателя", 2480},
+                                                        {"Температура охлаждающей жидкости", 88},
+                                                        {"Положение дроссельной заслонки", 18},
+                                                        {"Скорость автомобиля", 72}};
     for (const auto &[channel, value] : expected) {
         const qsizetype column = header.indexOf(QString::fromUtf8(channel));
         ASSERT_GT(column, 0) << channel;
@@ -242,7 +248,8 @@ TEST(SessionConnection, StandardProtocolShowsInDiagAndKeepsFirmwareReadOff) {
     ASSERT_TRUE(waitFor([&] { return s.controls().isEnabled(control::TButshowBiglDia); }));
     runEventsFor(100);
     EXPECT_FALSE(s.controls().isEnabled(control::TButLoadfirmware));
-    EXPECT_EQ(s.tables().gridChoices().mid(s.tables().gridChoices().size() - 2), QStringList({"Новая Поправка %", "Новое БЦН"}));
+    EXPECT_EQ(s.tables().gridChoices().mid(s.tables().gridChoices().size() - 2),
+              QStringList({"Новая Поправка %", "Новое БЦН"}));
 
     ASSERT_TRUE(rig.disconnect());
     const QStringList csv = test::csvLines(rig.csvPath());

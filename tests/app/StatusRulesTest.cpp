@@ -23,8 +23,13 @@ TEST(StatusRules, LinkAreasFollowTheWorkersAndTheProtocolSetting) {
         {{"COM3", true, true, true, true, "COM4"}, "COM3", S::kGreen, "ONLINE", S::kGreen, "ШДКCOM4", S::kGreen},
         // The setting alone decides between ONLINE and IN DIAG.
         {{"COM3", true, true, false, false, ""}, "COM3", S::kGreen, "IN DIAG", S::kGreen, "УДК", S::kOlive},
-        {{"/dev/serial/by-id/usb-FTDI-if00", true, true, true, true, "/dev/ttyUSB1"}, "usb-FTDI-if00", S::kGreen,
-         "ONLINE", S::kGreen, "ШДКttyUSB1", S::kGreen},
+        {{"/dev/serial/by-id/usb-FTDI-if00", true, true, true, true, "/dev/ttyUSB1"},
+         "usb-FTDI-if00",
+         S::kGreen,
+         "ONLINE",
+         S::kGreen,
+         "ШДКttyUSB1",
+         S::kGreen},
     };
     for (const Case &c : cases) {
         StatusBarState bar;

@@ -1,18 +1,24 @@
-#include "core/Cp1251.h"
 #include "core/TextFile.h"
+#include "core/Cp1251.h"
 
 #include <gtest/gtest.h>
 
 using namespace korvel;
 
 TEST(TextFile, DetectsEncodings) {
-    struct Case { QByteArray bytes; TextEncoding expected; };
+    struct Case {
+        QByteArray bytes;
+        TextEncoding expected;
+    };
     const Case cases[] = {
         {QByteArray("a=b\r\n"), TextEncoding::Cp1251},
-        {QByteArray("\xD2\xE0\xE9=1\r\n"), TextEncoding::Cp1251},               // "Тай" in 1251
+        {QByteArray("\xD2\xE0\xE9=1\r\n"), TextEncoding::Cp1251}, // "Тай" in 1251
         {QString::fromUtf8("Таймаут1=20\n").toUtf8(), TextEncoding::Utf8},
         {QByteArray("\xEF\xBB\xBF") + QString::fromUtf8("Тип=авто").toUtf8(), TextEncoding::Utf8Bom},
-        {QByteArray("\xFF\xFE" "a\0=\0", 6), TextEncoding::Utf16LE},
+        {QByteArray("\xFF\xFE"
+                    "a\0=\0",
+                    6),
+         TextEncoding::Utf16LE},
         {QByteArray("\xFE\xFF\0a\0=", 6), TextEncoding::Utf16BE},
     };
     for (const Case &c : cases)
@@ -30,7 +36,8 @@ TEST(TextFile, Cp1251RoundTripsEveryAssignedByte) {
 }
 
 TEST(TextFile, LinesKeepTheirLayout) {
-    for (const QByteArray &bytes : {QByteArray("a=1\r\nb=2\r\n"), QByteArray("a=1\nb=2"), QByteArray("a=1\r\n\r\nb=\r\n")}) {
+    for (const QByteArray &bytes :
+         {QByteArray("a=1\r\nb=2\r\n"), QByteArray("a=1\nb=2"), QByteArray("a=1\r\n\r\nb=\r\n")}) {
         const TextLines text = decodeLines(bytes);
         EXPECT_EQ(encodeLines(text.lines, text.layout), bytes);
     }

@@ -162,7 +162,8 @@ TEST(ConversionsFuzz, MapReadsStayInsideTheMap) {
                                                        : mutator.between(-10, map.size() + 2);
         const bool masked = mutator.oneIn(2);
         const Outcome<std::uint32_t> dword = ReadMapDword(map, offset, masked);
-        ASSERT_EQ(dword.ok(), offset >= 0 && map.size() >= 4 && offset <= map.size() - 4) << offset << " in " << map.size();
+        ASSERT_EQ(dword.ok(), offset >= 0 && map.size() >= 4 && offset <= map.size() - 4)
+            << offset << " in " << map.size();
         if (dword) {
             std::uint32_t raw = 0;
             for (int j = 3; j >= 0; --j)
@@ -170,7 +171,8 @@ TEST(ConversionsFuzz, MapReadsStayInsideTheMap) {
             EXPECT_EQ(dword.value(), masked ? raw ^ kMapAddressMask : raw);
         }
         const Outcome<double> real = ReadMapDouble(map, offset);
-        ASSERT_EQ(real.ok(), offset >= 0 && map.size() >= 8 && offset <= map.size() - 8) << offset << " in " << map.size();
+        ASSERT_EQ(real.ok(), offset >= 0 && map.size() >= 8 && offset <= map.size() - 8)
+            << offset << " in " << map.size();
         if (real) {
             double expected = 0;
             // The host is little-endian, as the map.

@@ -24,7 +24,9 @@ WorkDir::WorkDir(bool withDataFiles) {
     }
 }
 
-QString WorkDir::path(const QString &name) const { return name.isEmpty() ? dir.path() : dir.filePath(name); }
+QString WorkDir::path(const QString &name) const {
+    return name.isEmpty() ? dir.path() : dir.filePath(name);
+}
 
 void WorkDir::write(const QString &name, const QByteArray &bytes) const {
     QFile f(path(name));
@@ -60,7 +62,8 @@ QStringList withoutNoPortsLine(QStringList lines) {
 
 QString artifactDir() {
     const QByteArray fromEnv = qgetenv("KORVEL_ARTIFACTS");
-    const QString dir = fromEnv.isEmpty() ? QStringLiteral(KORVEL_BINARY_DIR "/test-artifacts") : QString::fromLocal8Bit(fromEnv);
+    const QString dir =
+        fromEnv.isEmpty() ? QStringLiteral(KORVEL_BINARY_DIR "/test-artifacts") : QString::fromLocal8Bit(fromEnv);
     QDir().mkpath(dir);
     return dir;
 }

@@ -445,6 +445,9 @@ TEST(SessionConnection, ClosingWhileConnectedWritesTheCsvLog) {
 namespace {
 
 constexpr int kFirmwareReadMs = 300000; // 683 exchanges with the shortened timeouts below
+// Short enough for a read of some 45 s, long enough that a loaded machine
+// still answers in time (30 ms did lose a block now and then).
+constexpr int kQuickReadTimeOut = 60;
 
 // Connected and polling, set up, and an ECU that answers at once to a worker
 // that waits only briefly: a firmware read then takes seconds, not minutes.
@@ -459,7 +462,7 @@ bool connectForQuickReads(Rig &rig) {
     rig.simulator->setLineTiming(false);
     rig.simulator->setLatencyMs(0);
     s.workers().ecu().PortTimeOut = 0;
-    s.workers().ecu().PortReadTimeOut = 30;
+    s.workers().ecu().PortReadTimeOut = kQuickReadTimeOut;
     return rig.simulator->writeMemory(0x9000, QByteArray::fromHex("0102030405060708"));
 }
 

@@ -471,6 +471,9 @@ TEST_F(EcuOverSim, ADeviceThatVanishesClosesThePortAndLeavesTheWorkerResponsive)
 namespace {
 
 constexpr int kFirmwareReadMs = 300000; // 683 exchanges, each waiting the shortened timeouts
+// Short enough for a read of some 45 s, long enough that a loaded machine
+// still answers in time (30 ms did lose a block now and then).
+constexpr int kQuickReadTimeOut = 60;
 
 // The read requests of a whole firmware read, in order.
 QList<QByteArray> firmwareReadRequests() {
@@ -493,7 +496,7 @@ protected:
         simulator->setLineTiming(false);
         simulator->setLatencyMs(0);
         worker->PortTimeOut = 0;
-        worker->PortReadTimeOut = 30;
+        worker->PortReadTimeOut = kQuickReadTimeOut;
         worker->setFirmwareReadHandler([this](const FirmwareReadResult &result) { results.append(result); });
         progress.clear();
     }

@@ -17,6 +17,7 @@ void LinkWorkers::create(ProgramLog &log, Handlers handlers) {
     m_ecu->setProgressHandler(std::move(handlers.progress));
     m_ecu->setIdentificationHandler(std::move(handlers.identification));
     m_ecu->setConnectOutcomeHandler(std::move(handlers.connectOutcome));
+    m_ecu->setFirmwareReadHandler(std::move(handlers.firmwareRead));
     m_ecu->start(QThread::HighestPriority);
 
     m_lambda = std::make_unique<TLAMBDAThread>(&log);

@@ -26,6 +26,7 @@ public:
         TECUThread::ProgressHandler progress;             // the worker's ProgressState
         TECUThread::IdentificationHandler identification; // the 224-byte identification block
         TECUThread::ConnectOutcomeHandler connectOutcome; // how each connect ended
+        TECUThread::FirmwareReadHandler firmwareRead;     // how each firmware read ended
     };
 
     // Creates and starts both workers unless they already run. The lambda

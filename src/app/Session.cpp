@@ -2,6 +2,7 @@
 
 #include "app/ConnectionController.h"
 #include "app/FirmwareController.h"
+#include "app/FirmwareReadController.h"
 #include "app/StatusController.h"
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
@@ -46,6 +47,8 @@ Session::Session(const QString &workDir, QObject *parent)
               return FirmwareController::LinkFacts{connected,
                                                    connected ? m_workers.ecu().komplectecu.load() : QString()};
           })),
+      m_firmwareRead(std::make_unique<FirmwareReadController>(FirmwareReadController::Parts{
+          m_workers, m_timers, m_view, m_controls, m_log, m_firmware, m_identity, m_tables, m_logDirectory})),
       m_liveController(m_timers, m_workers, m_live, m_firmware, m_identity, *m_firmwareController, m_view),
       m_statusController(std::make_unique<StatusController>(m_timers, m_workers, m_firmware, m_identity, m_tables,
                                                             m_controls, m_view)),
@@ -74,6 +77,9 @@ void Session::forwardSignals() {
     connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageRestored, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageSaved, this, &Session::firmwareSaved);
+    connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);
+    connect(m_firmwareRead.get(), &FirmwareReadController::imageSaved, this, &Session::firmwareSaved);
+    connect(m_firmwareRead.get(), &FirmwareReadController::readFinished, this, &Session::firmwareReadFinished);
 }
 
 QString Session::pathInWorkDir(const QString &name) const {
@@ -138,7 +144,8 @@ void Session::initialise() {
 void Session::createWorkers() {
     m_workers.create(m_log, {[this](int maximum, int position) { m_view.setProgress(maximum, position); },
                              [this](const QByteArray &block) { m_identity.EcuSwid(block); },
-                             [this](EcuConnectOutcome outcome) { emit ecuConnectFinished(outcome); }});
+                             [this](EcuConnectOutcome outcome) { emit ecuConnectFinished(outcome); },
+                             [this](const FirmwareReadResult &result) { m_firmwareRead->takeResult(result); }});
 }
 
 void Session::putWindowIntoInitialState() {
@@ -231,6 +238,12 @@ QString Session::saveFirmwareAs(const QString &chosenName) {
 }
 void Session::undoFirmware() {
     m_firmwareController->undoFirmware();
+}
+void Session::readFirmware() {
+    m_firmwareRead->readFirmware();
+}
+bool Session::isReadingFirmware() const {
+    return m_firmwareRead->busy();
 }
 
 ScreenshotFiles::Result Session::saveScreenshot(int width, int height, const QByteArray &rgb888) {

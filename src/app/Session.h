@@ -26,6 +26,7 @@ namespace korvel {
 
 class ConnectionController;
 class FirmwareController;
+class FirmwareReadController;
 class StatusController;
 
 // Everything the program window owns, without the window: the settings, the
@@ -66,6 +67,10 @@ public:
     // Returns the path written (".bin" appended) or empty on failure (logged).
     QString saveFirmwareAs(const QString &chosenName);
     void undoFirmware();
+    // The toolbar's "Считать прошивку из блока": reads the ECU's firmware into
+    // the image and saves it into the run's folder. Returns at once.
+    void readFirmware();
+    bool isReadingFirmware() const;
     // Around a firmware dialog the per-frame work and the automatic save stop.
     using HeldWork = LiveController::HeldWork;
     HeldWork holdLiveWork() { return m_liveController.hold(); }
@@ -130,6 +135,8 @@ signals:
     void liveUpdated();
     // The automatic save wrote the image into the run's folder.
     void firmwareSaved(const QString &path);
+    // A firmware read from the ECU ended; `complete`: the read image is in work.
+    void firmwareReadFinished(bool complete);
 
 private:
     bool requiredFilesPresent();
@@ -161,6 +168,7 @@ private:
     StatisticsModel m_statistics;
 
     std::unique_ptr<FirmwareController> m_firmwareController;
+    std::unique_ptr<FirmwareReadController> m_firmwareRead;
     LiveController m_liveController;
     std::unique_ptr<StatusController> m_statusController;
     std::unique_ptr<ConnectionController> m_connection;

@@ -8,6 +8,7 @@
 #include "live/MonitorLine.h"
 
 #include <QDir>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <optional>
@@ -105,6 +106,7 @@ bool MonitorCommand::startSession() {
     connect(&s.log(), &ProgramLog::lastReplaced, this, &MonitorCommand::onLogLine);
     connect(&s, &Session::liveUpdated, this, &MonitorCommand::onLiveUpdated);
     connect(&s, &Session::ecuConnectFinished, this, &MonitorCommand::onConnectFinished);
+    connect(&s, &Session::firmwareReadFinished, this, &MonitorCommand::onFirmwareRead);
     reportOverrides(settingNamesInConfig(s.pathInWorkDir(QStringLiteral("config.ini"))));
     return true;
 }
@@ -198,12 +200,38 @@ void MonitorCommand::watchConnect() {
 }
 
 void MonitorCommand::watchPolling() {
-    if (!m_stopRequest.isEmpty())
+    if (!m_stopRequest.isEmpty()) {
         beginStop(m_stopRequest);
-    else if (m_options.seconds && m_deadline.hasExpired())
+    } else if (!m_options.firmwareOut.isEmpty()) {
+        // The read ends on its own, also when the port goes away meanwhile.
+        if (!m_firmwareReadStarted) {
+            m_firmwareReadStarted = true;
+            m_session->readFirmware();
+        }
+    } else if (m_options.seconds && m_deadline.hasExpired())
         beginStop(QStringLiteral("%1 s of polling").arg(*m_options.seconds));
     else if (m_session->workers().ecu().IsComConnected.load() != 1)
         beginStop(QStringLiteral("the ECU port closed"));
+}
+
+void MonitorCommand::onFirmwareRead(bool complete) {
+    if (m_phase != Phase::Polling)
+        return;
+    if (!complete) {
+        m_firmwareFailure = QStringLiteral("the firmware was not read from the ECU; the log says why");
+    } else {
+        QSaveFile file(m_options.firmwareOut);
+        const QByteArray &image = m_session->firmware().image().bytes();
+        if (file.open(QIODevice::WriteOnly) && file.write(image) == image.size() && file.commit()) {
+            m_firmwareWritten = true;
+            print(QStringLiteral("Firmware: %1 (%2 bytes)")
+                      .arg(QDir::toNativeSeparators(m_options.firmwareOut))
+                      .arg(image.size()));
+        } else {
+            m_firmwareFailure = QStringLiteral("cannot write %1: %2").arg(m_options.firmwareOut, file.errorString());
+        }
+    }
+    beginStop(QStringLiteral("firmware read"));
 }
 
 void MonitorCommand::fail(const QString &reason) {
@@ -246,6 +274,8 @@ int MonitorCommand::reportOutcome() {
     QString reason;
     if (!m_polled)
         reason = m_failure.isEmpty() ? QStringLiteral("diagnostic polling never started") : m_failure;
+    else if (!m_options.firmwareOut.isEmpty() && !m_firmwareWritten)
+        reason = m_firmwareFailure.isEmpty() ? QStringLiteral("the firmware was not read") : m_firmwareFailure;
     else if (csv.linesOnDisk() < csv.lineCount())
         reason = QStringLiteral("the CSV log is incomplete: %1 of %2 lines are on disk")
                      .arg(csv.linesOnDisk())

@@ -54,6 +54,7 @@ private:
     void onLogLine(const QString &line);
     void onLiveUpdated();
     void onConnectFinished(EcuConnectOutcome outcome);
+    void onFirmwareRead(bool complete);
     void watch();
     void watchConnect();
     void watchPolling();
@@ -79,6 +80,9 @@ private:
     int m_printedFrames = 0;
     bool m_polled = false;
     bool m_outputClosed = false;
+    bool m_firmwareReadStarted = false;
+    bool m_firmwareWritten = false;
+    QString m_firmwareFailure; // read-firmware: why OUT was not written
 };
 
 } // namespace korvel::cli

@@ -48,6 +48,27 @@ int monitor(const QString &workDir, const QStringList &arguments, QTextStream &o
     return command.run();
 }
 
+// `read-firmware [monitor's options] OUT`: connects as monitor does, reads the
+// ECU's firmware into OUT and exits 0 only when OUT holds the whole image.
+int readFirmware(const QString &workDir, const QStringList &arguments, QTextStream &out, QTextStream &err) {
+    const QString file = arguments.isEmpty() ? QString() : arguments.last();
+    MonitorCommandLine commandLine = parseMonitorOptions(arguments.mid(0, arguments.size() - 1));
+    if (file.isEmpty() || file.startsWith(QLatin1Char('-')) || !commandLine.options) {
+        err << "korvel-cli read-firmware: "
+            << (commandLine.options ? QStringLiteral("the output file is missing") : commandLine.error)
+            << "\nUsage: korvel-cli read-firmware [monitor's options] OUT\n";
+        return kExitUsage;
+    }
+    commandLine.options->seconds.reset(); // the read decides when the run ends
+    commandLine.options->firmwareOut = file;
+    std::signal(SIGPIPE, SIG_IGN);
+    MonitorCommand command(workDir, *commandLine.options, out, err);
+    korvel::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &korvel::StopSignals::received, &command,
+                     [&command](int signal) { command.requestStop(korvel::StopSignals::name(signal)); });
+    return command.run();
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -61,14 +82,17 @@ int main(int argc, char **argv) {
                        "Commands:\n"
                        "  settings   print the settings list as the program reads it from config.ini\n"
                        "  monitor    connect to the ECU and print the program log and live values\n"
-                       "             until a time or Ctrl+C (korvel-cli monitor --help for its options)"));
+                       "             until a time or Ctrl+C (korvel-cli monitor --help for its options)\n"
+                       "  read-firmware [options] OUT\n"
+                       "             connect as monitor does (same options), read the ECU's firmware\n"
+                       "             into the file OUT and exit; 0 only when OUT holds the whole image"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption workDir(QStringList{QStringLiteral("C"), QStringLiteral("workdir")},
                                QStringLiteral("Working folder holding config.ini (default: the current folder)."),
                                QStringLiteral("folder"), QDir::currentPath());
     parser.addOption(workDir);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings or monitor"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings, monitor or read-firmware"));
     // Everything after the command is the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
 
@@ -88,6 +112,8 @@ int main(int argc, char **argv) {
         return printSettings(parser.value(workDir), out);
     if (command == QStringLiteral("monitor"))
         return monitor(parser.value(workDir), args.mid(1), out, err);
+    if (command == QStringLiteral("read-firmware"))
+        return readFirmware(parser.value(workDir), args.mid(1), out, err);
     const QString problem = command.isEmpty() ? QStringLiteral("no command given")
                                               : QStringLiteral("unknown command '%1'").arg(args.join(' '));
     err << "korvel-cli: " << problem << "\n\n";

@@ -11,6 +11,7 @@ enum class EcuCommandKind {
     OpenComPort,   // open the port, start the session, poll
     CloseComPort,  // end the session, close the port
     DiagnosticECU, // one diagnostic frame request
+    ReadFW,        // read the whole 64 KB firmware image
 };
 
 // The K-line link a connect uses; the worker keeps the last one it opened.

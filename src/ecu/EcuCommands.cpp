@@ -15,6 +15,7 @@ const std::vector<EcuCommands::Row> &EcuCommands::table() {
         {EcuCommandKind::OpenComPort, &EcuCommands::OpenComPort},
         {EcuCommandKind::CloseComPort, &EcuCommands::CloseComPort},
         {EcuCommandKind::DiagnosticECU, &EcuCommands::DiagnosticECU},
+        {EcuCommandKind::ReadFW, &EcuCommands::ReadFW},
     };
     return rows;
 }
@@ -94,6 +95,18 @@ void EcuCommands::DiagnosticECU(const EcuCommand &command) {
     clear(command);
     if (m_fields.isConnected())
         m_link.DiagnosticRequest();
+}
+
+void EcuCommands::ReadFW(const EcuCommand &command) {
+    clear(command);
+    // The window waits for a result, so every read hands one over.
+    if (!m_fields.isConnected()) {
+        m_host.PostLog(ecutext::FirmwareNotReady);
+        m_host.PublishFirmwareRead({});
+        return;
+    }
+    m_host.PostLog(ecutext::ReadRam);
+    m_host.PublishFirmwareRead(m_memory.ReadFirmware());
 }
 
 } // namespace korvel

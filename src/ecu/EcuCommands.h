@@ -35,6 +35,7 @@ private:
     void OpenComPort(const EcuCommand &command);
     void CloseComPort(const EcuCommand &command);
     void DiagnosticECU(const EcuCommand &command);
+    void ReadFW(const EcuCommand &command);
 
     void clear(const EcuCommand &command) { m_fields.Command.finish(command.kind); }
     EcuConnectOutcome connect(const EcuCommand &command);

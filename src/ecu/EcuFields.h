@@ -41,7 +41,6 @@ struct EcuFields {
     SharedValue<QByteArray> DiagnosticInfo; // latest diagnostic frame, one byte per element
     std::atomic<bool> MemoryAccessReady{false};
     SharedValue<QByteArray> ReadRam;
-    std::atomic<int> ReadCompleate{0};
     SharedValue<QByteArray> ControlState; // actuator state bytes of the last 0x30 answer
 
     // Identification of the connected ECU.

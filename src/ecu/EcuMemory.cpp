@@ -125,6 +125,47 @@ bool EcuMemory::ReadIdentification() {
     return true;
 }
 
+FirmwareReadResult EcuMemory::ReadFirmware() {
+    m_progressMaximum = FirmwareBlocks;
+    m_progressPosition = 0;
+    publishProgress();
+    FirmwareReadResult result;
+    if (m_fields.IsDiagnostic.load() != 1 || !m_fields.MemoryAccessReady.load()) {
+        m_host.PostLog(ecutext::FirmwareNotReady);
+        return result;
+    }
+    const int savedDiagnostic = m_fields.IsDiagnostic.exchange(0);
+
+    QByteArray image;
+    image.reserve(FirmwareBlocks * FirmwareBlock + FirmwareTail);
+    int address = 0;
+    for (int block = 1; block <= FirmwareBlocks + 1; ++block) {
+        const int length = block <= FirmwareBlocks ? FirmwareBlock : FirmwareTail;
+        if (block <= FirmwareBlocks) {
+            m_progressPosition = block;
+            publishProgress();
+        }
+        const QByteArray data = ReadMemory(address, length);
+        if (data.size() != length) {
+            // Unlike a silent stop, polling comes back and the window learns
+            // which block failed instead of waiting for ever.
+            m_host.PostLog(ecutext::FirmwareNoAnswer + QString::number(address, 16).toUpper().rightJustified(4, u'0'));
+            m_fields.IsDiagnostic = m_link.portOpen() ? savedDiagnostic : 0;
+            publishProgress();
+            result.failedAddress = address;
+            return result;
+        }
+        image += data;
+        address = (address + length) & 0xFFFF;
+    }
+
+    m_fields.IsDiagnostic = savedDiagnostic;
+    publishProgress();
+    result.image = image;
+    result.complete = true;
+    return result;
+}
+
 bool EcuMemory::ClearStep(EcuCommandKind command) {
     m_host.pause(StepPause);
     const int block = m_counterA % ClearBlocks;

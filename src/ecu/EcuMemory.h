@@ -18,6 +18,9 @@ public:
     static constexpr int StepPause = 200; // ms after every read and write
     static constexpr int IdentificationBlocks = 5;
     static constexpr int ClearBlocks = 4;
+    static constexpr int FirmwareBlocks = 682; // of FirmwareBlock bytes, then one of FirmwareTail
+    static constexpr int FirmwareBlock = 0x60;
+    static constexpr int FirmwareTail = 0x40;
 
     EcuMemory(EcuFields &fields, WorkerHost &host, EcuLink &link) : m_fields(fields), m_host(host), m_link(link) {}
 
@@ -33,6 +36,9 @@ public:
     // The 224 bytes at 0000–00DF in five blocks, with progress; the worker's
     // SWID and the UI thread's identification come from them.
     bool ReadIdentification();
+    // The whole 64 KB image, with progress per block. A block without an
+    // answer ends the read (logged) and polling resumes; the result says so.
+    FirmwareReadResult ReadFirmware();
     // One block of the correction marker area (FD00–FDFF := 0x80) per call; true
     // ("finished") after the fourth, which also ends `command` and resumes polling.
     bool ClearStep(EcuCommandKind command);

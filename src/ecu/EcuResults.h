@@ -41,6 +41,13 @@ struct EcuWriteResult {
     ExchangeStatus status = ExchangeStatus::Done;
 };
 
+// How a firmware read ("ReadFW") ended, handed to the UI thread once per read.
+struct FirmwareReadResult {
+    QByteArray image; // all 65536 bytes when complete, else empty
+    bool complete = false;
+    int failedAddress = -1; // the block that got no answer; -1 when the read never started
+};
+
 // The connect outcome of a session request that failed with `status`.
 constexpr EcuConnectOutcome connectOutcomeOf(ExchangeStatus status) {
     switch (status) {

@@ -43,5 +43,9 @@ inline const QString WrongReadLength = QStringLiteral("Неверная длин
 inline const QString ReadRam = QStringLiteral("ECU: >> Read RAM ");
 inline const QString ReadEcuRam = QStringLiteral("ECU: >> Read ECU RAM");
 inline const QString SomeSettings = QStringLiteral("ECU: >> Some settings");
+// + four hex digits of the block's address.
+inline const QString FirmwareNoAnswer = QStringLiteral("ECU: << Прошивка не считана: нет ответа на чтение адреса ");
+inline const QString FirmwareNotReady =
+    QStringLiteral("ECU: << Прошивка не считана: нет связи с ЭБУ или память ЭБУ недоступна");
 
 } // namespace korvel::ecutext

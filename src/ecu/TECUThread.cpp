@@ -39,6 +39,12 @@ public:
                 m_thread.m_connectOutcome(outcome);
         });
     }
+    void PublishFirmwareRead(const FirmwareReadResult &result) override {
+        m_thread.runOnUi([this, &result] {
+            if (m_thread.m_firmwareRead)
+                m_thread.m_firmwareRead(result);
+        });
+    }
     void pause(int ms) override { m_thread.pause(ms); }
     bool stopRequested() const override { return m_thread.isInterruptionRequested(); }
 

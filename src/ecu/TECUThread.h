@@ -21,6 +21,7 @@ public:
     using ProgressHandler = std::function<void(int maximum, int position)>;
     using IdentificationHandler = std::function<void(const QByteArray &block)>;
     using ConnectOutcomeHandler = std::function<void(EcuConnectOutcome outcome)>;
+    using FirmwareReadHandler = std::function<void(const FirmwareReadResult &result)>;
 
     // `log` lives in the UI thread and receives the worker's log lines
     // (PostLog appends, ReplaceLog replaces the last line).
@@ -32,6 +33,7 @@ public:
     void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); } // ProgressState
     void setIdentificationHandler(IdentificationHandler handler) { m_identification = std::move(handler); } // 224 bytes
     void setConnectOutcomeHandler(ConnectOutcomeHandler handler) { m_connectOutcome = std::move(handler); }
+    void setFirmwareReadHandler(FirmwareReadHandler handler) { m_firmwareRead = std::move(handler); }
 
 protected:
     void run() override;
@@ -42,6 +44,7 @@ private:
     ProgressHandler m_progress;             // UI thread only
     IdentificationHandler m_identification; // UI thread only
     ConnectOutcomeHandler m_connectOutcome; // UI thread only
+    FirmwareReadHandler m_firmwareRead;     // UI thread only
     bool m_pollingAnnounced = false;        // worker thread only
 };
 

@@ -21,6 +21,8 @@ public:
     virtual void PublishIdentification(const QByteArray &block) = 0;
     // Hands over how a connect ended.
     virtual void PublishConnectOutcome(EcuConnectOutcome outcome) = 0;
+    // Hands over how a firmware read ended.
+    virtual void PublishFirmwareRead(const FirmwareReadResult &result) = 0;
 
     virtual void pause(int ms) = 0;
     virtual bool stopRequested() const = 0;

@@ -111,6 +111,8 @@ void MainWindow::onToolbarButton(const QString &name) {
         m_session.disconnectEcu();
     else if (name == TButOpenfirmware)
         FirmwareFilesBar::openFirmware(m_session, this);
+    else if (name == TButLoadfirmware)
+        m_session.readFirmware();
     else if (name == TButExit)
         m_session.exitProgram();
     else

@@ -441,3 +441,117 @@ TEST(SessionConnection, ClosingWhileConnectedWritesTheCsvLog) {
     EXPECT_EQ(csv.size(), s.live().engine().processedFrames() + 1) << "the header and one line per processed frame";
     EXPECT_EQ(csv.size(), s.live().csv().lineCount());
 }
+
+namespace {
+
+constexpr int kFirmwareReadMs = 300000; // 683 exchanges with the shortened timeouts below
+// Short enough for a read of some 45 s, long enough that a loaded machine
+// still answers in time (30 ms did lose a block now and then).
+constexpr int kQuickReadTimeOut = 60;
+
+// Connected and polling, set up, and an ECU that answers at once to a worker
+// that waits only briefly: a firmware read then takes seconds, not minutes.
+// The ECU's image differs from the session's beyond the identification block.
+bool connectForQuickReads(Rig &rig) {
+    Session &s = *rig.session;
+    rig.set(setting::OxygenSensor, setting::Narrowband);
+    if (!rig.connectAndPoll())
+        return false;
+    if (!waitFor([&] { return s.controls().isEnabled(control::TButLoadfirmware); }, kConnectMs))
+        return false;
+    rig.simulator->setLineTiming(false);
+    rig.simulator->setLatencyMs(0);
+    s.workers().ecu().PortTimeOut = 0;
+    s.workers().ecu().PortReadTimeOut = kQuickReadTimeOut;
+    return rig.simulator->writeMemory(0x9000, QByteArray::fromHex("0102030405060708"));
+}
+
+QByteArray fileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The toolbar's read: the ECU's image replaces the one in work, the window
+// comes back, and every completed read saves under one more "ECU_" prefix.
+TEST(SessionFirmwareRead, ReadsTheEcuImageAndSavesItUnderEcuPrefixEachTime) {
+    Rig rig(sim::Protocol::Fast, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    ASSERT_TRUE(connectForQuickReads(rig)) << s.log().lines().join('\n').toStdString();
+    const QByteArray ecuImage = rig.simulator->memory();
+    ASSERT_NE(s.firmware().image().bytes(), ecuImage);
+    QSignalSpy finished(&s, &Session::firmwareReadFinished);
+    EXPECT_EQ(s.timers().ReadFWTimer.objectName(), QStringLiteral("ReadFWTimer"));
+
+    QStringList names;
+    for (int read = 1; read <= 2; ++read) {
+        SCOPED_TRACE(read);
+        s.readFirmware();
+        EXPECT_FALSE(s.controls().isEnabled(control::TButOpenfirmware));
+        ASSERT_TRUE(waitFor([&] { return s.timers().ReadFWTimer.isActive(); }));
+        EXPECT_TRUE(s.statusBar().progressVisible);
+        ASSERT_TRUE(waitFor([&] { return finished.size() == read; }, kFirmwareReadMs))
+            << s.log().lines().join('\n').toStdString();
+        EXPECT_TRUE(finished.last().at(0).toBool()) << s.log().lines().join('\n').toStdString();
+
+        EXPECT_EQ(s.firmware().image().bytes(), ecuImage) << "the image byte for byte";
+        EXPECT_TRUE(s.firmware().FirmwareLoaded());
+        EXPECT_EQ(s.identity().imageSwid(), kDemoSwid);
+        EXPECT_TRUE(s.identity().swidMatch());
+        const QStringList lines = s.log().lines();
+        EXPECT_TRUE(lines.contains(QStringLiteral("Читаем прошивку из ECU")));
+        EXPECT_TRUE(lines.contains(QStringLiteral("Прошивка считана из ECU")));
+        EXPECT_EQ(lines.last(), QStringLiteral("Прошивка сохранена"));
+        names.append(s.identity().DefaultFirmwareFileName());
+        EXPECT_EQ(fileBytes(s.logDirectory().ensure() + QLatin1Char('/') + names.last()), ecuImage)
+            << "in the run's folder";
+
+        EXPECT_FALSE(s.statusBar().progressVisible);
+        EXPECT_EQ(s.statusBar().progressPosition, 0);
+        EXPECT_FALSE(s.timers().ReadFWTimer.isActive());
+        EXPECT_TRUE(s.timers().engineTimer.isActive());
+        EXPECT_TRUE(s.controls().isEnabled(control::TButOpenfirmware));
+    }
+    ASSERT_EQ(names.size(), 2);
+    EXPECT_TRUE(names[0].startsWith(QStringLiteral("ECU_"))) << names[0].toStdString();
+    EXPECT_FALSE(names[0].startsWith(QStringLiteral("ECU_ECU_"))) << names[0].toStdString();
+    EXPECT_EQ(names[1], QStringLiteral("ECU_") + names[0]);
+    EXPECT_TRUE(rig.disconnect());
+}
+
+// A block that never answers: the image in work stays, the log says which
+// block failed, polling and the window's controls come back.
+TEST(SessionFirmwareRead, ALostBlockLeavesTheImageAndResumesPolling) {
+    Rig rig(sim::Protocol::Fast, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    ASSERT_TRUE(connectForQuickReads(rig)) << s.log().lines().join('\n').toStdString();
+    const QByteArray before = s.firmware().image().bytes();
+    const QString saveName = s.identity().DefaultFirmwareFileName();
+    QSignalSpy finished(&s, &Session::firmwareReadFinished);
+
+    rig.simulator->clearRequestLog();
+    s.readFirmware();
+    const QByteArray tenthBlock = QByteArray::fromHex("2300036060");
+    ASSERT_TRUE(waitFor([&] { return rig.simulator->requestLog().contains(tenthBlock); }, kFirmwareReadMs));
+    rig.simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory});
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }, kFirmwareReadMs))
+        << s.log().lines().join('\n').toStdString();
+    EXPECT_FALSE(finished.last().at(0).toBool());
+
+    EXPECT_EQ(s.firmware().image().bytes(), before);
+    EXPECT_EQ(s.identity().DefaultFirmwareFileName(), saveName) << "nothing saved";
+    const QStringList failures =
+        s.log().lines().filter(QStringLiteral("ECU: << Прошивка не считана: нет ответа на чтение адреса "));
+    EXPECT_EQ(failures.size(), 1) << s.log().lines().join('\n').toStdString();
+    EXPECT_FALSE(s.log().lines().contains(QStringLiteral("Прошивка считана из ECU")));
+    EXPECT_FALSE(s.statusBar().progressVisible);
+    EXPECT_FALSE(s.timers().ReadFWTimer.isActive());
+    EXPECT_TRUE(s.timers().engineTimer.isActive());
+    EXPECT_TRUE(s.controls().isEnabled(control::TButOpenfirmware));
+    const int frames = s.live().engine().processedFrames();
+    EXPECT_TRUE(waitFor([&] { return s.live().engine().processedFrames() > frames + 2; })) << "polling resumes";
+    EXPECT_TRUE(rig.disconnect());
+}

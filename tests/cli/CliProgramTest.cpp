@@ -2,6 +2,7 @@
 #include "CliRig.h"
 #include "WaitFor.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -95,4 +96,52 @@ TEST(CliProgram, SigtermEndsALiveRunWithEveryFrameInTheCsvLog) {
     EXPECT_EQ(csvLines(csv.captured(1)).size(), processed + 1);
     EXPECT_EQ(csv.captured(2).toInt(), processed + 1);
     EXPECT_EQ(work.read(kConfig), config);
+}
+
+namespace {
+
+// korvel-cli read-firmware against `simulator`, answering at once and waited
+// for briefly, so that the 683 reads take some 45 s; a loaded machine still
+// answers within the 60 ms (30 ms did lose a block now and then).
+void startReadFirmware(QProcess &cli, const test::WorkDir &work, sim::Simulator &simulator, const QString &out) {
+    simulator.setLineTiming(false);
+    simulator.setLatencyMs(0);
+    cli.start(kCli, {"-C", work.path(), "read-firmware", "--ecu", simulator.ecuDevicePath(), "--lambda",
+                     simulator.lambdaDevicePath(), "--set", "Таймаут1=0", "--set", "Таймаут2=60", out});
+}
+
+} // namespace
+
+TEST(CliProgram, ReadFirmwareWritesTheEcuImageOrNoFileAtAll) {
+    test::WorkDir work;
+    const auto simulator = test::startSimulator();
+    const QString out = work.path("read.bin");
+    {
+        SCOPED_TRACE("every block answers");
+        QProcess cli;
+        startReadFirmware(cli, work, *simulator, out);
+        ASSERT_TRUE(cli.waitForFinished(kPatienceMs * 3));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), 0) << err.toStdString()
+                                     << QString::fromUtf8(cli.readAllStandardOutput()).toStdString();
+        EXPECT_EQ(work.read("read.bin"), simulator->memory()) << "the image byte for byte";
+    }
+    ASSERT_TRUE(QFile::remove(out));
+    {
+        SCOPED_TRACE("a block never answers");
+        QProcess cli;
+        simulator->clearRequestLog();
+        startReadFirmware(cli, work, *simulator, out);
+        const QByteArray firstBlock = QByteArray::fromHex("2300000060");
+        ASSERT_TRUE(waitFor([&] { return simulator->requestLog().contains(firstBlock); }, kPatienceMs));
+        simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory, 0});
+        ASSERT_TRUE(cli.waitForFinished(kPatienceMs));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), 1) << err.toStdString();
+        EXPECT_TRUE(err.contains("the firmware was not read")) << err.toStdString();
+        EXPECT_FALSE(QFile::exists(out));
+        simulator->clearFaults();
+    }
 }

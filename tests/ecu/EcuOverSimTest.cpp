@@ -467,3 +467,99 @@ TEST_F(EcuOverSim, ADeviceThatVanishesClosesThePortAndLeavesTheWorkerResponsive)
     ASSERT_TRUE(waitFor([&] { return !worker->Command.pending(); }));
     EXPECT_EQ(log.lines().size(), lines) << "the port is already closed";
 }
+
+namespace {
+
+constexpr int kFirmwareReadMs = 300000; // 683 exchanges, each waiting the shortened timeouts
+// Short enough for a read of some 45 s, long enough that a loaded machine
+// still answers in time (30 ms did lose a block now and then).
+constexpr int kQuickReadTimeOut = 60;
+
+// The read requests of a whole firmware read, in order.
+QList<QByteArray> firmwareReadRequests() {
+    QList<QByteArray> requests;
+    for (int address = 0; address < 0xFFC0; address += 0x60)
+        requests.append(hex("2300") + QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(4, '0')) +
+                        hex("60"));
+    requests.append(hex("2300FFC040"));
+    return requests;
+}
+
+class FirmwareReadOverSim : public EcuOverSim {
+protected:
+    // Connected and polling, then the ECU answers at once and the worker waits
+    // only briefly for each answer, so that 683 reads take seconds, not minutes.
+    void connectForQuickReads() {
+        startSimulator();
+        connectEcu(Protocol::Fast, "57600");
+        ASSERT_TRUE(waitFor([&] { return polling(); }, kConnectMs)) << log.lines().join('\n').toStdString();
+        simulator->setLineTiming(false);
+        simulator->setLatencyMs(0);
+        worker->PortTimeOut = 0;
+        worker->PortReadTimeOut = kQuickReadTimeOut;
+        worker->setFirmwareReadHandler([this](const FirmwareReadResult &result) { results.append(result); });
+        progress.clear();
+    }
+
+    QList<QByteArray> readRequests() const {
+        QList<QByteArray> reads;
+        for (const QByteArray &request : simulator->requestLog())
+            if (request.startsWith('\x23'))
+                reads.append(request);
+        return reads;
+    }
+
+    QList<FirmwareReadResult> results;
+};
+
+} // namespace
+
+TEST_F(FirmwareReadOverSim, ReadsTheWholeImageInBlocksAndResumesPolling) {
+    connectForQuickReads();
+    simulator->clearRequestLog();
+    sendCommand(EcuCommandKind::ReadFW);
+    ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, kFirmwareReadMs)) << log.lines().join('\n').toStdString();
+
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_TRUE(results[0].complete) << log.lines().join('\n').toStdString();
+    EXPECT_EQ(results[0].image, simulator->memory()) << "the image byte for byte";
+    const QList<QByteArray> expected = firmwareReadRequests();
+    ASSERT_EQ(expected.size(), 683);
+    const QList<QByteArray> reads = readRequests();
+    ASSERT_EQ(reads.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(reads[i].toHex(), expected[i].toHex()) << "read " << i;
+
+    EXPECT_TRUE(appended.contains(QStringLiteral("ECU: >> Read RAM ")));
+    EXPECT_EQ(progress.first(), qMakePair(682, 0));
+    EXPECT_TRUE(progress.contains(qMakePair(682, 682)));
+    EXPECT_EQ(progress.last(), qMakePair(682, 0));
+    const int polls = worker->numlog.load();
+    EXPECT_TRUE(waitFor([&] { return polling() && worker->numlog.load() > polls + 2; })) << "polling resumes";
+}
+
+// A block that never answers ends the read; the window learns which one, and
+// the diagnostic polling the read stopped comes back.
+TEST_F(FirmwareReadOverSim, ABlockWithoutAnswerEndsTheReadAndPollingResumes) {
+    connectForQuickReads();
+    simulator->clearRequestLog();
+    sendCommand(EcuCommandKind::ReadFW);
+    ASSERT_TRUE(waitFor([&] { return readRequests().size() >= 10; }, kFirmwareReadMs));
+    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory});
+    ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, kFirmwareReadMs)) << log.lines().join('\n').toStdString();
+
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_FALSE(results[0].complete);
+    EXPECT_TRUE(results[0].image.isEmpty());
+    const QList<QByteArray> reads = readRequests();
+    ASSERT_GE(reads.size(), 11);
+    const int failed = results[0].failedAddress;
+    EXPECT_GE(failed, 10 * 0x60);
+    EXPECT_EQ(reads.last().toHex(), firmwareReadRequests().at(failed / 0x60).toHex()) << "no read after the failed one";
+    EXPECT_TRUE(appended.contains(QStringLiteral("ECU: << Прошивка не считана: нет ответа на чтение адреса ") +
+                                  QString::number(failed, 16).toUpper().rightJustified(4, u'0')))
+        << appended.join('\n').toStdString();
+    EXPECT_EQ(progress.last(), qMakePair(682, 0));
+    const int polls = worker->numlog.load();
+    EXPECT_TRUE(waitFor([&] { return polling() && worker->numlog.load() > polls + 2; })) << "polling resumes";
+}

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace korvel {
 namespace {
 

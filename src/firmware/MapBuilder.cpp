@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace korvel {

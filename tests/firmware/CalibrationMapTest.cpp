@@ -489,6 +489,14 @@ TEST(CalibrationMapLoad, ReadsTheWholeFileAndRefusesAMissingOne) {
     const Outcome<CalibrationMap> missing = LoadCalibrationMap(dir.filePath(QStringLiteral("none.j5")));
     EXPECT_FALSE(missing.ok());
     EXPECT_TRUE(missing.error().contains(QStringLiteral("none.j5")));
+
+    QFile huge(dir.filePath(QStringLiteral("huge.j5")));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(kMapMaximumSize + 1)); // sparse: no disk space taken
+    huge.close();
+    const Outcome<CalibrationMap> tooLarge = LoadCalibrationMap(huge.fileName());
+    EXPECT_FALSE(tooLarge.ok());
+    EXPECT_TRUE(tooLarge.error().contains(QStringLiteral("huge.j5")));
 }
 
 TEST(MapTreeModel, ShowsTheRootAndOneRowPerNode) {

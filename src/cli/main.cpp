@@ -1,5 +1,6 @@
 // korvel-cli: the program's session without a window.
 #include "app/Session.h"
+#include "cli/MapCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/MonitorOptions.h"
 #include "core/StopSignals.h"
@@ -61,14 +62,15 @@ int main(int argc, char **argv) {
                        "Commands:\n"
                        "  settings   print the settings list as the program reads it from config.ini\n"
                        "  monitor    connect to the ECU and print the program log and live values\n"
-                       "             until a time or Ctrl+C (korvel-cli monitor --help for its options)"));
+                       "             until a time or Ctrl+C (korvel-cli monitor --help for its options)\n"
+                       "  map        dump or build a calibration map (korvel-cli map --help)"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption workDir(QStringList{QStringLiteral("C"), QStringLiteral("workdir")},
                                QStringLiteral("Working folder holding config.ini (default: the current folder)."),
                                QStringLiteral("folder"), QDir::currentPath());
     parser.addOption(workDir);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings or monitor"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings, monitor or map"));
     // Everything after the command is the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
 
@@ -88,6 +90,8 @@ int main(int argc, char **argv) {
         return printSettings(parser.value(workDir), out);
     if (command == QStringLiteral("monitor"))
         return monitor(parser.value(workDir), args.mid(1), out, err);
+    if (command == QStringLiteral("map"))
+        return runMapCommand(args.mid(1), out, err);
     const QString problem = command.isEmpty() ? QStringLiteral("no command given")
                                               : QStringLiteral("unknown command '%1'").arg(args.join(' '));
     err << "korvel-cli: " << problem << "\n\n";

@@ -1,5 +1,6 @@
 // korvel-cli: the program's session without a window.
 #include "app/Session.h"
+#include "cli/MapCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/MonitorOptions.h"
 #include "core/StopSignals.h"
@@ -85,14 +86,15 @@ int main(int argc, char **argv) {
                        "             until a time or Ctrl+C (korvel-cli monitor --help for its options)\n"
                        "  read-firmware [options] OUT\n"
                        "             connect as monitor does (same options), read the ECU's firmware\n"
-                       "             into the file OUT and exit; 0 only when OUT holds the whole image"));
+                       "             into the file OUT and exit; 0 only when OUT holds the whole image\n"
+                       "  map        dump or build a calibration map (korvel-cli map --help)"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption workDir(QStringList{QStringLiteral("C"), QStringLiteral("workdir")},
                                QStringLiteral("Working folder holding config.ini (default: the current folder)."),
                                QStringLiteral("folder"), QDir::currentPath());
     parser.addOption(workDir);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings, monitor or read-firmware"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings, monitor, read-firmware or map"));
     // Everything after the command is the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
 
@@ -114,6 +116,8 @@ int main(int argc, char **argv) {
         return monitor(parser.value(workDir), args.mid(1), out, err);
     if (command == QStringLiteral("read-firmware"))
         return readFirmware(parser.value(workDir), args.mid(1), out, err);
+    if (command == QStringLiteral("map"))
+        return runMapCommand(args.mid(1), out, err);
     const QString problem = command.isEmpty() ? QStringLiteral("no command given")
                                               : QStringLiteral("unknown command '%1'").arg(args.join(' '));
     err << "korvel-cli: " << problem << "\n\n";

@@ -274,8 +274,11 @@ MapTree BuildMapTree(const CalibrationMap &map, const QString &rootText) {
 Outcome<TableDescriptor> readTableDescriptor(const CalibrationMap &map, int kind, qint64 reference) {
     if (!isTableKind(kind))
         return Outcome<TableDescriptor>::failure(QStringLiteral("Узел типа %1 не является таблицей").arg(kind));
-    const qint64 blockStart = reference + kMapNodeCoreSize;
-    if (reference < 0 || !fits(map.bytes, blockStart, descriptorBlockSize(kind)))
+    // A reference from outside may be anything: it is checked before any
+    // arithmetic on it, so no offset can overflow.
+    const bool inMap = reference >= 0 && reference <= map.bytes.size();
+    const qint64 blockStart = inMap ? reference + kMapNodeCoreSize : reference;
+    if (!inMap || !fits(map.bytes, blockStart, descriptorBlockSize(kind)))
         return Outcome<TableDescriptor>::failure(
             QStringLiteral("Описание таблицы на байте %1 выходит за конец карты (%2 байт)")
                 .arg(blockStart)

@@ -37,7 +37,7 @@ void FirmwareReadController::readFirmware() {
         return;
     m_busy = true;
     m_result.reset();
-    m_parts.controls.setEnabled(control::TButTune, false);
+    emit readStarted();
     m_parts.controls.setEnabled(control::TButOpenfirmware, false);
     m_parts.timers.engineTimer.stop();
     m_parts.timers.Timer2.stop();
@@ -87,7 +87,6 @@ void FirmwareReadController::takeImage(const QByteArray &bytes) {
     emit imageReplaced();
     p.log.append(kRead);
     p.controls.setEnabled(control::TButOpenfirmware, true);
-    p.controls.setEnabled(control::TButTune, true);
     p.timers.engineTimer.start();
     const Outcome<QString> saved = saveFirmwareReadFromEcu(p.store, p.identity, p.logDirectory, p.log);
     if (saved)
@@ -100,7 +99,6 @@ void FirmwareReadController::giveUp() {
     Parts &p = m_parts;
     p.view.setProgressVisible(false);
     p.controls.setEnabled(control::TButOpenfirmware, true);
-    p.controls.setEnabled(control::TButTune, true);
     if (p.workers.created() && p.workers.ecu().isConnected())
         p.timers.engineTimer.start();
     end(false);

@@ -48,6 +48,8 @@ public:
     void takeResult(const FirmwareReadResult &result);
 
 signals:
+    // A read starts: tuning is not offered while it runs.
+    void readStarted();
     // The read image replaced the one in work; the tables were rebuilt from it.
     void imageReplaced();
     // The read image was written to this path.

@@ -80,6 +80,14 @@ void Session::forwardSignals() {
     connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareRead.get(), &FirmwareReadController::imageSaved, this, &Session::firmwareSaved);
     connect(m_firmwareRead.get(), &FirmwareReadController::readFinished, this, &Session::firmwareReadFinished);
+    // TButTune follows the status timer's facts: a read withdraws the offer of
+    // tuning, a whole image read offers it, and a failed read gives back what was.
+    connect(m_firmwareRead.get(), &FirmwareReadController::readStarted, this, [this] {
+        m_tuningOfferedBeforeRead = m_statusController->tuningOffered();
+        m_statusController->setTuningOffered(false);
+    });
+    connect(m_firmwareRead.get(), &FirmwareReadController::readFinished, this,
+            [this](bool complete) { m_statusController->setTuningOffered(complete || m_tuningOfferedBeforeRead); });
 }
 
 QString Session::pathInWorkDir(const QString &name) const {

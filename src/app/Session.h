@@ -171,6 +171,7 @@ private:
     std::unique_ptr<FirmwareReadController> m_firmwareRead;
     LiveController m_liveController;
     std::unique_ptr<StatusController> m_statusController;
+    bool m_tuningOfferedBeforeRead = false;
     std::unique_ptr<ConnectionController> m_connection;
 };
 

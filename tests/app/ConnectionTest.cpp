@@ -490,6 +490,7 @@ TEST(SessionFirmwareRead, ReadsTheEcuImageAndSavesItUnderEcuPrefixEachTime) {
         SCOPED_TRACE(read);
         s.readFirmware();
         EXPECT_FALSE(s.controls().isEnabled(control::TButOpenfirmware));
+        EXPECT_FALSE(s.tuningAllowed()) << "no tuning while the image is being read";
         ASSERT_TRUE(waitFor([&] { return s.timers().ReadFWTimer.isActive(); }));
         EXPECT_TRUE(s.statusBar().progressVisible);
         ASSERT_TRUE(waitFor([&] { return finished.size() == read; }, kFirmwareReadMs))
@@ -513,6 +514,10 @@ TEST(SessionFirmwareRead, ReadsTheEcuImageAndSavesItUnderEcuPrefixEachTime) {
         EXPECT_FALSE(s.timers().ReadFWTimer.isActive());
         EXPECT_TRUE(s.timers().engineTimer.isActive());
         EXPECT_TRUE(s.controls().isEnabled(control::TButOpenfirmware));
+        // The ECU's own image is in work: tuning is offered, and the status
+        // timer shows it on the button.
+        EXPECT_TRUE(s.tuningAllowed());
+        EXPECT_TRUE(waitFor([&] { return s.controls().isEnabled(control::TButTune); }));
     }
     ASSERT_EQ(names.size(), 2);
     EXPECT_TRUE(names[0].startsWith(QStringLiteral("ECU_"))) << names[0].toStdString();

@@ -74,6 +74,20 @@ void putWord(FirmwareImage &image, int address, int value) {
     image.setByte(address + 1, static_cast<std::uint8_t>(value >> 8));
 }
 
+void putWordBigEndian(FirmwareImage &image, int address, int value) {
+    image.setByte(address, static_cast<std::uint8_t>(value >> 8));
+    image.setByte(address + 1, static_cast<std::uint8_t>(value & 0xFF));
+}
+
+// Injector lag (microseconds) over 6 to 21 V: long at low voltage.
+int injectorLagUs(int volts) {
+    return 300 + 9000 / volts;
+}
+// Cold-start injection (microseconds): more when cold (row = temperature step), less with speed (column).
+int startInjectionUs(int row, int column) {
+    return 2000 + (7 - row) * 1500 + (7 - column) * 250;
+}
+
 } // namespace
 
 QByteArray makeDemoFirmware() {
@@ -117,6 +131,12 @@ QByteArray makeDemoFirmware() {
     image.setBytes(0x6953, grid(mixtureRaw));
     image.setBytes(0x76EF, grid(mixtureRaw));
     image.setBytes(0x64D3, grid(phaseRaw));
+
+    for (int i = 0; i < 16; ++i)
+        putWord(image, demofirmware::kInjectorLagAddress + 2 * i, injectorLagUs(6 + i));
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c)
+            putWordBigEndian(image, demofirmware::kStartInjectionAddress + 2 * (r * 8 + c), startInjectionUs(r, c));
     return image.bytes();
 }
 

@@ -27,6 +27,11 @@ inline constexpr int kSensorGainWord = 9450; // 60D2: 18.9 kPa per volt
 inline constexpr int kSensorOffsetByte = 29; // 60D4: 0.566 V
 inline constexpr int kAirBaseWord = 360;     // 6064: first air breakpoint 60
 inline constexpr int kAirStepDivisor = 152;  // 6066
+// Two tables of 16-bit cells, for the calibration editor: the injector lag by
+// battery voltage (16 cells, little-endian, microseconds) and the cold-start
+// injection time (8 x 8 cells, big-endian, microseconds).
+inline constexpr int kInjectorLagAddress = 0x9000;
+inline constexpr int kStartInjectionAddress = 0x9020;
 } // namespace demofirmware
 
 } // namespace korvel

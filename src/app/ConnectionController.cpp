@@ -1,5 +1,6 @@
 #include "app/ConnectionController.h"
 
+#include "app/CatalogController.h"
 #include "app/FirmwareController.h"
 #include "app/LinkWorkers.h"
 #include "app/LiveController.h"
@@ -10,6 +11,7 @@
 #include "core/ControlBoard.h"
 #include "core/ControlNames.h"
 #include "core/ProgramLog.h"
+#include "core/SettingNames.h"
 #include "core/SettingsList.h"
 #include "firmware/FirmwareIdentity.h"
 #include "live/FrameLayout.h"
@@ -35,7 +37,6 @@ constexpr int kLambdaParity = 2;
 constexpr int kLambdaByteSize = 8;
 constexpr int kLambdaStopBits = 0;
 
-const QString kNoMap = QStringLiteral("Карта не загружена");
 // The standard protocol's own grid choices.
 const QStringList kStandardGridChoices = {QStringLiteral("Новая Поправка %"), QStringLiteral("Новое БЦН")};
 
@@ -108,8 +109,8 @@ void ConnectionController::connectEcu() {
             p.firmware.loadDefaultFirmware(path, m_settings->defaultFirmware);
     }
 
-    // 4. The calibration map label.
-    p.controls.setText(Label59, kNoMap);
+    // 4. The calibration map the settings name.
+    p.catalog.loadConfiguredMap(p.settings.value(setting::FirmwareMap));
 
     // 5. The protocol's channels.
     p.view.setStatisticsRowNames(channelNames(m_settings->protocol));

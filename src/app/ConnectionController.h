@@ -12,6 +12,7 @@
 
 namespace korvel {
 
+class CatalogController;
 class ControlBoard;
 class FirmwareController;
 class FirmwareIdentity;
@@ -46,6 +47,7 @@ public:
         FirmwareController &firmware;
         FirmwareIdentity &identity;
         TuningTables &tables;
+        CatalogController &catalog;
     };
     ConnectionController(Parts parts, QString workDir);
 

@@ -1,5 +1,6 @@
 #include "app/Session.h"
 
+#include "app/CatalogController.h"
 #include "app/ConnectionController.h"
 #include "app/FirmwareController.h"
 #include "app/FirmwareReadController.h"
@@ -50,12 +51,13 @@ Session::Session(const QString &workDir, QObject *parent)
       m_firmwareRead(std::make_unique<FirmwareReadController>(FirmwareReadController::Parts{
           m_workers, m_timers, m_view, m_controls, m_log, m_firmware, m_identity, m_tables, m_logDirectory})),
       m_liveController(m_timers, m_workers, m_live, m_firmware, m_identity, *m_firmwareController, m_view),
+      m_catalog(std::make_unique<CatalogController>(m_firmware, m_identity, m_log, m_controls, m_workDir)),
       m_statusController(std::make_unique<StatusController>(m_timers, m_workers, m_firmware, m_identity, m_tables,
-                                                            m_controls, m_view)),
+                                                            m_controls, m_view, *m_catalog)),
       m_connection(std::make_unique<ConnectionController>(
           ConnectionController::Parts{m_settings, m_log, m_controls, m_timers, m_view, m_workers, m_live,
                                       m_liveController, *m_statusController, *m_firmwareController, m_identity,
-                                      m_tables},
+                                      m_tables, *m_catalog},
           m_workDir)) {
     forwardSignals();
 }
@@ -80,6 +82,13 @@ void Session::forwardSignals() {
     connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareRead.get(), &FirmwareReadController::imageSaved, this, &Session::firmwareSaved);
     connect(m_firmwareRead.get(), &FirmwareReadController::readFinished, this, &Session::firmwareReadFinished);
+    // The open table is read again from every new or restored image.
+    connect(m_firmwareController.get(), &FirmwareController::imageReplaced, m_catalog.get(),
+            &CatalogController::refreshTable);
+    connect(m_firmwareController.get(), &FirmwareController::imageRestored, m_catalog.get(),
+            &CatalogController::refreshTable);
+    connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, m_catalog.get(),
+            &CatalogController::refreshTable);
     // TButTune follows the status timer's facts: a read withdraws the offer of
     // tuning, a whole image read offers it, and a failed read gives back what was.
     connect(m_firmwareRead.get(), &FirmwareReadController::readStarted, this, [this] {

@@ -24,6 +24,7 @@
 
 namespace korvel {
 
+class CatalogController;
 class ConnectionController;
 class FirmwareController;
 class FirmwareReadController;
@@ -71,6 +72,9 @@ public:
     // the image and saves it into the run's folder. Returns at once.
     void readFirmware();
     bool isReadingFirmware() const;
+    // The calibration catalogue: its map, tree, chosen table and .kv files.
+    CatalogController &catalog() { return *m_catalog; }
+    const CatalogController &catalog() const { return *m_catalog; }
     // Around a firmware dialog the per-frame work and the automatic save stop.
     using HeldWork = LiveController::HeldWork;
     HeldWork holdLiveWork() { return m_liveController.hold(); }
@@ -170,6 +174,7 @@ private:
     std::unique_ptr<FirmwareController> m_firmwareController;
     std::unique_ptr<FirmwareReadController> m_firmwareRead;
     LiveController m_liveController;
+    std::unique_ptr<CatalogController> m_catalog;
     std::unique_ptr<StatusController> m_statusController;
     bool m_tuningOfferedBeforeRead = false;
     std::unique_ptr<ConnectionController> m_connection;

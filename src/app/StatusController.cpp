@@ -1,5 +1,6 @@
 #include "app/StatusController.h"
 
+#include "app/CatalogController.h"
 #include "app/LinkWorkers.h"
 #include "app/SessionTimers.h"
 #include "app/StatusRules.h"
@@ -12,9 +13,9 @@ namespace korvel {
 
 StatusController::StatusController(SessionTimers &timers, const LinkWorkers &workers, const FirmwareStore &store,
                                    const FirmwareIdentity &identity, const TuningTables &tables, ControlBoard &controls,
-                                   ViewState &view)
+                                   ViewState &view, const CatalogController &catalog)
     : m_timers(timers), m_workers(workers), m_store(store), m_identity(identity), m_tables(tables),
-      m_controls(controls), m_view(view) {
+      m_controls(controls), m_view(view), m_catalog(catalog) {
     connect(&timers.StatusTimerTimerr, &QTimer::timeout, this, &StatusController::onTick);
 }
 
@@ -33,8 +34,12 @@ void StatusController::onTick() {
     paintIdentityArea(bar, identityArea(m_identity));
     const QStringList &choices = m_tables.gridChoices();
     const int choice = m_tables.gridChoice();
-    applyButtonRules(m_controls,
-                     {tuningAllowed(), false, choice >= 0 && choice < choices.size() ? choices.at(choice) : QString()});
+    ButtonFacts facts;
+    facts.tuningAllowed = tuningAllowed();
+    facts.mapLoaded = m_catalog.mapLoaded();
+    facts.selectedGridChoice = choice >= 0 && choice < choices.size() ? choices.at(choice) : QString();
+    facts.openTableKind = m_catalog.selection().kind;
+    applyButtonRules(m_controls, facts);
     if (ecu.IsComConnected.load() != 1)
         m_timers.engineTimer.stop();
     m_view.setStatusBar(bar);

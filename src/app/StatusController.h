@@ -6,6 +6,7 @@
 
 namespace korvel {
 
+class CatalogController;
 class ControlBoard;
 class FirmwareIdentity;
 class FirmwareStore;
@@ -22,7 +23,7 @@ class StatusController : public QObject {
 public:
     StatusController(SessionTimers &timers, const LinkWorkers &workers, const FirmwareStore &store,
                      const FirmwareIdentity &identity, const TuningTables &tables, ControlBoard &controls,
-                     ViewState &view);
+                     ViewState &view, const CatalogController &catalog);
 
     // "Протокол обмена" as the settings say now (the link area shows ONLINE
     // for the fast protocol, IN DIAG otherwise).
@@ -44,6 +45,7 @@ private:
     const TuningTables &m_tables;
     ControlBoard &m_controls;
     ViewState &m_view;
+    const CatalogController &m_catalog;
     Protocol m_protocol = Protocol::Fast;
     bool m_tuningOffered = false;
 };

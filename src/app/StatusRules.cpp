@@ -50,10 +50,13 @@ void applyButtonRules(ControlBoard &controls, const ButtonFacts &facts) {
     controls.setVisible(BitBtn17, facts.fullScreenShown);
     const bool tuneEnabled = facts.tuningAllowed;
     controls.setEnabled(TButTune, tuneEnabled);
-    controls.setVisible(BitBtn6, tuneEnabled);
-    // A calibration table whose kind cannot be re-tuned hides BitBtn6; the
-    // catalogue decides that once a map is loaded.
-    const bool retune = tuneEnabled && facts.mapLoaded;
+    // With a map loaded, the chosen catalogue node decides: single values,
+    // flags, texts and nodes that are no table cannot be re-tuned.
+    const int kind = facts.openTableKind;
+    const bool notRetunable = kind == 0 || kind == 4 || kind == 5;
+    const bool hideRetune = facts.mapLoaded && notRetunable;
+    controls.setVisible(BitBtn6, tuneEnabled && !hideRetune);
+    const bool retune = tuneEnabled && facts.mapLoaded && !notRetunable;
     controls.setEnabled(TButReTune, retune);
     controls.setEnabled(BitBtn6, retune);
     if (facts.selectedGridChoice == kIgnitionChoice)

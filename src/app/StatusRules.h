@@ -36,6 +36,7 @@ struct ButtonFacts {
     bool mapLoaded = false;      // a calibration map is loaded
     QString selectedGridChoice;  // the item shown by the grid selector
     bool fullScreenShown = true; // the table view offers its full-screen button BitBtn9
+    int openTableKind = 0;       // TableKind of the table chosen in the catalogue (0 before any choice)
 };
 
 // The button rules: TButTune, the re-tune buttons and the ignition rework panel.

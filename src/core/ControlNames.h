@@ -65,6 +65,8 @@ inline const QString BitBtn6 = QStringLiteral("BitBtn6"); // re-tune the selecte
 inline const QString BitBtn9 = QStringLiteral("BitBtn9");
 inline const QString BitBtn10 = QStringLiteral("BitBtn10"); // open a comparison firmware
 inline const QString BitBtn17 = QStringLiteral("BitBtn17");
+inline const QString BitBtn19 = QStringLiteral("BitBtn19"); // export the open table (.kv)
+inline const QString BitBtn20 = QStringLiteral("BitBtn20"); // import into the open table (.kv)
 inline const QString BitBtn26 = QStringLiteral("BitBtn26"); // undo one step
 inline const QString Panel5 = QStringLiteral("Panel5");     // ignition rework panel
 inline const QString ScrollBox2 = QStringLiteral("ScrollBox2");
@@ -74,6 +76,7 @@ inline const QString Maingridchange_CBOX = QStringLiteral("Maingridchange_CBOX")
 inline const QString firmwarenameEdit = QStringLiteral("firmwarenameEdit");       // the firmware type's name
 inline const QString ValueListEditor1 = QStringLiteral("ValueListEditor1");       // the settings grid
 inline const QString StatusProgressBar = QStringLiteral("StatusProgressBar");
+inline const QString TreeView = QStringLiteral("TreeView"); // the calibration catalogue
 
 // Main panel (labels) and its trouble-code and knock indications.
 inline const QString RPMlabel = QStringLiteral("RPMlabel");

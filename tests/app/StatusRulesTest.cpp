@@ -56,7 +56,7 @@ TEST(StatusRules, TuningButtonsFollowTheFactsNotWhatTheButtonsShow) {
     EXPECT_TRUE(controls.isVisible(Panel5));
     EXPECT_FALSE(controls.isVisible(BitBtn17)) << "BitBtn17 follows the full-screen button BitBtn9";
 
-    applyButtonRules(controls, {true, true, QStringLiteral("РТ %"), true});
+    applyButtonRules(controls, {true, true, QStringLiteral("РТ %"), true, 2});
     EXPECT_TRUE(controls.isEnabled(TButReTune));
     EXPECT_TRUE(controls.isEnabled(BitBtn6));
     EXPECT_TRUE(controls.isVisible(BitBtn17));
@@ -70,4 +70,36 @@ TEST(StatusRules, TuningButtonsFollowTheFactsNotWhatTheButtonsShow) {
     // Tuning allowed again: the button comes back, whatever it showed before.
     applyButtonRules(controls, {true, false, QStringLiteral("РТ %"), true});
     EXPECT_TRUE(controls.isEnabled(TButTune));
+}
+
+TEST(StatusRules, TheOpenTablesKindDecidesReTuningOnceAMapIsLoaded) {
+    using namespace control;
+    struct Case {
+        bool tuningAllowed;
+        bool mapLoaded;
+        int kind;
+        bool bitBtn6Shown;
+        bool reTuneEnabled;
+    };
+    const Case cases[] = {
+        {true, true, 1, true, true},
+        {true, true, 2, true, true},
+        {true, true, 3, true, true},
+        {true, true, 255, true, true}, // a group announcing a group is not in the list of exceptions
+        {true, true, 0, false, false}, // nothing chosen yet, or a node announcing an item
+        {true, true, 4, false, false},
+        {true, true, 5, false, false},
+        {true, false, 4, true, false}, // without a map the kind is not looked at; re-tuning needs a map
+        {false, true, 2, false, false},
+    };
+    for (const Case &c : cases) {
+        ControlBoard controls;
+        applyButtonRules(controls, {c.tuningAllowed, c.mapLoaded, QStringLiteral("РТ %"), true, c.kind});
+        const std::string label =
+            std::to_string(c.tuningAllowed) + "/" + std::to_string(c.mapLoaded) + "/kind " + std::to_string(c.kind);
+        EXPECT_EQ(controls.isVisible(BitBtn6), c.bitBtn6Shown) << label;
+        EXPECT_EQ(controls.isEnabled(BitBtn6), c.reTuneEnabled) << label;
+        EXPECT_EQ(controls.isEnabled(TButReTune), c.reTuneEnabled) << label;
+        EXPECT_EQ(controls.isEnabled(TButTune), c.tuningAllowed) << label;
+    }
 }

@@ -14,6 +14,14 @@ add_custom_command(OUTPUT ${KORVEL_DEMO_FIRMWARE}
   DEPENDS korvel-demofw
   COMMENT "Writing the demo firmware")
 
+# Its calibration map, from the line description data/demo-map.txt.
+set(KORVEL_DEMO_MAP ${KORVEL_STAGED_DIR}/demo-map.j5)
+add_custom_command(OUTPUT ${KORVEL_DEMO_MAP}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${KORVEL_STAGED_DIR}
+  COMMAND korvel-demomap ${KORVEL_DEMO_MAP}
+  DEPENDS korvel-demomap ${PROJECT_SOURCE_DIR}/data/demo-map.txt
+  COMMENT "Writing the demo calibration map")
+
 # Man pages go in compressed, as Debian wants them.
 set(KORVEL_MAN_PAGES)
 foreach(page korvel korvel-cli korvel-sim korvel-launcher)
@@ -26,13 +34,13 @@ foreach(page korvel korvel-cli korvel-sim korvel-launcher)
   list(APPEND KORVEL_MAN_PAGES ${gz})
 endforeach()
 
-add_custom_target(korvel_install_files ALL DEPENDS ${KORVEL_DEMO_FIRMWARE} ${KORVEL_MAN_PAGES})
+add_custom_target(korvel_install_files ALL DEPENDS ${KORVEL_DEMO_FIRMWARE} ${KORVEL_DEMO_MAP} ${KORVEL_MAN_PAGES})
 
 install(TARGETS korvel korvel-cli korvel-sim korvel-launcher RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES
     ${PROJECT_SOURCE_DIR}/data/config.ini ${PROJECT_SOURCE_DIR}/data/hexdata.cfg
     ${PROJECT_SOURCE_DIR}/data/errors.cfg ${PROJECT_SOURCE_DIR}/data/doNOTchange.cfg
-    ${KORVEL_DEMO_FIRMWARE}
+    ${KORVEL_DEMO_FIRMWARE} ${KORVEL_DEMO_MAP}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/korvel)
 install(FILES ${KORVEL_PACKAGING_DIR}/korvel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${KORVEL_PACKAGING_DIR}/korvel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -21,9 +21,9 @@ QString korvelProgram(const QString &binaryDir) {
 }
 
 const QStringList &shippedFiles() {
-    static const QStringList files = {QStringLiteral("config.ini"), QStringLiteral("hexdata.cfg"),
-                                      QStringLiteral("errors.cfg"), QStringLiteral("doNOTchange.cfg"),
-                                      QStringLiteral("demo-firmware.bin")};
+    static const QStringList files = {QStringLiteral("config.ini"),        QStringLiteral("hexdata.cfg"),
+                                      QStringLiteral("errors.cfg"),        QStringLiteral("doNOTchange.cfg"),
+                                      QStringLiteral("demo-firmware.bin"), QStringLiteral("demo-map.j5")};
     return files;
 }
 

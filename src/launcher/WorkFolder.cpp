@@ -22,7 +22,7 @@ QString fillFrom(const QString &dataDir, const QDir &folder, QStringList *copied
         if (!QFileInfo::exists(from)) {
             if (requiredShippedFiles().contains(name))
                 return QStringLiteral("The shipped file %1 is missing.").arg(QDir::toNativeSeparators(from));
-            continue; // an optional one (the demo firmware) the build did not make
+            continue; // an optional one (the demo firmware or map) the build did not make
         }
         if (!QFile::copy(from, to))
             return QStringLiteral("Cannot copy %1 into %2.").arg(name, QDir::toNativeSeparators(folder.path()));

@@ -3,6 +3,7 @@
 #include "core/SafeFile.h"
 #include "core/SettingNames.h"
 #include "firmware/DemoFirmware.h"
+#include "firmware/DemoMap.h"
 
 #include <QDir>
 
@@ -30,6 +31,12 @@ bool DemoRig::start(QString *error) {
         setError(error, written);
         return false;
     }
+    const Outcome<QByteArray> map = makeDemoMap();
+    const QString mapWritten = map ? writeFileSafely(dir.filePath(kMapFile), map.value()) : map.error();
+    if (!mapWritten.isEmpty()) {
+        setError(error, mapWritten);
+        return false;
+    }
 
     SimulatorOptions options;
     options.firmwareFactory = [firmware] { return firmware; };
@@ -49,7 +56,7 @@ QList<std::pair<QString, QString>> DemoRig::settingOverrides() const {
         {setting::EcuCom, dir.filePath(kEcuLink)},       {setting::LambdaCom, dir.filePath(kLambdaLink)},
         {setting::Protocol, setting::FastProtocol},      {setting::OxygenSensor, QStringLiteral("Innovate")},
         {setting::FirmwareType, QStringLiteral("j5ls")}, {setting::LoadDefaultFirmware, setting::Yes},
-        {setting::DefaultFirmware, kFirmwareFile},
+        {setting::DefaultFirmware, kFirmwareFile},       {setting::FirmwareMap, kMapFile},
     };
 }
 

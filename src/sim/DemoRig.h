@@ -20,11 +20,12 @@ public:
     static inline const QString kEcuLink = QStringLiteral("ecu-sim");
     static inline const QString kLambdaLink = QStringLiteral("lambda-sim");
     static inline const QString kFirmwareFile = QStringLiteral("demo-firmware.bin");
+    static inline const QString kMapFile = QStringLiteral("demo-map.j5");
 
     explicit DemoRig(QString workDir);
     ~DemoRig();
 
-    // Writes the firmware and starts the simulator. False, with the reason,
+    // Writes the firmware and its calibration map and starts the simulator. False, with the reason,
     // when either fails.
     bool start(QString *error = nullptr);
     void stop();

@@ -1,7 +1,9 @@
 #include "ui/MainWindow.h"
 
+#include "app/CatalogController.h"
 #include "app/Session.h"
 #include "core/ControlNames.h"
+#include "ui/CatalogPanel.h"
 #include "ui/ControlBinder.h"
 #include "ui/FirmwareFilesBar.h"
 #include "ui/LivePanels.h"
@@ -117,6 +119,9 @@ void MainWindow::onToolbarButton(const QString &name) {
         m_session.exitProgram();
     else
         m_session.showPagesFor(name);
+    // Without a catalogue the calibration page starts with the map choice.
+    if (name == TButshowcalibr && m_session.catalog().needsMapChoice())
+        m_catalog->chooseMap();
 }
 
 QWidget *MainWindow::page(const QString &name, QWidget *content) {
@@ -176,9 +181,12 @@ void MainWindow::buildPages() {
     page(PanelGrid, grid);
 
     auto *calibr = new QSplitter(m_pages);
+    m_catalog = new CatalogPanel(m_session, calibr);
+    calibr->addWidget(m_catalog);
     calibr->addWidget(calibrationViewPlaceholder(calibr));
     calibr->addWidget(new FirmwareFilesBar(m_session, calibr));
-    calibr->widget(1)->setObjectName(Checkbinpanel);
+    calibr->widget(2)->setObjectName(Checkbinpanel);
+    calibr->setStretchFactor(0, 2);
     page(Calibrpanel, calibr);
 
     auto *chart = new QSplitter(m_pages);

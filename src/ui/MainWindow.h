@@ -11,6 +11,7 @@ class Session;
 
 namespace korvel::ui {
 
+class CatalogPanel;
 class ControlBinder;
 class StatusPanels;
 
@@ -43,6 +44,7 @@ private:
     QStackedWidget *m_pages = nullptr;
     QPlainTextEdit *m_memo = nullptr;
     StatusPanels *m_status = nullptr;
+    CatalogPanel *m_catalog = nullptr;
     ControlBinder *m_binder = nullptr;
     bool m_resizing = false;
 };

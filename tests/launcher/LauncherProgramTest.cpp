@@ -111,6 +111,7 @@ TEST_F(InstalledTree, HoldsTheProgramsDataDesktopEntryIconAndManPages) {
         "share/korvel/errors.cfg",
         "share/korvel/doNOTchange.cfg",
         "share/korvel/demo-firmware.bin",
+        "share/korvel/demo-map.j5",
         "share/applications/korvel.desktop",
         "share/icons/hicolor/scalable/apps/korvel.svg",
         "share/man/man1/korvel.1.gz",

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTableView>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -96,8 +97,14 @@ TEST(DemoWindow, ConnectsShowsLiveValuesAndDisconnects) {
     press(window, control::TButshowSmallDia);
     test::runEventsFor(300);
     saveShot(window, "panelmain2");
+    // The demo's settings name its calibration map: the connect loaded it.
+    EXPECT_EQ(session.controls().text(control::Label59), "Карта прошивкиdemo-map.j5");
+    auto *catalogue = window.findChild<QTreeView *>(control::TreeView);
+    ASSERT_NE(catalogue, nullptr);
+    EXPECT_EQ(catalogue->model()->rowCount(catalogue->model()->index(0, 0)), 6);
     press(window, control::TButshowcalibr);
     test::runEventsFor(100);
+    EXPECT_EQ(window.findChild<QWidget *>("mapDialog"), nullptr) << "a catalogue is there: no map choice";
     saveShot(window, "calibration");
     session.showPagesFor(control::TButCalibrovka); // its button waits for the parameter charts
     test::runEventsFor(100);

@@ -137,9 +137,10 @@ void ConnectionController::startWorkers() {
     ecu.error.store(0);
     p.identity.setDefaultFirmwareFileName(settings.defaultFirmware);
     p.view.setPanelText(0, settings.ecuPort);
-    ecu.Command.replace(
-        {EcuCommandKind::OpenComPort,
-         {settings.ecuPort, settings.ecuSpeed, settings.protocol, settings.portTimeOut, settings.portReadTimeOut}});
+    EcuLinkSettings link{settings.ecuPort, settings.ecuSpeed, settings.protocol, settings.portTimeOut,
+                         settings.portReadTimeOut};
+    link.verifyWrites = settings.verifyWrites;
+    ecu.Command.replace({EcuCommandKind::OpenComPort, link});
 
     // 9. Timer3 waits for diagnostic polling.
     p.timers.Timer3.start();

@@ -50,6 +50,7 @@ std::optional<ConnectionSettings> ConnectionSettings::read(const SettingsList &s
     read.writeLogs = settings.value(setting::WriteLogs) == setting::Yes;
     read.loadDefaultFirmware = settings.value(setting::LoadDefaultFirmware) == setting::Yes;
     read.defaultFirmware = settings.value(setting::DefaultFirmware);
+    read.verifyWrites = settings.value(setting::VerifyWrites) == setting::Yes;
     return read;
 }
 

@@ -26,6 +26,7 @@ struct ConnectionSettings {
     bool writeLogs = false;             // "Писать логи"
     bool loadDefaultFirmware = false;   // "Загрузить прошивку по умолчанию"
     QString defaultFirmware;            // "Прошивка по умолчанию", as the user wrote it
+    bool verifyWrites = false;          // "Проверять запись"
     // The intervals of the tuning timers; they only have to parse here: the
     // timers start with tuning, which refuses intervals of 0 or less.
     int firmwareSaveMs = 0; // "Время перезаписи прошивки(мс)": Timer2

@@ -18,6 +18,7 @@ void LinkWorkers::create(ProgramLog &log, Handlers handlers) {
     m_ecu->setIdentificationHandler(std::move(handlers.identification));
     m_ecu->setConnectOutcomeHandler(std::move(handlers.connectOutcome));
     m_ecu->setFirmwareReadHandler(std::move(handlers.firmwareRead));
+    m_ecu->setWriteHandler(std::move(handlers.write));
     m_ecu->start(QThread::HighestPriority);
 
     m_lambda = std::make_unique<TLAMBDAThread>(&log);

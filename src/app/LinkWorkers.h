@@ -27,6 +27,7 @@ public:
         TECUThread::IdentificationHandler identification; // the 224-byte identification block
         TECUThread::ConnectOutcomeHandler connectOutcome; // how each connect ended
         TECUThread::FirmwareReadHandler firmwareRead;     // how each firmware read ended
+        TECUThread::WriteHandler write{};                 // how each table write went
     };
 
     // Creates and starts both workers unless they already run. The lambda

@@ -7,6 +7,7 @@
 #include "app/StatusController.h"
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
+#include "ecu/EcuWriteCommands.h"
 
 #include <QDir>
 #include <QFile>
@@ -162,7 +163,31 @@ void Session::createWorkers() {
     m_workers.create(m_log, {[this](int maximum, int position) { m_view.setProgress(maximum, position); },
                              [this](const QByteArray &block) { m_identity.EcuSwid(block); },
                              [this](EcuConnectOutcome outcome) { emit ecuConnectFinished(outcome); },
-                             [this](const FirmwareReadResult &result) { m_firmwareRead->takeResult(result); }});
+                             [this](const FirmwareReadResult &result) { m_firmwareRead->takeResult(result); },
+                             [this](const EcuWriteResult &result) { takeWriteResult(result); }});
+}
+
+bool Session::submitEcuWrite(const EcuCommand &command) {
+    return m_workers.created() && m_workers.ecu().Command.submit(command);
+}
+
+bool Session::rewriteTablesToEcu() {
+    return submitEcuWrite(ecuwrite::rewriteTables(m_tables.addressSets(), m_firmware.image()));
+}
+
+// The firmware buttons wait for a table rewrite; TButTune follows the status
+// timer's offer of tuning.
+void Session::takeWriteResult(const EcuWriteResult &result) {
+    if (result.command == EcuCommandKind::rewritetabl) {
+        const bool running = !result.finished;
+        if (running || m_firmware.FirmwareLoaded()) {
+            m_controls.setEnabled(control::TButOpenfirmware, !running);
+            m_controls.setEnabled(control::TButLoadfirmware, !running);
+            m_statusController->setTuningOffered(!running);
+        }
+    }
+    if (result.finished)
+        emit ecuWriteFinished(result);
 }
 
 void Session::putWindowIntoInitialState() {

@@ -75,6 +75,12 @@ public:
     // The calibration catalogue: its map, tree, chosen table and .kv files.
     CatalogController &catalog() { return *m_catalog; }
     const CatalogController &catalog() const { return *m_catalog; }
+    // Table writes into the ECU's RAM (commands built with ecuwrite::...): handed
+    // to the ECU worker only while it is idle, false when it is busy (the
+    // caller tries again later). How each went arrives as ecuWriteFinished.
+    bool submitEcuWrite(const EcuCommand &command);
+    // "rewritetabl": the tuning tables of the selected address set from the image in work.
+    bool rewriteTablesToEcu();
     // Around a firmware dialog the per-frame work and the automatic save stop.
     using HeldWork = LiveController::HeldWork;
     HeldWork holdLiveWork() { return m_liveController.hold(); }
@@ -141,6 +147,8 @@ signals:
     void firmwareSaved(const QString &path);
     // A firmware read from the ECU ended; `complete`: the read image is in work.
     void firmwareReadFinished(bool complete);
+    // A table write handed over by submitEcuWrite ended.
+    void ecuWriteFinished(const korvel::EcuWriteResult &result);
 
 private:
     bool requiredFilesPresent();
@@ -150,6 +158,7 @@ private:
     void putWindowIntoInitialState();
     void resetWorkingState();
     void createWorkers();
+    void takeWriteResult(const EcuWriteResult &result);
     void forwardSignals();
 
     QString m_workDir;

@@ -49,16 +49,18 @@ const std::vector<SettingDefinition> &settingDefinitions() {
         {NeighbourInterval, {}, {}},
         {NeighbourFactor, {}, {}},
         {FirmwareSaveInterval, QStringLiteral("500"), {}},
+        {VerifyWrites, No, {Yes, No}},
     };
     return defs;
 }
 
 const QStringList &pickListOrder() {
     using namespace setting;
-    static const QStringList order = {
+    static const QStringList shipped = {
         EcuSpeed,     WriteLogs,  OxygenSensor, LoadDefaultFirmware, TuneBy,       PhaseTuning, PhaseMethod, Protocol,
         FirmwareType, ShowErrors, ShowKnock,    ShowMinMax,          ConstantFuel, FourPoints,  OsTheme,
     };
+    static const QStringList order = shipped + QStringList{VerifyWrites};
     return order;
 }
 

@@ -46,6 +46,8 @@ inline const QString WriteBackInterval = QStringLiteral("Интервал кор
 inline const QString NeighbourInterval = QStringLiteral("Интервал обучения соседних РТ");
 inline const QString NeighbourFactor = QStringLiteral("Коэф. обучения соседних РТ");
 inline const QString FirmwareSaveInterval = QStringLiteral("Время перезаписи прошивки(мс)");
+// "да": every block written into the ECU's RAM is read back and compared.
+inline const QString VerifyWrites = QStringLiteral("Проверять запись");
 
 inline const QString Yes = QStringLiteral("да");
 inline const QString No = QStringLiteral("нет");

@@ -2,6 +2,8 @@
 
 #include "core/Protocol.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace korvel {
@@ -12,6 +14,16 @@ enum class EcuCommandKind {
     CloseComPort,  // end the session, close the port
     DiagnosticECU, // one diagnostic frame request
     ReadFW,        // read the whole 64 KB firmware image
+    // Table writes into ECU RAM; what they write travels in the command.
+    remake,             // one cell: `data` at `adressdata`, and the four-point marker unless `LSUenable`
+    remake_four_points, // the 18 bytes of a four-point cell at `adressdata`
+    correct1DF,         // `data` at `adressdata` with the length byte `numdatastr`
+    correct23DF,        // `plusrw` 64-byte blocks of `data2` from `adressdata` upward
+    remakegbc,          // the 256 bytes of `data` at `decgbc`, two blocks per pass (counter A)
+    remakepopr,         // the 256 bytes of `data` at `decpopr`, one block per pass (counter A)
+    remakeuoz,          // the 256 bytes of `data` at the ignition table 6DC8, two blocks per pass (counter B)
+    rewritetabl,        // the tuning tables of `tables`, each whole, in the fixed order
+    RewriteDR,          // the throttle correction table: `data2` at `adressdata`
 };
 
 // The K-line link a connect uses; the worker keeps the last one it opened.
@@ -19,15 +31,37 @@ struct EcuLinkSettings {
     QString port;  // empty: "COM1"
     QString speed; // session rate as the setting gives it; empty: "57600"
     Protocol protocol = Protocol::Fast;
-    int portTimeOut = 0;     // ms before each request
-    int portReadTimeOut = 0; // ms between sending and reading; 0 means 160
+    int portTimeOut = 0;       // ms before each request
+    int portReadTimeOut = 0;   // ms between sending and reading; 0 means 160
+    bool verifyWrites = false; // "Проверять запись": every table block written is read back
+};
+
+// One 16 x 16 tuning table for "rewritetabl": its address set column (which
+// says its place in the order and its log line), its address and its bytes.
+struct EcuTable {
+    int column = 0;
+    int adressdata = 0;
+    QByteArray data2{}; // 256 bytes
 };
 
 // One command and its parameters, handed to the worker whole. Memory services
 // add their kinds and parameters here, and their rows to the command table.
+// Addresses are ECU addresses 0000-FFFF; byte strings hold one byte per element.
 struct EcuCommand {
     EcuCommandKind kind = EcuCommandKind::OpenComPort;
     EcuLinkSettings link; // OpenComPort only
+
+    // Table writes (see the kinds above for which each one uses).
+    int adressdata = 0;       // target address
+    QByteArray data{};        // bytes of short writes; the 256 table bytes of the counter-driven writes
+    int numdatastr = 0;       // length byte sent with "correct1DF"
+    int delta = 0;            // address of the four-point marker byte ("remake")
+    bool LSUenable = true;    // false: "remake" also writes the marker 0x80 at `delta`
+    QByteArray data2{};       // whole 64-byte blocks for the block writer
+    int plusrw = 0;           // number of 64-byte blocks of `data2` ("correct23DF")
+    int decgbc = 0;           // base-filling table start ("remakegbc")
+    int decpopr = 0;          // correction table start ("remakepopr")
+    QList<EcuTable> tables{}; // "rewritetabl"
 };
 
 } // namespace korvel

@@ -8,6 +8,7 @@ namespace {
 const QString kDefaultPortName = QStringLiteral("COM1");
 const QString kDefaultPortSpeed = QStringLiteral("57600");
 constexpr int kReadRamPause = 200;
+constexpr int kWritePause = 100; // ms before a write command, or between its two blocks of a pass
 } // namespace
 
 const std::vector<EcuCommands::Row> &EcuCommands::table() {
@@ -16,6 +17,15 @@ const std::vector<EcuCommands::Row> &EcuCommands::table() {
         {EcuCommandKind::CloseComPort, &EcuCommands::CloseComPort},
         {EcuCommandKind::DiagnosticECU, &EcuCommands::DiagnosticECU},
         {EcuCommandKind::ReadFW, &EcuCommands::ReadFW},
+        {EcuCommandKind::remake, &EcuCommands::remake},
+        {EcuCommandKind::remake_four_points, &EcuCommands::remake_four_points},
+        {EcuCommandKind::correct1DF, &EcuCommands::correct1DF},
+        {EcuCommandKind::correct23DF, &EcuCommands::correct23DF},
+        {EcuCommandKind::rewritetabl, &EcuCommands::rewritetabl},
+        {EcuCommandKind::remakegbc, &EcuCommands::remakegbc},
+        {EcuCommandKind::remakeuoz, &EcuCommands::remakegbc},
+        {EcuCommandKind::remakepopr, &EcuCommands::remakepopr},
+        {EcuCommandKind::RewriteDR, &EcuCommands::RewriteDR},
     };
     return rows;
 }
@@ -107,6 +117,86 @@ void EcuCommands::ReadFW(const EcuCommand &command) {
     }
     m_host.PostLog(ecutext::ReadRam);
     m_host.PublishFirmwareRead(m_memory.ReadFirmware());
+}
+
+// The single-cell and four-point writes always succeed: a poll follows and the command ends.
+void EcuCommands::remake(const EcuCommand &command) {
+    m_writes.singleCell(command);
+    m_link.DiagnosticRequest();
+    clear(command);
+    m_writes.publish();
+}
+
+void EcuCommands::remake_four_points(const EcuCommand &command) {
+    m_writes.fourPoints(command);
+    m_link.DiagnosticRequest();
+    clear(command);
+    m_writes.publish();
+}
+
+void EcuCommands::correct1DF(const EcuCommand &command) {
+    if (m_fields.isConnected())
+        m_host.pause(kWritePause);
+    m_writes.shortWrite(command);
+    m_link.DiagnosticRequest();
+    clear(command);
+    m_writes.publish();
+}
+
+void EcuCommands::correct23DF(const EcuCommand &command) {
+    if (m_fields.isConnected())
+        m_host.pause(kWritePause);
+    m_writes.blockWriter(command);
+    m_link.DiagnosticRequest();
+    clear(command);
+    m_writes.publish();
+}
+
+// The window keeps its firmware buttons off while the tables go out.
+void EcuCommands::rewritetabl(const EcuCommand &command) {
+    if (m_fields.isConnected()) {
+        EcuWriteResult started;
+        started.command = command.kind;
+        started.finished = false;
+        m_host.PublishWrite(started);
+        m_host.pause(kWritePause);
+    }
+    m_writes.rewriteTables(command);
+    m_link.DiagnosticRequest();
+    clear(command);
+    m_writes.publish();
+}
+
+// Two blocks per pass (the first only while connected); the command stays
+// pending until the fourth block is out.
+void EcuCommands::remakegbc(const EcuCommand &command) {
+    bool finished = false;
+    if (m_fields.isConnected()) {
+        finished = m_writes.tableBlock(command);
+        m_host.pause(kWritePause);
+    }
+    if (!finished)
+        finished = m_writes.tableBlock(command);
+    if (!finished)
+        return;
+    m_link.DiagnosticRequest();
+    clear(command);
+    m_writes.publish();
+}
+
+// One block per pass.
+void EcuCommands::remakepopr(const EcuCommand &command) {
+    if (!m_writes.tableBlock(command))
+        return;
+    m_link.DiagnosticRequest();
+    clear(command);
+    m_writes.publish();
+}
+
+void EcuCommands::RewriteDR(const EcuCommand &command) {
+    m_writes.rewriteThrottleCorrection(command);
+    clear(command);
+    m_writes.publish();
 }
 
 } // namespace korvel

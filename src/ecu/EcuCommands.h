@@ -6,6 +6,7 @@
 #include "ecu/EcuMemory.h"
 #include "ecu/EcuResults.h"
 #include "ecu/KwpSession.h"
+#include "ecu/TableWrites.h"
 #include "ecu/WorkerHost.h"
 
 #include <optional>
@@ -26,7 +27,8 @@ public:
     static const std::vector<Row> &table();
 
     EcuCommands(EcuFields &fields, WorkerHost &host, EcuLink &link, KwpSession &session, EcuMemory &memory)
-        : m_fields(fields), m_host(host), m_link(link), m_session(session), m_memory(memory) {}
+        : m_fields(fields), m_host(host), m_link(link), m_session(session), m_memory(memory),
+          m_writes(fields, host, link, memory) {}
 
     // Runs every row whose kind is that of the pending command at that moment.
     void runPending();
@@ -36,6 +38,14 @@ private:
     void CloseComPort(const EcuCommand &command);
     void DiagnosticECU(const EcuCommand &command);
     void ReadFW(const EcuCommand &command);
+    void remake(const EcuCommand &command);
+    void remake_four_points(const EcuCommand &command);
+    void correct1DF(const EcuCommand &command);
+    void correct23DF(const EcuCommand &command);
+    void rewritetabl(const EcuCommand &command);
+    void remakegbc(const EcuCommand &command); // also "remakeuoz"
+    void remakepopr(const EcuCommand &command);
+    void RewriteDR(const EcuCommand &command);
 
     void clear(const EcuCommand &command) { m_fields.Command.finish(command.kind); }
     EcuConnectOutcome connect(const EcuCommand &command);
@@ -47,6 +57,7 @@ private:
     EcuLink &m_link;
     KwpSession &m_session;
     EcuMemory &m_memory;
+    TableWrites m_writes;
 };
 
 } // namespace korvel

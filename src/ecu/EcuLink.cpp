@@ -16,6 +16,7 @@ void EcuLink::useSettings(const EcuLinkSettings &settings) {
     m_fields.PortReadTimeOut = settings.portReadTimeOut;
     m_speed = settings.speed;
     m_protocol = settings.protocol;
+    m_verifyWrites = settings.verifyWrites;
 }
 
 bool EcuLink::OpenEcuPort() {

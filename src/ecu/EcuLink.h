@@ -25,6 +25,7 @@ public:
     void useSettings(const EcuLinkSettings &settings);
     const QString &speed() const { return m_speed; }
     bool fastProtocol() const { return m_protocol == Protocol::Fast; }
+    bool verifyWrites() const { return m_verifyWrites; }
 
     bool OpenEcuPort();
     // Switches the port to the connect's rate, or to `rate` when given.
@@ -55,6 +56,7 @@ private:
     EcuPort m_port;
     QString m_speed;
     Protocol m_protocol = Protocol::Fast;
+    bool m_verifyWrites = false;
     ExchangeStatus m_status = ExchangeStatus::Done;
     QByteArray m_lastReadData;
     QByteArray m_readResult;

@@ -54,9 +54,14 @@ const QByteArray kWriteService("\x3D\x00", 2);
 } // namespace
 
 QByteArray EcuMemory::ReadMemory(QByteArrayView address, QByteArrayView length) {
+    return read(address, length, true);
+}
+
+QByteArray EcuMemory::read(QByteArrayView address, QByteArrayView length, bool logged) {
     if (address.size() != 2 || length.size() != 1)
         return {};
-    m_host.ReplaceLog(ecutext::ReadEcuRam);
+    if (logged)
+        m_host.ReplaceLog(ecutext::ReadEcuRam);
     QByteArray request = kReadService;
     request.append(address.data(), 2).append(length.data(), 1);
     return m_link.ExchangeRequest(request) ? m_link.lastReadData() : QByteArray();
@@ -67,6 +72,19 @@ QByteArray EcuMemory::ReadMemory(int address, int length) {
     return ReadMemory(addressBytes(address), QByteArrayView(&lengthByte, 1));
 }
 
+QByteArray EcuMemory::ReadBack(int address, int length) {
+    constexpr int kPiece = 0x40;
+    QByteArray bytes;
+    for (int done = 0; done < length; done += kPiece) {
+        const char lengthByte = static_cast<char>(qMin(kPiece, length - done));
+        const QByteArray piece = read(addressBytes((address + done) & 0xFFFF), QByteArrayView(&lengthByte, 1), false);
+        if (piece.size() != lengthByte)
+            return {};
+        bytes += piece;
+    }
+    return bytes;
+}
+
 void EcuMemory::WriteMemory(QByteArrayView address, QByteArrayView length, QByteArrayView data) {
     if (address.size() != 2 || length.size() != 1)
         return;
@@ -74,6 +92,11 @@ void EcuMemory::WriteMemory(QByteArrayView address, QByteArrayView length, QByte
     request.append(address.data(), 2).append(length.data(), 1).append(data.data(), data.size());
     m_link.ExchangeRequest(request);
     m_host.pause(StepPause);
+}
+
+void EcuMemory::WriteMemory(int address, int length, QByteArrayView data) {
+    const char lengthByte = static_cast<char>(length & 0xFF);
+    WriteMemory(addressBytes(address), QByteArrayView(&lengthByte, 1), data);
 }
 
 bool EcuMemory::ConfigurationReads() {

@@ -28,8 +28,12 @@ public:
     // on failure; other argument sizes send nothing.
     QByteArray ReadMemory(QByteArrayView address, QByteArrayView length);
     QByteArray ReadMemory(int address, int length);
+    // A read that logs no line of its own (the check of a block just written),
+    // in requests of at most 0x40 bytes; empty unless every byte came back.
+    QByteArray ReadBack(int address, int length);
     // Sends the write and pauses; the ECU's answer is never accepted.
     void WriteMemory(QByteArrayView address, QByteArrayView length, QByteArrayView data);
+    void WriteMemory(int address, int length, QByteArrayView data);
 
     // The configuration reads after the switch to RAM; sets MemoryAccessReady.
     bool ConfigurationReads();
@@ -43,7 +47,13 @@ public:
     // ("finished") after the fourth, which also ends `command` and resumes polling.
     bool ClearStep(EcuCommandKind command);
 
+    // Block counters: A is shared by the clear step, "remakegbc" and
+    // "remakepopr", B belongs to "remakeuoz". They outlive commands and connections.
+    int &counterA() { return m_counterA; }
+    int &counterB() { return m_counterB; }
+
 private:
+    QByteArray read(QByteArrayView address, QByteArrayView length, bool logged);
     void publishProgress();
 
     EcuFields &m_fields;
@@ -52,7 +62,8 @@ private:
     SwidCrc m_swid;
     int m_progressMaximum = 0;
     int m_progressPosition = 0;
-    int m_counterA = 0; // block counter A, shared with the table writes
+    int m_counterA = 0;
+    int m_counterB = 0;
 };
 
 } // namespace korvel

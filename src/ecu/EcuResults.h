@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ecu/EcuCommand.h"
+
 #include <QByteArray>
+#include <QList>
 
 namespace korvel {
 
@@ -35,10 +38,16 @@ struct EcuReadResult {
     ExchangeStatus status = ExchangeStatus::Done;
 };
 
-// The result of a memory write.
+// How a table-write command went, handed to the UI thread when it ends (and,
+// for "rewritetabl" on a connected link, once more when it starts: the
+// firmware buttons wait for the rewrite).
 struct EcuWriteResult {
-    int address = 0;
-    ExchangeStatus status = ExchangeStatus::Done;
+    EcuCommandKind command = EcuCommandKind::remake;
+    bool finished = true;       // false: the notice that "rewritetabl" has started
+    int requests = 0;           // write requests sent, retries included
+    bool verified = false;      // every block was read back ("Проверять запись")
+    QList<int> failedAddresses; // blocks that still differed after their one retry
+    bool failed() const { return !failedAddresses.isEmpty(); }
 };
 
 // How a firmware read ("ReadFW") ended, handed to the UI thread once per read.

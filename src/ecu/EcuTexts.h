@@ -48,4 +48,11 @@ inline const QString FirmwareNoAnswer = QStringLiteral("ECU: << Прошивка
 inline const QString FirmwareNotReady =
     QStringLiteral("ECU: << Прошивка не считана: нет связи с ЭБУ или память ЭБУ недоступна");
 
+// Table writes. Each table line of the rewrite ends with one double quote.
+inline const QString TableLineEnd = QStringLiteral("\"");
+inline const QString RewriteThrottleCorrection = QStringLiteral("PC>>&&перезапись&&");
+// + four hex digits of the block's address.
+inline const QString WriteNotConfirmed = QStringLiteral("ECU: << Запись не подтверждена, повторяю запись по адресу ");
+inline const QString WriteFailed = QStringLiteral("ECU: << ОШИБКА ЗАПИСИ: блок не записан по адресу ");
+
 } // namespace korvel::ecutext

@@ -45,6 +45,12 @@ public:
                 m_thread.m_firmwareRead(result);
         });
     }
+    void PublishWrite(const EcuWriteResult &result) override {
+        m_thread.runOnUi([this, &result] {
+            if (m_thread.m_write)
+                m_thread.m_write(result);
+        });
+    }
     void pause(int ms) override { m_thread.pause(ms); }
     bool stopRequested() const override { return m_thread.isInterruptionRequested(); }
 

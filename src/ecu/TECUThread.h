@@ -22,6 +22,7 @@ public:
     using IdentificationHandler = std::function<void(const QByteArray &block)>;
     using ConnectOutcomeHandler = std::function<void(EcuConnectOutcome outcome)>;
     using FirmwareReadHandler = std::function<void(const FirmwareReadResult &result)>;
+    using WriteHandler = std::function<void(const EcuWriteResult &result)>;
 
     // `log` lives in the UI thread and receives the worker's log lines
     // (PostLog appends, ReplaceLog replaces the last line).
@@ -34,6 +35,7 @@ public:
     void setIdentificationHandler(IdentificationHandler handler) { m_identification = std::move(handler); } // 224 bytes
     void setConnectOutcomeHandler(ConnectOutcomeHandler handler) { m_connectOutcome = std::move(handler); }
     void setFirmwareReadHandler(FirmwareReadHandler handler) { m_firmwareRead = std::move(handler); }
+    void setWriteHandler(WriteHandler handler) { m_write = std::move(handler); }
 
 protected:
     void run() override;
@@ -45,6 +47,7 @@ private:
     IdentificationHandler m_identification; // UI thread only
     ConnectOutcomeHandler m_connectOutcome; // UI thread only
     FirmwareReadHandler m_firmwareRead;     // UI thread only
+    WriteHandler m_write;                   // UI thread only
     bool m_pollingAnnounced = false;        // worker thread only
 };
 

@@ -23,6 +23,8 @@ public:
     virtual void PublishConnectOutcome(EcuConnectOutcome outcome) = 0;
     // Hands over how a firmware read ended.
     virtual void PublishFirmwareRead(const FirmwareReadResult &result) = 0;
+    // Hands over how a table write went.
+    virtual void PublishWrite(const EcuWriteResult &result) = 0;
 
     virtual void pause(int ms) = 0;
     virtual bool stopRequested() const = 0;

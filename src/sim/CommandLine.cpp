@@ -290,7 +290,9 @@ Options:
                                  inject a fault (repeatable); without a count it
                                  hits every matching request
                                  KIND: no-answer, bad-checksum, wrong-length,
-                                   negative, garbage, late, vanish
+                                   negative, garbage, late, vanish,
+                                   corrupt-write (a memory write is stored
+                                   with its first data byte inverted)
                                  REQUEST: start-communication,
                                    stop-communication, start-session,
                                    stop-session, tester-present, switch-to-ram,

@@ -168,7 +168,7 @@ void EcuLink::answer(const ParsedFrame &request, Clock::time_point requestEnd) {
     }
     EcuReply reply;
     if (!fault || !faultSkipsRequest(fault->kind))
-        reply = m_model.handle(request.data);
+        reply = m_model.handle(requestAfterFault(request.data, fault));
     const QByteArray wire = answerOnLine(request.data, reply, answerForm(kind), fault);
     if (!wire.isEmpty()) {
         const int delayMs = fault && fault->kind == FaultKind::LateAnswer ? fault->delayMs : m_latencyMs.load();

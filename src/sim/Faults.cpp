@@ -2,6 +2,7 @@
 
 #include "sim/SplitMix.h"
 
+#include <algorithm>
 #include <array>
 
 namespace korvel::sim {
@@ -21,12 +22,21 @@ constexpr std::array kFaultNames{
     FaultName{FaultKind::GarbageBeforeAnswer, "garbage"},
     FaultName{FaultKind::LateAnswer, "late"},
     FaultName{FaultKind::Vanish, "vanish"},
+    FaultName{FaultKind::CorruptWrite, "corrupt-write"},
 };
 
 constexpr std::array<char, 3> kGarbage{'\x00', '\x55', '\xFF'};
 
+constexpr int kWriteHeader = 5; // 3D 00 high low length
+
 bool matches(const std::optional<RequestKind> &on, RequestKind kind) {
     return !on || *on == kind;
+}
+
+bool matches(const FaultRule &rule, RequestKind kind) {
+    if (rule.kind == FaultKind::CorruptWrite && kind != RequestKind::WriteMemory)
+        return false;
+    return matches(rule.on, kind);
 }
 
 } // namespace
@@ -65,7 +75,7 @@ void FaultBoard::clear() {
 std::optional<FaultRule> FaultBoard::take(RequestKind kind) {
     std::lock_guard lock(m_mutex);
     for (auto it = m_rules.begin(); it != m_rules.end(); ++it) {
-        if (!matches(it->on, kind))
+        if (!matches(*it, kind))
             continue;
         FaultRule hit = *it;
         if (it->count > 0 && --it->count == 0)
@@ -89,6 +99,16 @@ std::optional<FaultRule> FaultBoard::take(RequestKind kind) {
 
 bool faultSkipsRequest(FaultKind kind) {
     return kind == FaultKind::NoAnswer || kind == FaultKind::NegativeResponse || kind == FaultKind::Vanish;
+}
+
+QByteArray requestAfterFault(const QByteArray &request, const std::optional<FaultRule> &fault) {
+    if (!fault || fault->kind != FaultKind::CorruptWrite || request.size() <= kWriteHeader ||
+        classifyRequest(request) != RequestKind::WriteMemory)
+        return request;
+    QByteArray taken = request;
+    const qsizetype at = kWriteHeader + std::clamp<qsizetype>(fault->corruptByte, 0, request.size() - kWriteHeader - 1);
+    taken[at] = static_cast<char>(~static_cast<std::uint8_t>(taken[at]));
+    return taken;
 }
 
 QByteArray answerOnLine(const QByteArray &request, const EcuReply &reply, HeaderForm form,

@@ -23,10 +23,11 @@ enum class FaultKind {
     GarbageBeforeAnswer, // stray bytes on the line before the answer
     LateAnswer,          // the answer comes after `delayMs` instead of the latency
     Vanish,              // the device disappears: the pseudo-terminal closes
+    CorruptWrite,        // a memory write is stored with one data byte inverted; the answer is normal
 };
 
 // Command-line names: "no-answer", "bad-checksum", "wrong-length", "negative",
-// "garbage", "late", "vanish".
+// "garbage", "late", "vanish", "corrupt-write".
 QString faultKindName(FaultKind kind);
 std::optional<FaultKind> faultKindFromName(const QString &name);
 
@@ -37,6 +38,7 @@ struct FaultRule {
     int delayMs = 500;             // LateAnswer: request end to first answer byte
     std::uint8_t negativeCode = kConditionsNotCorrect;
     int garbageBytes = 3;
+    int corruptByte = 0; // CorruptWrite: which data byte of the write, from 0 (past the end: the last)
 };
 
 // Faults at random: each request (of the given kind, or any) is hit with the
@@ -50,7 +52,8 @@ struct RandomFaults {
     int delayMs = 500;
 };
 
-// The faults waiting for requests. Rules are used in the order given; a rule
+// The faults waiting for requests. A CorruptWrite rule waits for a memory
+// write whatever request kind it names. Rules are used in the order given; a rule
 // takes precedence over the random faults. Safe to use from any thread.
 class FaultBoard {
 public:
@@ -70,6 +73,10 @@ private:
 // A refused or ignored request is not carried out (nothing written, no rate
 // change); the other faults spoil only the answer.
 bool faultSkipsRequest(FaultKind kind);
+
+// The request as the ECU carries it out: a CorruptWrite fault inverts one
+// data byte of a memory write (3D 00 high low length data).
+QByteArray requestAfterFault(const QByteArray &request, const std::optional<FaultRule> &fault);
 
 // The bytes the ECU puts on the line for a request, after the fault if any.
 QByteArray answerOnLine(const QByteArray &request, const EcuReply &reply, HeaderForm form,

@@ -7,6 +7,7 @@
 #include "core/SettingNames.h"
 #include "core/SettingsList.h"
 #include "ecu/EcuTexts.h"
+#include "ecu/EcuWriteCommands.h"
 #include "firmware/DemoFirmware.h"
 #include "live/CsvLog.h"
 #include "sim/RequestKind.h"
@@ -558,5 +559,42 @@ TEST(SessionFirmwareRead, ALostBlockLeavesTheImageAndResumesPolling) {
     EXPECT_TRUE(s.controls().isEnabled(control::TButOpenfirmware));
     const int frames = s.live().engine().processedFrames();
     EXPECT_TRUE(waitFor([&] { return s.live().engine().processedFrames() > frames + 2; })) << "polling resumes";
+    EXPECT_TRUE(rig.disconnect());
+}
+
+// "Проверять запись" reaches the worker with the connect: the rewrite of the
+// tuning tables reads every block back and reports the one the ECU keeps
+// spoiling; the firmware buttons wait for the rewrite and come back after it.
+TEST(SessionEcuWrite, ARewriteWithReadBackReportsTheBlockTheEcuSpoilt) {
+    Rig rig(sim::Protocol::Fast, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    rig.set(setting::VerifyWrites, setting::Yes);
+    ASSERT_TRUE(connectForQuickReads(rig)) << s.log().lines().join('\n').toStdString();
+    QList<EcuWriteResult> results;
+    QObject::connect(&s, &Session::ecuWriteFinished, [&](const EcuWriteResult &result) { results.append(result); });
+    sim::FaultRule corrupt{sim::FaultKind::CorruptWrite, sim::RequestKind::WriteMemory, 2}; // the write and its retry
+    rig.simulator->injectFault(corrupt);
+
+    ASSERT_TRUE(s.rewriteTablesToEcu());
+    EXPECT_FALSE(s.submitEcuWrite(ecuwrite::singleCell(0x7D00, 1))) << "one command at a time";
+    ASSERT_TRUE(waitFor([&] { return !s.controls().isEnabled(control::TButOpenfirmware); }));
+    EXPECT_FALSE(s.controls().isEnabled(control::TButLoadfirmware));
+    ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, kConnectMs)) << s.log().lines().join('\n').toStdString();
+
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0].command, EcuCommandKind::rewritetabl);
+    EXPECT_TRUE(results[0].verified);
+    EXPECT_EQ(results[0].failedAddresses, QList<int>{0x7CF7});
+    const QStringList lines = s.log().lines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("PC>>ECU:Поправка дроссель\"")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("ECU: << ОШИБКА ЗАПИСИ: блок не записан по адресу 7CF7")))
+        << lines.join('\n').toStdString();
+    const FirmwareImage &image = s.firmware().image();
+    EXPECT_NE(rig.simulator->readMemory(0x7CF7, 64), image.slice(0x7CF7, 64));
+    EXPECT_EQ(rig.simulator->readMemory(0x7D37, 192), image.slice(0x7D37, 192));
+    EXPECT_EQ(rig.simulator->readMemory(0x75EF, 256), image.slice(0x75EF, 256));
+    EXPECT_TRUE(s.controls().isEnabled(control::TButOpenfirmware));
+    EXPECT_TRUE(s.controls().isEnabled(control::TButLoadfirmware));
     EXPECT_TRUE(rig.disconnect());
 }

@@ -115,6 +115,25 @@ TEST_F(FaultTest, IgnoredOrRefusedRequestsAreNotCarriedOut) {
     EXPECT_EQ(sim->readMemory(0x1234, 1), hex("77"));
 }
 
+// The write is carried out with one data byte inverted and answered as if
+// nothing happened; the fault waits for a write even when named for any request.
+TEST_F(FaultTest, ACorruptWriteStoresOneByteInvertedAndAnswersNormally) {
+    FaultRule rule;
+    rule.kind = FaultKind::CorruptWrite;
+    rule.corruptByte = 1;
+    sim->injectFault(rule);
+    EXPECT_EQ(tester.exchange(hex("3E01"), 6).mid(6), lengthByteAnswer(hex("7E")));
+    EXPECT_EQ(tester.exchange(hex("3D00123403112233"), 6).mid(12), lengthByteAnswer(hex("7D")));
+    EXPECT_EQ(sim->readMemory(0x1234, 3), hex("11DD33"));
+    tester.exchange(hex("3D00123403112233"), 6);
+    EXPECT_EQ(sim->readMemory(0x1234, 3), hex("112233")) << "one write only";
+
+    rule.corruptByte = 9; // past the end: the last byte
+    sim->injectFault(rule);
+    tester.exchange(hex("3D00123402AABB"), 6);
+    EXPECT_EQ(sim->readMemory(0x1234, 2), hex("AA44"));
+}
+
 TEST_F(FaultTest, TheDeviceVanishesMidSession) {
     const QString path = sim->ecuDevicePath();
     inject(FaultKind::Vanish);

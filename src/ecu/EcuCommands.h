@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ecu/ActuatorStep.h"
 #include "ecu/EcuCommand.h"
 #include "ecu/EcuFields.h"
 #include "ecu/EcuLink.h"
@@ -36,6 +37,7 @@ private:
     void CloseComPort(const EcuCommand &command);
     void DiagnosticECU(const EcuCommand &command);
     void ReadFW(const EcuCommand &command);
+    void InputOutputControl(const EcuCommand &command);
 
     void clear(const EcuCommand &command) { m_fields.Command.finish(command.kind); }
     EcuConnectOutcome connect(const EcuCommand &command);
@@ -47,6 +49,7 @@ private:
     EcuLink &m_link;
     KwpSession &m_session;
     EcuMemory &m_memory;
+    ActuatorStep m_actuatorStep;
 };
 
 } // namespace korvel

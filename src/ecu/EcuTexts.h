@@ -48,4 +48,7 @@ inline const QString FirmwareNoAnswer = QStringLiteral("ECU: << Прошивка
 inline const QString FirmwareNotReady =
     QStringLiteral("ECU: << Прошивка не считана: нет связи с ЭБУ или память ЭБУ недоступна");
 
+// Actuators.
+inline const QString ActuatorDone = QStringLiteral("ECU: >>ИМ-ОК ");
+
 } // namespace korvel::ecutext

@@ -17,6 +17,7 @@ namespace korvel::ui {
 namespace {
 
 constexpr int kListTop = 18;
+constexpr int kListBottomMargin = 28;
 constexpr int kValuePointSize = 30;
 constexpr int kTrackMaximum = 255;
 // The check box's first word ends in a Latin "e", as the program always spelled it.
@@ -68,10 +69,17 @@ void DiagnosticSidePanel::buildActuatorControls() {
         auto *name = new QLabel(actuatorTable()[row].name, this);
         name->setObjectName(LabelActuatorRow + QString::number(row + 1));
         m_names[row] = name;
+    }
+    // The indicators are squares as high as the rows' labels.
+    const int side = std::max(m_names[0]->sizeHint().height(), 1);
+    m_normal = QIcon(actuatorNormalPicture(side));
+    m_overridden = QIcon(actuatorOverriddenPicture(side));
+    for (int row = 0; row < kActuatorCount; ++row) {
         auto *indicator = new QToolButton(this);
         indicator->setObjectName(ImageActuatorRow + QString::number(row + 1));
         indicator->setAutoRaise(true);
         indicator->setToolTip(QStringLiteral("Вернуть управление блоку"));
+        indicator->setIconSize(QSize(side, side));
         m_indicators[row] = indicator;
         connect(indicator, &QToolButton::clicked, this, [this, row] { m_actuators.clickIndicator(row); });
     }
@@ -98,10 +106,7 @@ void DiagnosticSidePanel::showActuatorState() {
     QList<QWidget *> controls{m_combo, m_trackBar, m_value};
     for (int row = 0; row < kActuatorCount; ++row) {
         controls << m_names[row] << m_indicators[row];
-        const int side = std::max(m_names[row]->sizeHint().height(), 1);
-        const bool overridden = m_actuators.rows()[row].overridden;
-        m_indicators[row]->setIcon(overridden ? actuatorOverriddenPicture(side) : actuatorNormalPicture(side));
-        m_indicators[row]->setIconSize(QSize(side, side));
+        m_indicators[row]->setIcon(m_actuators.rows()[row].overridden ? m_overridden : m_normal);
     }
     for (QWidget *control : controls) {
         control->setVisible(checked);
@@ -115,7 +120,7 @@ void DiagnosticSidePanel::showActuatorState() {
 
 void DiagnosticSidePanel::place(bool justChecked) {
     if (!m_box) {
-        m_list->setGeometry(0, kListTop, width(), height() - kListTop - 28);
+        m_list->setGeometry(0, kListTop, width(), height() - kListTop - kListBottomMargin);
         return;
     }
     ActuatorLayoutInput in;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QWidget>
 
 #include <array>
@@ -43,6 +44,8 @@ private:
     std::array<QLabel *, 8> m_names{};
     std::array<QToolButton *, 8> m_indicators{};
     bool m_shownChecked = false;
+    QIcon m_normal;     // the ECU is in control
+    QIcon m_overridden; // the tester holds the value
 };
 
 } // namespace korvel::ui

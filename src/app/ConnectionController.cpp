@@ -171,6 +171,7 @@ void ConnectionController::onTimer3() {
         p.controls.setEnabled(TButshowgrid, true);
         p.controls.setEnabled(TButshowSmallDia, true);
         p.controls.setVisible(ScrollBox2, true);
+        emit diagnosticsShown(m_settings->protocol == Protocol::Fast);
     }
     // Fires once per connection, counted from the first tick.
     if (!m_setUpArmed) {
@@ -214,6 +215,7 @@ void ConnectionController::disconnectEcu() {
 
     // 1. The diagnostic panel goes away.
     p.controls.setVisible(ScrollBox2, false);
+    emit diagnosticsHidden();
     // A connect that never reached polling must not finish its set-up later.
     p.timers.Timer3.stop();
     p.timers.Timer5.stop();

@@ -65,6 +65,11 @@ public:
     const TuningTargets &tuningTargets() const { return m_tuningTargets; }
     void forgetTuningTargets() { m_tuningTargets = {}; }
 
+signals:
+    // Diagnostic polling runs and the panels of this connection are up; they go at disconnect.
+    void diagnosticsShown(bool fastProtocol);
+    void diagnosticsHidden();
+
 private:
     void onTimer3();
     void onTimer5();

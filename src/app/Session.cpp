@@ -75,6 +75,11 @@ void Session::forwardSignals() {
     connect(&m_view, &ViewState::statisticsRowsChanged, this,
             [this] { m_statistics.setChannels(m_view.statisticsRowNames()); });
     connect(&m_liveController, &LiveController::liveUpdated, this, &Session::liveUpdated);
+    connect(&m_liveController, &LiveController::liveUpdated, &m_actuators, &ActuatorController::showState);
+    connect(m_connection.get(), &ConnectionController::diagnosticsShown, &m_actuators,
+            &ActuatorController::diagnosticsShown);
+    connect(m_connection.get(), &ConnectionController::diagnosticsHidden, &m_actuators,
+            &ActuatorController::diagnosticsHidden);
     // Timer1, a new image and an undo redraw the tuning grid from the image.
     connect(&m_liveController, &LiveController::gridRepaintRequested, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);

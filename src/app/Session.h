@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ActuatorController.h"
 #include "app/LinkWorkers.h"
 #include "app/LiveController.h"
 #include "app/LiveLoop.h"
@@ -130,6 +131,8 @@ public:
     LinkWorkers &workers() { return m_workers; }
     const LinkWorkers &workers() const { return m_workers; }
     const LiveLoop &live() const { return m_live; }
+    ActuatorController &actuators() { return m_actuators; }
+    const ActuatorController &actuators() const { return m_actuators; }
     const LogDirectory &logDirectory() const { return m_logDirectory; }
     LogDirectory &logDirectory() { return m_logDirectory; }
 
@@ -179,6 +182,7 @@ private:
     ScreenshotFiles m_screenshots;
     TuningGridModel m_tuningGrid{m_tables};
     StatisticsModel m_statistics;
+    ActuatorController m_actuators{m_workers};
 
     std::unique_ptr<FirmwareController> m_firmwareController;
     std::unique_ptr<FirmwareReadController> m_firmwareRead;

@@ -126,4 +126,13 @@ inline const QString Labeldtvname = QStringLiteral("Labeldtvname");
 inline const QString vs = QStringLiteral("vs"); // the comparison firmware is loaded
 inline const QString LabelSpeed = QStringLiteral("LabelSpeed");
 
+// Actuator controls on Paneldia2, built once diagnostics first run in the fast
+// protocol; each row's name label and indicator add the row number, 1 to 8.
+inline const QString CheckBoxActuators = QStringLiteral("CheckBoxActuators");
+inline const QString ComboBoxActuators = QStringLiteral("ComboBoxActuators");
+inline const QString TrackBar6 = QStringLiteral("TrackBar6");
+inline const QString LabelActuatorValue = QStringLiteral("LabelActuatorValue");
+inline const QString LabelActuatorRow = QStringLiteral("LabelActuatorRow");
+inline const QString ImageActuatorRow = QStringLiteral("ImageActuatorRow");
+
 } // namespace korvel::control

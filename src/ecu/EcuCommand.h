@@ -6,6 +6,9 @@
 #include <QList>
 #include <QString>
 
+#include <cstdint>
+#include <utility>
+
 namespace korvel {
 
 // What the window asks of the ECU worker.
@@ -24,6 +27,8 @@ enum class EcuCommandKind {
     remakeuoz,          // the 256 bytes of `data` at the ignition table 6DC8, two blocks per pass (counter B)
     rewritetabl,        // the tuning tables of `tables`, each whole, in the fixed order
     RewriteDR,          // the throttle correction table: `data2` at `adressdata`
+    // one actuator action (service 0x30)
+    InputOutputControl,
 };
 
 // The K-line link a connect uses; the worker keeps the last one it opened.
@@ -44,10 +49,30 @@ struct EcuTable {
     QByteArray data2{}; // 256 bytes
 };
 
+// One actuator action, as the window asks for it; the worker advances its own
+// copy from pass to pass. `serial` tells a new action from the one in progress.
+struct ActuatorCommand {
+    std::uint8_t inputOutputLocalIdentifier = 0;
+    std::uint8_t inputOutputControlParameter = 0;  // 0x00 return control, 0x01 report state, 0x07 impose
+    std::uint8_t inputOutputControlParameter2 = 0; // after 0x00: 0 none, 0xFF report state, 0xEE release all
+    std::uint8_t ControlStatezapros = 0;           // value imposed with 0x07
+    int m = 0;                                     // row being released in the release-all sweep
+    std::uint32_t serial = 0;
+};
+
 // One command and its parameters, handed to the worker whole. Memory services
 // add their kinds and parameters here, and their rows to the command table.
 // Addresses are ECU addresses 0000-FFFF; byte strings hold one byte per element.
 struct EcuCommand {
+    EcuCommand() = default;
+    // Not explicit: commands are written {kind, link}.
+    EcuCommand(EcuCommandKind kind, EcuLinkSettings link = {}) : kind(kind), link(std::move(link)) {}
+    static EcuCommand inputOutputControl(const ActuatorCommand &actuator) {
+        EcuCommand command(EcuCommandKind::InputOutputControl);
+        command.actuator = actuator;
+        return command;
+    }
+
     EcuCommandKind kind = EcuCommandKind::OpenComPort;
     EcuLinkSettings link; // OpenComPort only
 
@@ -62,6 +87,9 @@ struct EcuCommand {
     int decgbc = 0;           // base-filling table start ("remakegbc")
     int decpopr = 0;          // correction table start ("remakepopr")
     QList<EcuTable> tables{}; // "rewritetabl"
+
+    // InputOutputControl only
+    ActuatorCommand actuator;
 };
 
 } // namespace korvel

@@ -26,6 +26,7 @@ const std::vector<EcuCommands::Row> &EcuCommands::table() {
         {EcuCommandKind::remakeuoz, &EcuCommands::remakegbc},
         {EcuCommandKind::remakepopr, &EcuCommands::remakepopr},
         {EcuCommandKind::RewriteDR, &EcuCommands::RewriteDR},
+        {EcuCommandKind::InputOutputControl, &EcuCommands::InputOutputControl},
     };
     return rows;
 }
@@ -197,6 +198,26 @@ void EcuCommands::RewriteDR(const EcuCommand &command) {
     m_writes.rewriteThrottleCorrection(command);
     clear(command);
     m_writes.publish();
+}
+
+void EcuCommands::InputOutputControl(const EcuCommand &command) {
+    const auto sameAction = [serial = command.actuator.serial](const EcuCommand &pending) {
+        return pending.kind == EcuCommandKind::InputOutputControl && pending.actuator.serial == serial;
+    };
+    // Without a session every request would fail at once, pass after pass.
+    if (!m_fields.isConnected()) {
+        m_actuatorStep.reset();
+        m_fields.Command.finishIf(sameAction);
+        return;
+    }
+    m_actuatorStep.take(command.actuator);
+    if (!m_actuatorStep.run([this](const QByteArray &request) { return m_link.ExchangeRequest(request); },
+                            m_fields.ControlState))
+        return;
+    m_actuatorStep.reset();
+    m_link.DiagnosticRequest();
+    m_fields.Command.finishIf(sameAction);
+    m_host.PostLog(ecutext::ActuatorDone);
 }
 
 } // namespace korvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ecu/ActuatorStep.h"
 #include "ecu/EcuCommand.h"
 #include "ecu/EcuFields.h"
 #include "ecu/EcuLink.h"
@@ -46,6 +47,7 @@ private:
     void remakegbc(const EcuCommand &command); // also "remakeuoz"
     void remakepopr(const EcuCommand &command);
     void RewriteDR(const EcuCommand &command);
+    void InputOutputControl(const EcuCommand &command);
 
     void clear(const EcuCommand &command) { m_fields.Command.finish(command.kind); }
     EcuConnectOutcome connect(const EcuCommand &command);
@@ -58,6 +60,7 @@ private:
     KwpSession &m_session;
     EcuMemory &m_memory;
     TableWrites m_writes;
+    ActuatorStep m_actuatorStep;
 };
 
 } // namespace korvel

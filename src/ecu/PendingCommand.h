@@ -51,6 +51,18 @@ public:
         return finished;
     }
 
+    // As finish(), for the pending command that `same` accepts.
+    template <typename Same> bool finishIf(Same same, std::optional<Command> next = std::nullopt) {
+        bool finished = false;
+        m_slot.update([&](std::optional<Command> &slot) {
+            if (slot && same(*slot)) {
+                slot = std::move(next);
+                finished = true;
+            }
+        });
+        return finished;
+    }
+
 private:
     SharedValue<std::optional<Command>> m_slot;
 };

@@ -5,6 +5,7 @@
 #include "core/ControlNames.h"
 #include "ui/CatalogPanel.h"
 #include "ui/ControlBinder.h"
+#include "ui/DiagnosticSidePanel.h"
 #include "ui/FirmwareFilesBar.h"
 #include "ui/LivePanels.h"
 #include "ui/OwnIcons.h"
@@ -157,12 +158,7 @@ void MainWindow::buildPages() {
 
     auto *dia = new QSplitter(m_pages);
     dia->addWidget(emptyPanel(QStringLiteral("ScrollBox1"), dia));
-    auto *channels = emptyPanel(Paneldia2, dia);
-    auto *channelList = new QScrollArea(channels); // the channel list, filled while diagnostics run
-    channelList->setObjectName(ScrollBox2);
-    channelList->hide();
-    (new QVBoxLayout(channels))->addWidget(channelList);
-    dia->addWidget(channels);
+    dia->addWidget(new DiagnosticSidePanel(m_session.actuators(), dia));
     page(Paneldia, dia);
 
     auto *grid = new QWidget(m_pages);

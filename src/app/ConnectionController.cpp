@@ -136,9 +136,9 @@ void ConnectionController::startWorkers() {
     ecu.error.store(0);
     p.identity.setDefaultFirmwareFileName(settings.defaultFirmware);
     p.view.setPanelText(0, settings.ecuPort);
-    ecu.Command.replace(
-        {EcuCommandKind::OpenComPort,
-         {settings.ecuPort, settings.ecuSpeed, settings.protocol, settings.portTimeOut, settings.portReadTimeOut}});
+    ecu.Command.replace({EcuCommandKind::OpenComPort,
+                         {settings.ecuPort, settings.ecuSpeed, settings.protocol, settings.portTimeOut,
+                          settings.portReadTimeOut, settings.fastExchange}});
 
     // 9. Timer3 waits for diagnostic polling.
     p.timers.Timer3.start();

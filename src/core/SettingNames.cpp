@@ -49,6 +49,7 @@ const std::vector<SettingDefinition> &settingDefinitions() {
         {NeighbourInterval, {}, {}},
         {NeighbourFactor, {}, {}},
         {FirmwareSaveInterval, QStringLiteral("500"), {}},
+        {FastExchange, No, {Yes, No}},
     };
     return defs;
 }
@@ -58,6 +59,7 @@ const QStringList &pickListOrder() {
     static const QStringList order = {
         EcuSpeed,     WriteLogs,  OxygenSensor, LoadDefaultFirmware, TuneBy,       PhaseTuning, PhaseMethod, Protocol,
         FirmwareType, ShowErrors, ShowKnock,    ShowMinMax,          ConstantFuel, FourPoints,  OsTheme,
+        FastExchange, // settings added later follow the original list
     };
     return order;
 }

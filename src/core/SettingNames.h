@@ -46,6 +46,7 @@ inline const QString WriteBackInterval = QStringLiteral("Интервал кор
 inline const QString NeighbourInterval = QStringLiteral("Интервал обучения соседних РТ");
 inline const QString NeighbourFactor = QStringLiteral("Коэф. обучения соседних РТ");
 inline const QString FirmwareSaveInterval = QStringLiteral("Время перезаписи прошивки(мс)");
+inline const QString FastExchange = QStringLiteral("Быстрый обмен");
 
 inline const QString Yes = QStringLiteral("да");
 inline const QString No = QStringLiteral("нет");

@@ -21,6 +21,9 @@ struct EcuLinkSettings {
     Protocol protocol = Protocol::Fast;
     int portTimeOut = 0;     // ms before each request
     int portReadTimeOut = 0; // ms between sending and reading; 0 means 160
+    // A read ends as soon as the echo and one whole answer frame are in;
+    // portReadTimeOut only bounds it. Off: every read waits portReadTimeOut.
+    bool fastExchange = false;
 };
 
 // One command and its parameters, handed to the worker whole. Memory services

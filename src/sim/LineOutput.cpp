@@ -8,7 +8,7 @@ namespace korvel::sim {
 
 namespace {
 
-constexpr auto kChunkGap = std::chrono::milliseconds(2);
+constexpr auto kChunkGap = std::chrono::milliseconds(1);
 constexpr std::size_t kFirstChunk = 2; // format and target byte: the header is still incomplete
 
 Clock::duration seconds(double s) {

@@ -51,7 +51,7 @@ private:
     bool checkDeviceLost();
     bool fail(ExchangeStatus status);
     // The bytes of one exchange: after PortReadTimeOut, or as soon as the
-    // echo of `sent` and one whole answer are in. Empty when the exchange
+    // echo of `sent` and one whole answer are in. Nothing when the exchange
     // ended otherwise (m_status says how).
     std::optional<QByteArray> readExchange(const QByteArray &sent);
     void useAnswer(const ResponseVerdict &verdict);

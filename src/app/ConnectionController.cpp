@@ -140,6 +140,7 @@ void ConnectionController::startWorkers() {
     EcuLinkSettings link{settings.ecuPort, settings.ecuSpeed, settings.protocol, settings.portTimeOut,
                          settings.portReadTimeOut};
     link.verifyWrites = settings.verifyWrites;
+    link.fastExchange = settings.fastExchange;
     ecu.Command.replace({EcuCommandKind::OpenComPort, link});
 
     // 9. Timer3 waits for diagnostic polling.

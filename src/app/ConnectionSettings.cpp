@@ -49,6 +49,7 @@ std::optional<ConnectionSettings> ConnectionSettings::read(const SettingsList &s
     read.widebandSensor = read.oxygenSensor != setting::Narrowband;
     read.writeLogs = settings.value(setting::WriteLogs) == setting::Yes;
     read.loadDefaultFirmware = settings.value(setting::LoadDefaultFirmware) == setting::Yes;
+    read.fastExchange = settings.value(setting::FastExchange) == setting::Yes;
     read.defaultFirmware = settings.value(setting::DefaultFirmware);
     read.verifyWrites = settings.value(setting::VerifyWrites) == setting::Yes;
     return read;

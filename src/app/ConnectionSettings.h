@@ -20,6 +20,7 @@ struct ConnectionSettings {
     QString ecuSpeed;                   // "Скорость ECU COM"
     int portTimeOut = 0;                // "Таймаут1"
     int portReadTimeOut = 0;            // "Таймаут2"
+    bool fastExchange = false;          // "Быстрый обмен" = "да"
     QString lambdaPort;                 // "LC-1 Com"
     QString oxygenSensor;               // "Датчик кислорода"
     bool widebandSensor = false;        // a controller, not the ECU's own "УДК"

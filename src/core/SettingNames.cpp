@@ -50,6 +50,7 @@ const std::vector<SettingDefinition> &settingDefinitions() {
         {NeighbourFactor, {}, {}},
         {FirmwareSaveInterval, QStringLiteral("500"), {}},
         {VerifyWrites, No, {Yes, No}},
+        {FastExchange, No, {Yes, No}},
     };
     return defs;
 }
@@ -59,6 +60,7 @@ const QStringList &pickListOrder() {
     static const QStringList shipped = {
         EcuSpeed,     WriteLogs,  OxygenSensor, LoadDefaultFirmware, TuneBy,       PhaseTuning, PhaseMethod, Protocol,
         FirmwareType, ShowErrors, ShowKnock,    ShowMinMax,          ConstantFuel, FourPoints,  OsTheme,
+        FastExchange, // settings added later follow the original list
     };
     static const QStringList order = shipped + QStringList{VerifyWrites};
     return order;

@@ -48,6 +48,7 @@ inline const QString NeighbourFactor = QStringLiteral("Коэф. обучени�
 inline const QString FirmwareSaveInterval = QStringLiteral("Время перезаписи прошивки(мс)");
 // "да": every block written into the ECU's RAM is read back and compared.
 inline const QString VerifyWrites = QStringLiteral("Проверять запись");
+inline const QString FastExchange = QStringLiteral("Быстрый обмен");
 
 inline const QString Yes = QStringLiteral("да");
 inline const QString No = QStringLiteral("нет");

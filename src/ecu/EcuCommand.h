@@ -39,6 +39,9 @@ struct EcuLinkSettings {
     int portTimeOut = 0;       // ms before each request
     int portReadTimeOut = 0;   // ms between sending and reading; 0 means 160
     bool verifyWrites = false; // "Проверять запись": every table block written is read back
+    // A read ends as soon as the echo and one whole answer frame are in;
+    // portReadTimeOut only bounds it. Off: every read waits portReadTimeOut.
+    bool fastExchange = false;
 };
 
 // One 16 x 16 tuning table for "rewritetabl": its address set column (which

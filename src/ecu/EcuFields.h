@@ -34,8 +34,9 @@ struct EcuFields {
     std::atomic<int> IsECUConnected{0};
     std::atomic<int> IsDiagnostic{0};
     std::atomic<int> ErrorComPorts{0};
-    std::atomic<int> error{0};  // link error counter, reset by the window at connect
-    std::atomic<int> numlog{0}; // diagnostic requests issued
+    std::atomic<int> error{0};            // link error counter, reset by the window at connect
+    std::atomic<int> numlog{0};           // diagnostic requests issued
+    std::atomic<int> diagnosticFrames{0}; // diagnostic answers accepted; the rest of numlog were rejected
 
     // Results.
     SharedValue<QByteArray> DiagnosticInfo; // latest diagnostic frame, one byte per element

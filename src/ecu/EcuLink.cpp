@@ -1,13 +1,18 @@
 #include "ecu/EcuLink.h"
 
 #include "ecu/EcuTexts.h"
+#include "ecu/FrameCompleteness.h"
 #include "ecu/KwpFrame.h"
+
+#include <QDeadlineTimer>
 
 namespace korvel {
 
 namespace {
 const QByteArray kFastDiagnosticRequest("\x21\x0F", 2);
 const QByteArray kStandardDiagnosticRequest("\x21\x01", 2);
+// Longest wait for bytes between looks at a stop request.
+constexpr int kWaitSlice = 20;
 } // namespace
 
 void EcuLink::useSettings(const EcuLinkSettings &settings) {
@@ -17,6 +22,7 @@ void EcuLink::useSettings(const EcuLinkSettings &settings) {
     m_speed = settings.speed;
     m_protocol = settings.protocol;
     m_verifyWrites = settings.verifyWrites;
+    m_fastExchange = settings.fastExchange;
 }
 
 bool EcuLink::OpenEcuPort() {
@@ -85,16 +91,17 @@ bool EcuLink::ExchangeRequest(const QByteArray &request) {
     if (m_host.stopRequested())
         return fail(ExchangeStatus::Stopped);
     const QByteArray frame = KwpFrame::build(request);
+    // What an earlier exchange left unread would pass for this one's echo.
+    if (m_fastExchange)
+        m_port.discardQueued();
     const QByteArray sent = m_port.WriteBytes(frame) ? frame : QByteArray();
     if (checkDeviceLost())
         return fail(ExchangeStatus::PortLost);
 
-    m_host.pause(m_fields.PortReadTimeOut.load());
-    if (m_host.stopRequested())
-        return fail(ExchangeStatus::Stopped);
-    const QByteArray received = m_port.ReadAvailable();
-    if (checkDeviceLost())
-        return fail(ExchangeStatus::PortLost);
+    const std::optional<QByteArray> read = readExchange(sent);
+    if (!read)
+        return false;
+    const QByteArray &received = *read;
     if (received.isEmpty()) {
         ReportLinkError(LinkErrorCode::NoAnswer);
         return fail(ExchangeStatus::NoAnswer);
@@ -116,10 +123,48 @@ bool EcuLink::ExchangeRequest(const QByteArray &request) {
     return true;
 }
 
+std::optional<QByteArray> EcuLink::readExchange(const QByteArray &sent) {
+    const int readTimeOut = m_fields.PortReadTimeOut.load();
+    if (!m_fastExchange || sent.isEmpty()) {
+        m_host.pause(readTimeOut);
+        if (m_host.stopRequested()) {
+            fail(ExchangeStatus::Stopped);
+            return std::nullopt;
+        }
+        QByteArray received = m_port.ReadAvailable();
+        if (checkDeviceLost()) {
+            fail(ExchangeStatus::PortLost);
+            return std::nullopt;
+        }
+        return received;
+    }
+
+    const QDeadlineTimer deadline(readTimeOut);
+    QByteArray received;
+    while (true) {
+        received += m_port.ReadAvailable();
+        if (checkDeviceLost()) {
+            fail(ExchangeStatus::PortLost);
+            return std::nullopt;
+        }
+        if (exchangeComplete(received, sent.size()))
+            return received;
+        if (m_host.stopRequested()) {
+            fail(ExchangeStatus::Stopped);
+            return std::nullopt;
+        }
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return received;
+        m_port.waitForBytes(static_cast<int>(qMin<qint64>(left, kWaitSlice)));
+    }
+}
+
 void EcuLink::useAnswer(const ResponseVerdict &verdict) {
     switch (verdict.use) {
     case AnswerUse::DiagnosticFrame:
         m_fields.DiagnosticInfo.store(verdict.payload);
+        m_fields.diagnosticFrames.fetch_add(1);
         break;
     case AnswerUse::ActuatorState:
         m_fields.ControlState.store(verdict.payload);

@@ -9,6 +9,8 @@
 
 #include <QByteArray>
 
+#include <optional>
+
 namespace korvel {
 
 // The K-line port of the ECU worker and the exchange of one request: frame,
@@ -26,6 +28,7 @@ public:
     const QString &speed() const { return m_speed; }
     bool fastProtocol() const { return m_protocol == Protocol::Fast; }
     bool verifyWrites() const { return m_verifyWrites; }
+    bool fastExchange() const { return m_fastExchange; }
 
     bool OpenEcuPort();
     // Switches the port to the connect's rate, or to `rate` when given.
@@ -48,6 +51,10 @@ public:
 private:
     bool checkDeviceLost();
     bool fail(ExchangeStatus status);
+    // The bytes of one exchange: after PortReadTimeOut, or as soon as the
+    // echo of `sent` and one whole answer are in. Nothing when the exchange
+    // ended otherwise (m_status says how).
+    std::optional<QByteArray> readExchange(const QByteArray &sent);
     void useAnswer(const ResponseVerdict &verdict);
     void useReadData(const ResponseVerdict &verdict);
 
@@ -57,6 +64,7 @@ private:
     QString m_speed;
     Protocol m_protocol = Protocol::Fast;
     bool m_verifyWrites = false;
+    bool m_fastExchange = false;
     ExchangeStatus m_status = ExchangeStatus::Done;
     QByteArray m_lastReadData;
     QByteArray m_readResult;

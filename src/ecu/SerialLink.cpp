@@ -28,6 +28,21 @@ QByteArray SerialLink::ReadAvailable() {
     return bytes;
 }
 
+bool SerialLink::waitForBytes(int ms) {
+    if (!m_port.isOpen() || m_lost)
+        return false;
+    if (m_port.bytesAvailable() > 0)
+        return true;
+    const bool ready = m_port.waitForReadyRead(ms);
+    noteError();
+    return ready;
+}
+
+void SerialLink::discardQueued() {
+    for (int pull = 0; pull < kPullLimit && !ReadAvailable().isEmpty(); ++pull) {
+    }
+}
+
 // A device that went away reads as readable yet yields nothing; Qt reports it
 // as a resource or read error.
 void SerialLink::noteError() {

@@ -19,6 +19,11 @@ public:
 
     // The bytes queued at this moment, at most ReadLimit; empty when none.
     QByteArray ReadAvailable();
+    // Waits at most `ms` for bytes to read; true when some are there.
+    bool waitForBytes(int ms);
+    // Reads and drops whatever is queued now (bytes left over from an
+    // exchange that ended early).
+    void discardQueued();
 
     // The device went away while open (unplugged, closed pseudo-terminal):
     // the port can no longer be used and should be closed.

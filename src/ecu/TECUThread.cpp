@@ -73,6 +73,7 @@ void TECUThread::run() {
     EcuCommands commands(*this, host, link, session, memory);
 
     while (!isInterruptionRequested()) {
+        bool polled = false;
         if (!Command.pending() || ErrorComPorts.load() != 0) {
             if (IsECUConnected.load() == 1 && IsComConnected.load() == 1 && IsDiagnostic.load() == 1) {
                 if (!m_pollingAnnounced) {
@@ -80,12 +81,15 @@ void TECUThread::run() {
                     m_pollingAnnounced = true;
                 }
                 link.DiagnosticRequest();
+                polled = true;
             }
         } else {
             // A kind without a row stays pending and runs nothing until the window replaces it.
             commands.runPending();
         }
-        pause(kLoopPause);
+        // With fast exchange "Таймаут1" alone paces the polling.
+        if (!polled || !link.fastExchange())
+            pause(kLoopPause);
     }
 }
 

@@ -22,6 +22,7 @@ struct Names {
     QString lateMs = QStringLiteral("late-ms");
     QString randomFaults = QStringLiteral("random-faults");
     QString answerForm = QStringLiteral("answer-form");
+    QString answerChunks = QStringLiteral("answer-chunks");
     QString afrError = QStringLiteral("afr-error");
     QString lambdaWarmup = QStringLiteral("lambda-warmup");
     QString lambdaNoise = QStringLiteral("lambda-noise");
@@ -125,6 +126,7 @@ std::optional<CommandLineSettings> parseCommandLine(const QStringList &arguments
         {n.lateMs, QString(), QStringLiteral("ms")},
         {n.randomFaults, QString(), QStringLiteral("seed:percent")},
         {n.answerForm, QString(), QStringLiteral("kind=form")},
+        {n.answerChunks, QString(), QStringLiteral("n")},
         {n.afrError, QString(), QStringLiteral("percent")},
         {n.lambdaWarmup, QString(), QStringLiteral("ms")},
         {n.lambdaNoise, QString()},
@@ -180,6 +182,12 @@ std::optional<CommandLineSettings> parseCommandLine(const QStringList &arguments
         if (value != QLatin1String("on") && value != QLatin1String("off"))
             return badValue(n.lineTiming);
         o.lineTiming = value == QLatin1String("on");
+    }
+    if (parser.isSet(n.answerChunks)) {
+        const std::optional<int> chunks = boundedInt(parser.value(n.answerChunks), 1, 64);
+        if (!chunks)
+            return badValue(n.answerChunks);
+        o.answerChunks = *chunks;
     }
     o.ecuLinkPath = parser.value(n.ecuLink);
     o.lambdaLinkPath = parser.value(n.lambdaLink);
@@ -306,6 +314,8 @@ Options:
                                  header form of that request's answers (default:
                                  short for start-communication, length byte for
                                  the others)
+      --answer-chunks N          every answer reaches the program in N pieces,
+                                 the first ending inside the header (default 1)
       --afr-error PERCENT        measured mixture = target x (1 + PERCENT/100)
       --lambda-warmup MS         wideband heater warm-up after the program
                                  opens the port (default 5000; 0 = none)

@@ -182,8 +182,12 @@ void EcuLink::answer(const ParsedFrame &request, Clock::time_point requestEnd) {
                                            .arg(hexText(wire))
                                            .arg(ecuBaud)
                                            .arg(programBaud));
-        m_lineFreeAt = sendToProgram(m_pty, m_end, wire, ecuBaud, std::max(due, m_lineFreeAt), m_lineTiming.load(),
-                                     [&] { switchRate(reply.baudAfter); });
+        const Clock::time_point start = std::max(due, m_lineFreeAt);
+        const int chunks = m_answerChunks.load();
+        m_lineFreeAt = chunks > 1 ? sendInChunks(m_pty, m_end, wire, ecuBaud, start, m_lineTiming.load(), chunks,
+                                                 [&] { switchRate(reply.baudAfter); })
+                                  : sendToProgram(m_pty, m_end, wire, ecuBaud, start, m_lineTiming.load(),
+                                                  [&] { switchRate(reply.baudAfter); });
     }
     switchRate(reply.baudAfter);
 }

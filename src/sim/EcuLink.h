@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -49,6 +50,8 @@ public:
 
     void setLatencyMs(int ms) { m_latencyMs.store(ms); }
     void setLineTiming(bool on) { m_lineTiming.store(on); }
+    // Answers reach the program in this many pieces (1: as the line carries them).
+    void setAnswerChunks(int chunks) { m_answerChunks.store(std::max(chunks, 1)); }
     void setSessionTimeoutMs(int ms) { m_sessionTimeoutMs.store(ms); }
     void setInterByteTimeoutMs(int ms) { m_interByteTimeoutMs.store(ms); }
     void setAnswerForm(RequestKind kind, HeaderForm form);
@@ -82,6 +85,7 @@ private:
     std::atomic<int> m_sessionTimeoutMs{5000};
     std::atomic<int> m_interByteTimeoutMs{100};
     std::atomic<bool> m_lineTiming{true};
+    std::atomic<int> m_answerChunks{1};
     std::array<std::atomic<int>, kRequestKindCount> m_forms{};
     mutable std::mutex m_logMutex;
     QList<QByteArray> m_log;

@@ -19,4 +19,13 @@ Clock::time_point sendToProgram(PseudoTerminal &pty, const StopSignal &stop, con
                                 Clock::time_point start, bool lineTiming,
                                 const std::function<void()> &beforeLastWrite = {});
 
+// As sendToProgram, but the program gets the bytes in `chunks` separate
+// writes, as an adapter that buffers its input hands them on: the first chunk
+// ends inside the frame's header (after two bytes), the others share the rest.
+// With line timing a chunk goes out when its last byte is due; without, the
+// chunks are a short gap apart so that no read takes two at once.
+Clock::time_point sendInChunks(PseudoTerminal &pty, const StopSignal &stop, const QByteArray &bytes, int senderBaud,
+                               Clock::time_point start, bool lineTiming, int chunks,
+                               const std::function<void()> &beforeLastWrite = {});
+
 } // namespace korvel::sim

@@ -88,6 +88,7 @@ Simulator::Simulator(SimulatorOptions options)
     : m_options(std::move(options)), m_parts(std::make_unique<Parts>(m_options)) {
     m_parts->ecu.setLatencyMs(m_options.latencyMs);
     m_parts->ecu.setLineTiming(m_options.lineTiming);
+    m_parts->ecu.setAnswerChunks(m_options.answerChunks);
     m_parts->ecu.setSessionTimeoutMs(m_options.sessionTimeoutMs);
     m_parts->ecu.setInterByteTimeoutMs(m_options.interByteTimeoutMs);
     for (const auto &[kind, form] : m_options.answerForms)
@@ -205,6 +206,9 @@ void Simulator::setLatencyMs(int ms) {
 }
 void Simulator::setLineTiming(bool on) {
     m_parts->ecu.setLineTiming(on);
+}
+void Simulator::setAnswerChunks(int chunks) {
+    m_parts->ecu.setAnswerChunks(chunks);
 }
 void Simulator::setAnswerForm(RequestKind kind, HeaderForm form) {
     m_parts->ecu.setAnswerForm(kind, form);

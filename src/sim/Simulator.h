@@ -64,6 +64,7 @@ public:
 
     void setLatencyMs(int ms);
     void setLineTiming(bool on); // of the ECU's line; the wideband keeps its option
+    void setAnswerChunks(int chunks);
     void setAnswerForm(RequestKind kind, HeaderForm form);
     void setAfrError(double error);
     void setWidebandError(bool on);

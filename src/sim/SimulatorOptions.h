@@ -25,6 +25,7 @@ struct SimulatorOptions {
     std::optional<PressureSensor> pressureSensor; // none: the one the image is calibrated for
     int latencyMs = 25;                           // end of request to first answer byte
     bool lineTiming = true;                       // every byte takes ten bit times
+    int answerChunks = 1;                         // pieces each answer reaches the program in
     int sessionTimeoutMs = 5000;                  // no request for this long ends communication; 0 = never
     int interByteTimeoutMs = 100;                 // a request that stops this long half-way is abandoned
     // Header forms of the answers, by request kind; the others keep theirs

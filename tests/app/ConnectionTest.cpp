@@ -396,6 +396,21 @@ TEST(SessionConnection, ZeroTuningIntervalsStillConnect) {
     ASSERT_TRUE(waitFor([&] { return session.controls().isEnabled(control::TButConnectEcu); }));
 }
 
+// "Быстрый обмен" = "да" reaches the ECU link: with a "Таймаут2" of 4 s the
+// connect's two dozen exchanges would take minutes if each waited it out.
+TEST(SessionConnection, FastExchangeDoesNotWaitOutTheReadTimeOut) {
+    Rig rig(sim::Protocol::Fast, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &session = *rig.session;
+    rig.set(setting::OxygenSensor, setting::Narrowband);
+    rig.set(setting::Timeout1, QStringLiteral("0"));
+    rig.set(setting::Timeout2, QStringLiteral("4000"));
+    rig.set(setting::FastExchange, setting::Yes);
+    ASSERT_TRUE(rig.connectAndPoll()) << session.log().lines().join('\n').toStdString();
+    EXPECT_EQ(session.workers().ecu().error.load(), 0) << session.log().lines().join('\n').toStdString();
+    EXPECT_TRUE(rig.disconnect());
+}
+
 // Disconnecting before polling started must not let the post-connect set-up
 // run later and enable buttons of a connection that is gone.
 TEST(SessionConnection, DisconnectBeforePollingCancelsTheSetUp) {

@@ -204,6 +204,29 @@ TEST_F(EcuLinkTest, HeaderFormIsChosenPerAnswerKind) {
     EXPECT_EQ(answerTo("3E01", 5), hex("81F1107E00"));
 }
 
+// However many pieces an answer is handed over in, the program gets every
+// byte once and in order, and the rate switch still follows the last piece.
+TEST_F(EcuLinkTest, ChunkedAnswersArriveWhole) {
+    struct Case {
+        int chunks;
+        bool lineTiming;
+    };
+    const Case cases[] = {{2, false}, {4, true}, {7, false}, {60, true}, {200, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.chunks);
+        tester.close();
+        startWith(testOptions());
+        sim->setLineTiming(c.lineTiming);
+        sim->setAnswerChunks(c.chunks);
+        sim->setAnswerForm(RequestKind::TesterPresent, HeaderForm::Short);
+        startSession();
+        EXPECT_EQ(answerTo("3E01", 5), hex("81F1107E00"));
+        const QByteArray read = answerTo("2300100060", 102);
+        EXPECT_EQ(read, lengthByteAnswer(hex("63") + sim->readMemory(0x1000, 0x60)));
+        EXPECT_TRUE(tester.readFor(50).isEmpty()) << "nothing more";
+    }
+}
+
 TEST_F(EcuLinkTest, RequestLogKeepsEveryUnderstoodRequestInOrder) {
     startSession();
     answerTo("3E01", 6);

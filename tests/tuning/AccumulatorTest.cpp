@@ -3,6 +3,7 @@
 #include "firmware/FirmwareStore.h"
 #include "live/LiveParameters.h"
 #include "tuning/CorrectionRules.h"
+#include "tuning/PhaseTuning.h"
 #include "tuning/TuningGrid.h"
 
 #include <gtest/gtest.h>
@@ -292,4 +293,29 @@ TEST_F(AccumulatorFixture, KnockAndInjectorLoadByThrottleAndByPressure) {
     EXPECT_DOUBLE_EQ(grid.at(8, 3).knockKpa, 1);
     EXPECT_DOUBLE_EQ(grid.at(8, 3).injLoadKpa, (6.5 + 3.25) / 2);
     EXPECT_DOUBLE_EQ(grid.at(4, 3).knockKpa, 0);
+}
+
+TEST_F(AccumulatorFixture, PhaseOfTheCellTheEngineRunsIn) {
+    for (int k = 0; k < GridAxes::kAirPoints; ++k)
+        axes.air[static_cast<std::size_t>(k)] = 100 * (k + 1);
+    constexpr std::int64_t kPhaseTable = 0x3000;
+    acc.setTables({kCorrectionTable, kPhaseTable});
+    settings.intakeClose = 40;
+    settings.intakeOpen = 20;
+    settings.phaseOpenValve = true;
+    live.rpm = 3000;   // column 15
+    live.injPulse = 4; // target 442
+    live.cyclicAir = 250;
+    TuningCell &c = grid.at(2, 15);
+
+    acc.tickPhase(live, settings, false);
+    EXPECT_FLOAT_EQ(c.phase, 442);
+    c.phase = 450;
+    acc.tickPhase(live, settings, false);
+    EXPECT_FLOAT_EQ(c.phase, 446) << "averaged with the previous value";
+    EXPECT_EQ(store.image().byteAt(kPhaseTable + 2 * 16 + 15), 0) << "the fast protocol writes it with its timer";
+    for (int i = 0; i < 19; ++i)
+        acc.tickPhase(live, settings, true);
+    EXPECT_EQ(c.phaseCount, 8) << "21 updates fall back to 8";
+    EXPECT_EQ(store.image().byteAt(kPhaseTable + 2 * 16 + 15), phaseByte(c.phase));
 }

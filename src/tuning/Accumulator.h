@@ -76,6 +76,8 @@ public:
 
     bool tuningOn() const { return m_tuningOn; }
     bool neighbourOn() const { return m_neighbourOn; }
+    // The load axis of the running (or last) tuning.
+    bool byPressure() const { return m_byPressure; }
     int minThrottle() const { return m_minThrottle; }
     TuningTrace &trace() { return m_trace; }
     const TuningTrace &trace() const { return m_trace; }

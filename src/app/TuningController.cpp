@@ -42,6 +42,7 @@ TuningController::TuningController(Parts parts, Probes probes, QObject *parent)
     connect(&m_parts.timers.Timer6, &QTimer::timeout, this, &TuningController::onTimer6);
     connect(&m_parts.timers.TimerFasa, &QTimer::timeout, this, &TuningController::onTimerFasa);
     connect(&m_parts.timers.TimerRW, &QTimer::timeout, this, &TuningController::onTimerRW);
+    connect(&m_parts.timers.FindpointTTimer, &QTimer::timeout, this, &TuningController::onFindPoint);
 }
 
 std::int64_t TuningController::phaseTable() const {
@@ -151,6 +152,7 @@ void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTra
     const LiveParameters &live = engine.parameters();
     m_point = m_model.compute(m_parts.tables.axes(), {live.rpm, live.throttle, live.pressure}, m_settings.byPressure);
     engine.setWorkPoint(m_point.index());
+    m_position = {live.rpm, live.throttle, live.pressure, live.cyclicAir};
     if (!newRequest || !read)
         return;
 
@@ -274,6 +276,29 @@ void TuningController::onTimerRW() {
     m_writes->correct23DF(static_cast<int>(m_rwAddress), w.bytes, w.blocks, w.lastCount);
     m_rwAddress = -1;
     t.engineTimer.start();
+}
+
+void TuningController::onFindPoint() {
+    const TuningTables &tables = m_parts.tables;
+    const QStringList &choices = tables.gridChoices();
+    const int index = tables.gridChoice();
+    const QString choice = index >= 0 && index < choices.size() ? choices.at(index) : QString();
+    const int kind = choice.isEmpty() ? 1 : gridKindOf(choice);
+    m_marking.highlight = m_settings.fourPoint ? fourPointBlock(tables.axes(), kind, m_position)
+                                               : highlightedCell(tables.axes(), kind, m_position, m_settings);
+    m_marking.byPressure = m_settings.byPressure;
+
+    std::array<double, TuningGrid::kCells> values{};
+    bool firstShowsZero = false;
+    for (int i = 0; i < TuningGrid::kCells; ++i) {
+        const TuningCellView view = tuningCellView(tables.grid().cells[static_cast<std::size_t>(i)], index, choice);
+        values[static_cast<std::size_t>(i)] = view.value;
+        if (i == 0)
+            firstShowsZero = view.text == QStringLiteral("0");
+    }
+    m_marking.range = valueRange(values, firstShowsZero);
+    m_scaleLabels = minMaxLabels(m_marking.range, m_parts.settings.value(setting::ShowMinMax) == setting::Yes);
+    emit markingChanged();
 }
 
 void TuningController::reworkIgnition() {

@@ -3,6 +3,8 @@
 #include "core/Protocol.h"
 #include "tuning/Accumulator.h"
 #include "tuning/FourPointMethod.h"
+#include "tuning/GridView.h"
+#include "tuning/TuningGridModel.h"
 #include "tuning/TuningSettings.h"
 #include "tuning/WorkingPoint.h"
 
@@ -85,18 +87,25 @@ public:
     Accumulator &accumulator() { return m_accumulator; }
     const Accumulator &accumulator() const { return m_accumulator; }
     const FourPointMethod &fourPoint() const { return m_fourPoint; }
+    // FindpointTTimer: the highlighted cell (or four-point block) and the
+    // scale of the shown values; the scale labels when "Показывать min/max" is "да".
+    const TuningGridModel::Marking &marking() const { return m_marking; }
+    const std::optional<QStringList> &scaleLabels() const { return m_scaleLabels; }
     // Status panel 5.
     QString statusText() const { return m_accumulator.counters().statusText(); }
 
 signals:
     // Cells or the image changed: the grid and the calibration view redraw.
     void gridChanged();
+    // The highlight timer marked the grid again.
+    void markingChanged();
 
 private:
     void onTimer4();
     void onTimer6();
     void onTimerFasa();
     void onTimerRW();
+    void onFindPoint();
     bool writeBackAllowed() const;
     std::int64_t phaseTable() const;
     void refreshTargets();
@@ -112,6 +121,9 @@ private:
     FourPointMethod m_fourPoint;
     int m_writeBackMs = 10000;
     int m_neighbourMs = 5000;
+    GridPosition m_position;
+    TuningGridModel::Marking m_marking;
+    std::optional<QStringList> m_scaleLabels;
     std::int64_t m_rwAddress = -1;
     int m_rwSize = 0;
 };

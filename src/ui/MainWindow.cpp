@@ -169,6 +169,7 @@ void MainWindow::buildPages() {
     gridBar->addWidget(gridChoice);
     auto *colours = new QCheckBox(QStringLiteral("Раскрасить таблицу"), grid);
     colours->setObjectName(CheckBoxcolodgrid);
+    connect(colours, &QCheckBox::toggled, this, [this](bool on) { m_session.tuningGridModel().setGradient(on); });
     gridBar->addWidget(colours);
     gridBar->addStretch(1);
     gridLayout->addLayout(gridBar);

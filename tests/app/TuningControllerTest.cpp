@@ -273,3 +273,44 @@ TEST(TuningControl, EditorTablesAndTheIgnitionRework) {
     EXPECT_TRUE(rig.timers.engineTimer.isActive());
     EXPECT_FALSE(rig.board.isVisible(control::Button7));
 }
+
+TEST(TuningControl, TheHighlightTimerMarksTheCellOrTheFourPointBlock) {
+    for (const QString fourPoint : {"нет", "да"}) {
+        Rig rig;
+        rig.settings.setValue(setting::FourPoints, fourPoint);
+        rig.settings.setValue(setting::ShowMinMax, "да");
+        ControlBoard board;
+        EngineTick engine(board);
+        engine.startConnection(Protocol::Fast);
+        QByteArray frame(51, '\0');
+        frame[11] = 20; // throttle %
+        frame[12] = 75; // 3000 rpm
+        engine.processFrame(frame, 1, {});
+        TuningTrace trace;
+        rig.tuning.engineStep(engine, true, trace);
+        Rig::fire(rig.timers.FindpointTTimer);
+
+        const auto &highlight = rig.tuning.marking().highlight;
+        ASSERT_TRUE(highlight) << fourPoint.toStdString();
+        const GridAxes &axes = rig.tables.axes();
+        const int col = highlight->col;
+        const int row = highlight->row;
+        if (fourPoint == "да") {
+            EXPECT_EQ(highlight->rows, 2);
+            EXPECT_EQ(highlight->cols, 2);
+            EXPECT_LE(axes.rpm[static_cast<std::size_t>(col)], 3000);
+            EXPECT_GT(axes.rpm[static_cast<std::size_t>(col + 1)], 3000);
+        } else {
+            EXPECT_EQ(highlight->rows * highlight->cols, 1);
+            EXPECT_LT(axes.rpmBounds[static_cast<std::size_t>(col)], 3000);
+            EXPECT_GE(axes.rpmBounds[static_cast<std::size_t>(col + 1)], 3000);
+            EXPECT_LT(axes.throttleBounds[static_cast<std::size_t>(row)], 20);
+            EXPECT_GE(axes.throttleBounds[static_cast<std::size_t>(row + 1)], 20);
+        }
+        TuningGridModel model(rig.tables);
+        model.setMarking(rig.tuning.marking());
+        EXPECT_EQ(model.data(model.index(row, col), TuningGridModel::ColourRole), QVariant(0xFF0000));
+        EXPECT_FALSE(model.data(model.index(row + 2, col + 2), TuningGridModel::ColourRole).isValid());
+        EXPECT_FALSE(rig.tuning.scaleLabels()) << "every cell shows 0";
+    }
+}

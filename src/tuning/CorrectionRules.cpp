@@ -33,11 +33,11 @@ double steppedCorrection(double v, double m, double weightPercent) {
 }
 
 int correctionByte(double value) {
-    return std::clamp(static_cast<int>(roundHalfEven(value * 128)), 0, 255);
+    return static_cast<int>(std::clamp(roundHalfEven(value * 128), 0.0, 255.0));
 }
 
 int gbcByte(double value) {
-    return std::clamp(static_cast<int>(roundHalfEven(value * 3 / 8)), 0, 255);
+    return static_cast<int>(std::clamp(roundHalfEven(value * 3 / 8), 0.0, 255.0));
 }
 
 } // namespace korvel

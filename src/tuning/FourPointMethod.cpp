@@ -64,8 +64,9 @@ bool FourPointMethod::tick(const Input &in, TuningGrid &grid, FirmwareStore &sto
     }
 
     bool evaluated = false;
-    const int lowest = static_cast<int>(roundHalfEven(m_settings.corrMin * 128));
-    const int highest = static_cast<int>(roundHalfEven(m_settings.corrMax * 128));
+    // Limits outside a byte act as no limit at all.
+    const int lowest = static_cast<int>(std::clamp(roundHalfEven(m_settings.corrMin * 128), -1.0, 256.0));
+    const int highest = static_cast<int>(std::clamp(roundHalfEven(m_settings.corrMax * 128), -1.0, 256.0));
     for (int p = 0; p < kPoints; ++p) {
         auto &count = m_shareCount[static_cast<std::size_t>(p)];
         if (count < threshold())
@@ -82,7 +83,7 @@ bool FourPointMethod::tick(const Input &in, TuningGrid &grid, FirmwareStore &sto
         const double corrected = std::min(old * mean, kMaxCorrection);
         trace.oldCorrection = old;
         trace.newCorrection = corrected;
-        const int b = static_cast<int>(roundHalfEven(corrected * 128));
+        const int b = static_cast<int>(std::clamp(roundHalfEven(corrected * 128), -1.0, 256.0));
         if (b != byte) {
             const int clamped = std::clamp(std::max(std::min(b, highest), lowest), 0, 255);
             store.storeByte(table + p, static_cast<std::uint8_t>(clamped));

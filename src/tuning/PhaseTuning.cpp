@@ -3,6 +3,8 @@
 #include "core/Numbers.h"
 #include "tuning/TuningSettings.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 int phaseTarget(double rpm, double injPulse, const TuningSettings &s) {
@@ -18,7 +20,9 @@ int phaseTarget(double rpm, double injPulse, const TuningSettings &s) {
 }
 
 std::uint8_t phaseByte(double phase) {
-    return static_cast<std::uint8_t>(static_cast<int>(roundHalfEven(phase / 6)) & 0xFF);
+    // The low eight bits of the rounded value (within int, whatever the phase).
+    const double rounded = std::clamp(roundHalfEven(phase / 6), -1e9, 1e9);
+    return static_cast<std::uint8_t>(static_cast<long long>(rounded) & 0xFF);
 }
 
 } // namespace korvel

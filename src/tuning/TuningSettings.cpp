@@ -4,6 +4,8 @@
 #include "core/SettingNames.h"
 #include "core/SettingsList.h"
 
+#include <algorithm>
+
 namespace korvel {
 namespace {
 
@@ -34,7 +36,7 @@ public:
         double v = field;
         number(name, v);
         if (!m_failed)
-            field = static_cast<int>(v);
+            field = static_cast<int>(std::clamp(v, -1e9, 1e9));
     }
     bool failed() const { return m_failed; }
 

@@ -12,7 +12,7 @@ namespace {
 int tableIndex(double value, int step) {
     if (!(value > 0) || step <= 0)
         return 0;
-    return std::clamp(static_cast<int>(std::floor(value / step)), 0, 255);
+    return static_cast<int>(std::clamp(std::floor(value / step), 0.0, 255.0));
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "app/TuningController.h"
 #include "TestSupport.h"
+#include "app/LiveLoop.h"
 #include "app/SessionTimers.h"
 #include "app/ViewState.h"
 #include "core/ControlBoard.h"
 #include "core/ControlNames.h"
+#include "core/LogDirectory.h"
 #include "core/ProgramLog.h"
 #include "core/SettingNames.h"
 #include "core/SettingsList.h"
@@ -15,6 +17,9 @@
 #include "tuning/TuningTables.h"
 #include "tuning/TuningWrites.h"
 #include "tuning/WriteBack.h"
+
+#include <QDirIterator>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -313,4 +318,33 @@ TEST(TuningControl, TheHighlightTimerMarksTheCellOrTheFourPointBlock) {
         EXPECT_FALSE(model.data(model.index(row + 2, col + 2), TuningGridModel::ColourRole).isValid());
         EXPECT_FALSE(rig.tuning.scaleLabels()) << "every cell shows 0";
     }
+}
+
+TEST(TuningControl, TheCsvLineCarriesTheComputedWorkingPointAndTheTrace) {
+    Rig rig;
+    ControlBoard board;
+    LogDirectory directory(rig.dir.path());
+    ProgramLog log;
+    LiveLoop live(board, directory, log);
+    live.setTuningStep([&rig](EngineTick &engine, bool newRequest, TuningTrace &trace) {
+        rig.tuning.engineStep(engine, newRequest, trace);
+    });
+    ASSERT_TRUE(rig.tuning.startTuning());
+    live.startConnection(Protocol::Fast, true);
+    QByteArray frame(51, '\0');
+    frame[7] = char(200);
+    frame[11] = 20;
+    frame[12] = 75;
+    live.tick(frame, 1, {});
+    live.stopConnection();
+
+    QDirIterator files(rig.dir.path(), {"лог.csv"}, QDir::Files, QDirIterator::Subdirectories);
+    ASSERT_TRUE(files.hasNext());
+    QFile file(files.next());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    const QStringList fields = lines.last().split(kLogFieldSeparator);
+    EXPECT_EQ(fields.value(1), QString::number(rig.tuning.workingPoint().index())) << "not the ECU's 200";
+    EXPECT_EQ(fields.value(fields.size() - 8), "1") << "tuning started";
 }

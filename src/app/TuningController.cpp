@@ -278,6 +278,10 @@ void TuningController::onTimerRW() {
     t.engineTimer.start();
 }
 
+InterpolatedCorrection TuningController::panelTest() const {
+    return interpolatedCorrection(m_point, m_parts.store.image(), m_parts.tables.addressSets().air().correctionTable);
+}
+
 void TuningController::onFindPoint() {
     const TuningTables &tables = m_parts.tables;
     const QStringList &choices = tables.gridChoices();

@@ -84,6 +84,8 @@ public:
     void engineStep(EngineTick &engine, bool newRequest, TuningTrace &trace);
 
     const WorkingPoint &workingPoint() const { return m_point; }
+    // PanelTest: the working point with the correction the ECU interpolates around it.
+    InterpolatedCorrection panelTest() const;
     Accumulator &accumulator() { return m_accumulator; }
     const Accumulator &accumulator() const { return m_accumulator; }
     const FourPointMethod &fourPoint() const { return m_fourPoint; }

@@ -1,6 +1,7 @@
 #include "tuning/WorkingPoint.h"
 
 #include "core/Numbers.h"
+#include "firmware/FirmwareImage.h"
 #include "tuning/GridAxes.h"
 
 #include <algorithm>
@@ -56,6 +57,20 @@ WorkingPoint WorkingPointModel::compute(const GridAxes &axes, const OperatingPoi
     wp.k21 = k[2];
     wp.k22 = k[3];
     return wp;
+}
+
+InterpolatedCorrection interpolatedCorrection(const WorkingPoint &point, const FirmwareImage &image,
+                                              std::int64_t table) {
+    InterpolatedCorrection out{point, {}, 0, 0};
+    const int q = point.index();
+    const int offsets[] = {q, q + 1, q + 16, q + 17};
+    const double weights[] = {point.k11, point.k12, point.k21, point.k22};
+    for (std::size_t i = 0; i < 4; ++i) {
+        out.corners[i] = image.byteAt(table + offsets[i]).value_or(0) / 128.0;
+        out.weightSum += weights[i];
+        out.correction += weights[i] * out.corners[i];
+    }
+    return out;
 }
 
 } // namespace korvel

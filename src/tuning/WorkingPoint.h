@@ -1,9 +1,11 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 namespace korvel {
 
+class FirmwareImage;
 struct GridAxes;
 
 // The cell the ECU itself works in and its interpolation weights over the
@@ -47,5 +49,18 @@ private:
 
 // The weights of a cell fraction pair, in sixteenths.
 std::array<double, 4> interpolationWeights(int loadFraction, int speedFraction);
+
+// What the hidden test panel (PanelTest) shows: the working point, the four
+// corner corrections of the correction table (byte / 128; the cell, the next
+// column, the next row, the diagonal), the weights, their sum and the
+// correction the ECU interpolates from them.
+struct InterpolatedCorrection {
+    WorkingPoint point;
+    std::array<double, 4> corners{};
+    double weightSum = 0;
+    double correction = 0;
+};
+InterpolatedCorrection interpolatedCorrection(const WorkingPoint &point, const FirmwareImage &image,
+                                              std::int64_t correctionTable);
 
 } // namespace korvel

@@ -1,4 +1,5 @@
 #include "tuning/WorkingPoint.h"
+#include "firmware/FirmwareImage.h"
 #include "tuning/GridAxes.h"
 
 #include <gtest/gtest.h>
@@ -103,4 +104,24 @@ TEST(WorkingPoint, PressureOutsideEveryIntervalKeepsThePreviousRow) {
     }
     // Tuning by throttle ignores the pressure row altogether.
     EXPECT_EQ(model.compute(axes, {0, 20, 550}, false).row, 1);
+}
+
+TEST(WorkingPoint, TheEcuInterpolatesTheCorrectionOverTheFourCorners) {
+    FirmwareImage image;
+    constexpr int kTable = 0x4000;
+    const int q = 3 * 16 + 5;
+    image.setByte(kTable + q, 128);      // 1.0
+    image.setByte(kTable + q + 1, 192);  // 1.5
+    image.setByte(kTable + q + 16, 64);  // 0.5
+    image.setByte(kTable + q + 17, 160); // 1.25
+    WorkingPoint wp{3, 5, 4, 8};
+    const auto k = interpolationWeights(4, 8);
+    wp.k11 = k[0];
+    wp.k12 = k[1];
+    wp.k21 = k[2];
+    wp.k22 = k[3];
+    const InterpolatedCorrection c = interpolatedCorrection(wp, image, kTable);
+    EXPECT_EQ(c.corners, (std::array<double, 4>{1.0, 1.5, 0.5, 1.25}));
+    EXPECT_DOUBLE_EQ(c.weightSum, 1.0);
+    EXPECT_DOUBLE_EQ(c.correction, 0.375 * 1.0 + 0.375 * 1.5 + 0.125 * 0.5 + 0.125 * 1.25);
 }

@@ -150,7 +150,9 @@ void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTra
     if (read)
         m_settings = *read;
     const LiveParameters &live = engine.parameters();
-    m_point = m_model.compute(m_parts.tables.axes(), {live.rpm, live.throttle, live.pressure}, m_settings.byPressure);
+    // The four-point method works from the pressure channel, in whole kPa.
+    const double pressure = m_settings.fourPoint ? roundHalfEven(live.pressure / 10.0) * 10 : live.pressure;
+    m_point = m_model.compute(m_parts.tables.axes(), {live.rpm, live.throttle, pressure}, m_settings.byPressure);
     engine.setWorkPoint(m_point.index());
     m_position = {live.rpm, live.throttle, live.pressure, live.cyclicAir};
     if (!newRequest || !read)

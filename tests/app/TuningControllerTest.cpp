@@ -9,6 +9,7 @@
 #include "core/ProgramLog.h"
 #include "core/SettingNames.h"
 #include "core/SettingsList.h"
+#include "firmware/Conversions.h"
 #include "firmware/DemoFirmware.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
@@ -347,4 +348,33 @@ TEST(TuningControl, TheCsvLineCarriesTheComputedWorkingPointAndTheTrace) {
     const QStringList fields = lines.last().split(kLogFieldSeparator);
     EXPECT_EQ(fields.value(1), QString::number(rig.tuning.workingPoint().index())) << "not the ECU's 200";
     EXPECT_EQ(fields.value(fields.size() - 8), "1") << "tuning started";
+}
+
+TEST(TuningControl, TimerFasaWritesThePhaseTableInFourBlocks) {
+    Rig rig;
+    rig.settings.setValue(setting::PhaseTuning, "да");
+    rig.settings.setValue(setting::IntakeOpen, "20");
+    rig.settings.setValue(setting::IntakeClose, "40");
+    ASSERT_TRUE(rig.tuning.startTuning());
+    ASSERT_TRUE(rig.timers.TimerFasa.isActive());
+    const std::int64_t table = HexToInt(rig.tables.addressSets().address(tuningcolumn::Phase)).valueOr(-1);
+    ASSERT_GE(table, 0);
+    rig.tables.grid().at(6, 9).phase = 442;
+
+    rig.writes.isBusy = true;
+    Rig::fire(rig.timers.TimerFasa);
+    EXPECT_EQ(rig.log.lines(), QStringList{kPhaseRetry});
+    EXPECT_EQ(rig.timers.TimerFasa.interval(), 1000);
+    EXPECT_EQ(rig.store.image().byteAt(table + 6 * 16 + 9), 74) << "the image has it at once";
+
+    rig.writes.isBusy = false;
+    Rig::fire(rig.timers.TimerFasa);
+    EXPECT_EQ(rig.log.last(), kPhaseWrite);
+    ASSERT_EQ(rig.writes.commands, QStringList{"correct23DF"});
+    EXPECT_EQ(rig.writes.addresses[0], table);
+    EXPECT_EQ(rig.writes.blocks, 4);
+    EXPECT_EQ(rig.writes.data[0], rig.store.image().slice(table, 256));
+    EXPECT_EQ(rig.timers.TimerFasa.interval(), 69000);
+    EXPECT_TRUE(rig.timers.TimerFasa.isActive());
+    EXPECT_TRUE(rig.timers.engineTimer.isActive());
 }

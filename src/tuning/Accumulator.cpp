@@ -172,7 +172,7 @@ void Accumulator::evaluateFast(TuningCell &cell, int col, int row, const Accumul
 
     m = deadBand(m);
     const double v = steppedCorrection(cell.corrCurrent, m, in.settings.weight);
-    if (in.linkUp && m != 1) {
+    if (in.linkUp && m != 1 && m_tables.correction > 0) {
         const int index = row * TuningGrid::kSize + col;
         if (m_neighbourOn) {
             cell.learned = static_cast<float>(v);
@@ -240,6 +240,8 @@ void Accumulator::evaluateStandard(TuningCell &cell, int col, int row, const Acc
     if (m == 1)
         return;
     cell.newCorr = static_cast<float>(clampCorrection(weightedCorrection(cell.corrThr, m, in.settings.weight)));
+    if (m_tables.correction <= 0) // no table chosen yet (before the post-connect set-up)
+        return;
     m_store.storeByte(m_tables.correction + row * TuningGrid::kSize + col,
                       static_cast<std::uint8_t>(correctionByte(cell.newCorr)));
     ++m_counters.evaluations;
@@ -281,7 +283,7 @@ void Accumulator::tickPhase(const LiveParameters &live, const TuningSettings &se
                                       : static_cast<float>(roundHalfEven((target + cell.phase) / 2.0));
     if (++cell.phaseCount > 20)
         cell.phaseCount = 8;
-    if (writeImage && m_tables.phase >= 0)
+    if (writeImage && m_tables.phase > 0)
         m_store.storeByte(m_tables.phase + row * TuningGrid::kSize + col, phaseByte(cell.phase));
 }
 

@@ -30,7 +30,7 @@ struct TuningCounters {
 };
 
 // Where the corrections go: the correction table being tuned and the phase
-// table (image addresses; the phase table is -1 when there is none).
+// table (image addresses; -1 or 0 while there is none: nothing is written).
 struct TuningTargetTables {
     std::int64_t correction = -1;
     std::int64_t phase = -1;

@@ -319,3 +319,17 @@ TEST_F(AccumulatorFixture, PhaseOfTheCellTheEngineRunsIn) {
     EXPECT_EQ(c.phaseCount, 8) << "21 updates fall back to 8";
     EXPECT_EQ(store.image().byteAt(kPhaseTable + 2 * 16 + 15), phaseByte(c.phase));
 }
+
+TEST_F(AccumulatorFixture, NoTableChosenYetWritesNothingIntoTheImage) {
+    acc.setTables({});
+    const FirmwareImage before = store.image();
+    acc.stop();
+    standardTicks(12); // the standard protocol collects before any set-up
+    acc.start(false, false);
+    at(1500, 20);
+    ticks(10);
+    EXPECT_EQ(cell().applied, 0);
+    EXPECT_EQ(grid.at(4, 5).applied, 1);
+    EXPECT_TRUE(store.image() == before);
+    EXPECT_TRUE(writes.writes.isEmpty());
+}

@@ -22,6 +22,8 @@ void LiveLoop::stopConnection() {
 
 bool LiveLoop::tick(const QByteArray &frame, int numlog, const TickInputs &inputs) {
     const TickOutcome outcome = m_engine.processFrame(frame, numlog, inputs);
+    if (m_tuningStep)
+        m_tuningStep(m_engine, outcome.newRequest, trace);
     if (outcome.newRequest && m_csv.isRunning())
         m_csv.append(m_engine.channels(), trace);
     return outcome.newRequest;

@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 namespace korvel {
 
 class ControlBoard;
@@ -39,11 +41,16 @@ public:
     const CsvLog &csv() const { return m_csv; }
     // The tuning fills the trace; until it runs every value is zero.
     TuningTrace trace;
+    // Runs after the frame is decoded and before the CSV line is written: the
+    // working point on every tick, the tuning when the worker made a new request.
+    using TuningStep = std::function<void(EngineTick &engine, bool newRequest, TuningTrace &trace)>;
+    void setTuningStep(TuningStep step) { m_tuningStep = std::move(step); }
 
 private:
     EngineTick m_engine;
     CsvLog m_csv;
     ExchangeStatistics m_statistics;
+    TuningStep m_tuningStep;
 };
 
 } // namespace korvel

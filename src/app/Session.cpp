@@ -5,6 +5,7 @@
 #include "app/FirmwareController.h"
 #include "app/FirmwareReadController.h"
 #include "app/StatusController.h"
+#include "app/TuningController.h"
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
 #include "ecu/EcuWriteCommands.h"
@@ -59,7 +60,15 @@ Session::Session(const QString &workDir, QObject *parent)
           ConnectionController::Parts{m_settings, m_log, m_controls, m_timers, m_view, m_workers, m_live,
                                       m_liveController, *m_statusController, *m_firmwareController, m_identity,
                                       m_tables, *m_catalog},
-          m_workDir)) {
+          m_workDir)),
+      m_tuningController(std::make_unique<TuningController>(
+          TuningController::Parts{m_timers, m_settings, m_log, m_controls, m_view, m_firmware, m_identity, m_tables},
+          TuningController::Probes{[this] { return m_workers.created() && m_workers.ecu().isConnected(); },
+                                   [this](bool offered) { m_statusController->setTuningOffered(offered); },
+                                   [this] { showPagesFor(control::TButshowSmallDia); }})) {
+    m_live.setTuningStep([this](EngineTick &engine, bool newRequest, TuningTrace &trace) {
+        m_tuningController->engineStep(engine, newRequest, trace);
+    });
     forwardSignals();
 }
 
@@ -85,6 +94,9 @@ void Session::forwardSignals() {
     connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageRestored, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageSaved, this, &Session::firmwareSaved);
+    connect(m_tuningController.get(), &TuningController::gridChanged, &m_tuningGrid, &TuningGridModel::refresh);
+    connect(m_tuningController.get(), &TuningController::markingChanged, this,
+            [this] { m_tuningGrid.setMarking(m_tuningController->marking()); });
     connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareRead.get(), &FirmwareReadController::imageSaved, this, &Session::firmwareSaved);
     connect(m_firmwareRead.get(), &FirmwareReadController::readFinished, this, &Session::firmwareReadFinished);
@@ -249,7 +261,14 @@ void Session::showPagesFor(const QString &button) {
 }
 
 void Session::connectEcu() {
+    const bool wasUp = m_connection->linkUp();
     m_connection->connectEcu();
+    // The tuning settings of this connection are taken as it starts.
+    if (!wasUp && m_connection->linkUp() && m_connection->connectionSettings())
+        m_tuningController->startConnection(m_connection->connectionSettings()->protocol);
+}
+void Session::setTuningWrites(TuningWrites *writes) {
+    m_tuningController->setWrites(writes);
 }
 void Session::disconnectEcu() {
     m_connection->disconnectEcu();

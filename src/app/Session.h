@@ -30,6 +30,8 @@ class ConnectionController;
 class FirmwareController;
 class FirmwareReadController;
 class StatusController;
+class TuningController;
+class TuningWrites;
 
 // Everything the program window owns, without the window: the settings, the
 // program log, the timers, the workers, the firmware and the live data, and
@@ -114,6 +116,12 @@ public:
     // Tuning may start now (offered by the sequences, an image loaded, and the image is the ECU's).
     bool tuningAllowed() const;
 
+    // Online tuning: TButTune, TButStopTune and the write-back timers. The ECU
+    // writes go through `writes`, connected to the ECU worker by its owner.
+    TuningController &tuning() { return *m_tuningController; }
+    const TuningController &tuning() const { return *m_tuningController; }
+    void setTuningWrites(TuningWrites *writes);
+
     // The parts of the session, for the window to bind and the tests to look at.
     SettingsList &settings() { return m_settings; }
     const SettingsList &settings() const { return m_settings; }
@@ -191,6 +199,7 @@ private:
     std::unique_ptr<StatusController> m_statusController;
     bool m_tuningOfferedBeforeRead = false;
     std::unique_ptr<ConnectionController> m_connection;
+    std::unique_ptr<TuningController> m_tuningController;
 };
 
 } // namespace korvel

@@ -95,10 +95,22 @@ QVariant TuningGridModel::data(const QModelIndex &index, int role) const {
         return {};
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
-    if (role != Qt::DisplayRole && role != ValueRole)
+    if (role != Qt::DisplayRole && role != ValueRole && role != ColourRole)
         return {};
-    const TuningCellView view =
-        tuningCellView(m_tables.grid().at(index.row(), index.column()), m_tables.gridChoice(), choice());
+    const TuningCell &cell = m_tables.grid().at(index.row(), index.column());
+    const TuningCellView view = tuningCellView(cell, m_tables.gridChoice(), choice());
+    if (role == ColourRole) {
+        const QString shown = choice();
+        CellColourInputs in;
+        in.gridKind = shown.isEmpty() ? 1 : gridKindOf(shown);
+        in.byPressure = m_marking.byPressure;
+        in.gradient = m_gradient;
+        in.range = m_marking.range;
+        in.value = view.value;
+        in.selected = m_marking.highlight && m_marking.highlight->contains(index.row(), index.column());
+        const std::optional<CellColour> colour = cellColour(cell, in);
+        return colour ? QVariant(colour->r << 16 | colour->g << 8 | colour->b) : QVariant();
+    }
     return role == ValueRole ? QVariant(view.value) : QVariant(view.text);
 }
 
@@ -128,9 +140,21 @@ QVariant TuningGridModel::headerData(int section, Qt::Orientation orientation, i
     return QString::number(titles[static_cast<std::size_t>(section)]);
 }
 
+void TuningGridModel::setMarking(const Marking &marking) {
+    m_marking = marking;
+    const int last = TuningGrid::kSize - 1;
+    emit dataChanged(index(0, 0), index(last, last), {ColourRole});
+}
+
+void TuningGridModel::setGradient(bool on) {
+    m_gradient = on;
+    const int last = TuningGrid::kSize - 1;
+    emit dataChanged(index(0, 0), index(last, last), {ColourRole});
+}
+
 void TuningGridModel::refresh() {
     const int last = TuningGrid::kSize - 1;
-    emit dataChanged(index(0, 0), index(last, last), {Qt::DisplayRole, ValueRole});
+    emit dataChanged(index(0, 0), index(last, last), {Qt::DisplayRole, ValueRole, ColourRole});
     if (const Titles columns = columnTitles(); columns != m_shownColumns) {
         m_shownColumns = columns;
         emit headerDataChanged(Qt::Horizontal, 0, last);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "tuning/GridView.h"
 #include "tuning/TuningGrid.h"
 
 #include <QAbstractTableModel>
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace korvel {
 
@@ -31,6 +33,17 @@ class TuningGridModel : public QAbstractTableModel {
 public:
     // The cell's number as a double (Qt::DisplayRole holds its text).
     static constexpr int ValueRole = Qt::UserRole + 1;
+    // The cell's colour as 0xRRGGBB; nothing for the grid's default.
+    static constexpr int ColourRole = Qt::UserRole + 2;
+
+    // What the colours are decided from besides the cells: the highlighted
+    // cell or block, the load mode of tuning, the scale of the shown values
+    // and whether CheckBoxcolodgrid asks for the gradient.
+    struct Marking {
+        std::optional<GridHighlight> highlight;
+        bool byPressure = false;
+        ValueRange range;
+    };
 
     explicit TuningGridModel(const TuningTables &tables, QObject *parent = nullptr);
 
@@ -42,6 +55,10 @@ public:
     // Every cell may have changed (a repaint tick, a reloaded image); the
     // headers are announced only when the axes or the load axis changed.
     void refresh();
+    void setMarking(const Marking &marking);
+    const Marking &marking() const { return m_marking; }
+    void setGradient(bool on);
+    bool gradient() const { return m_gradient; }
 
 private:
     using Titles = std::array<int, TuningGrid::kSize>;
@@ -52,6 +69,8 @@ private:
     const TuningTables &m_tables;
     Titles m_shownColumns{};
     Titles m_shownRows{};
+    Marking m_marking;
+    bool m_gradient = false;
 };
 
 } // namespace korvel

@@ -2,6 +2,7 @@
 
 #include "app/CatalogController.h"
 #include "app/Session.h"
+#include "app/TuningController.h"
 #include "core/ControlNames.h"
 #include "ui/CatalogPanel.h"
 #include "ui/ControlBinder.h"
@@ -118,6 +119,10 @@ void MainWindow::onToolbarButton(const QString &name) {
         m_session.readFirmware();
     else if (name == TButExit)
         m_session.exitProgram();
+    else if (name == TButTune)
+        m_session.tuning().startTuning();
+    else if (name == TButStopTune)
+        m_session.tuning().stopTuning();
     else
         m_session.showPagesFor(name);
     // Without a catalogue the calibration page starts with the map choice.
@@ -170,7 +175,23 @@ void MainWindow::buildPages() {
     gridBar->addWidget(gridChoice);
     auto *colours = new QCheckBox(QStringLiteral("Раскрасить таблицу"), grid);
     colours->setObjectName(CheckBoxcolodgrid);
+    connect(colours, &QCheckBox::toggled, this, [this](bool on) { m_session.tuningGridModel().setGradient(on); });
     gridBar->addWidget(colours);
+    // The part-load ignition rework, offered with "УОЗ %" while tuning is off.
+    auto *rework = emptyPanel(Panel5, grid);
+    auto *reworkLayout = new QHBoxLayout(rework);
+    reworkLayout->setContentsMargins(0, 0, 0, 0);
+    auto *reworkButton = new QPushButton(QStringLiteral("Изменить УОЗ на ЧН"), rework);
+    reworkButton->setObjectName(BitBtn15);
+    auto *writeButton = new QPushButton(QStringLiteral("Перезаписать УОЗ на ЧН"), rework);
+    writeButton->setObjectName(Button7);
+    writeButton->hide();
+    reworkLayout->addWidget(reworkButton);
+    reworkLayout->addWidget(writeButton);
+    rework->hide();
+    connect(reworkButton, &QPushButton::clicked, this, [this] { m_session.tuning().reworkIgnition(); });
+    connect(writeButton, &QPushButton::clicked, this, [this] { m_session.tuning().writeIgnition(); });
+    gridBar->addWidget(rework);
     gridBar->addStretch(1);
     gridLayout->addLayout(gridBar);
     gridLayout->addWidget(makeTuningGrid(&m_session.tuningGridModel(), grid));

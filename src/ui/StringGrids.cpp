@@ -1,8 +1,11 @@
 #include "ui/StringGrids.h"
 
 #include "core/ControlNames.h"
+#include "tuning/TuningGridModel.h"
 
+#include <QColor>
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -15,11 +18,27 @@ template <typename Grid> Grid *named(Grid *grid, const QString &name) {
     return grid;
 }
 
+// Paints each tuning cell in the colour its model decides (tuning progress,
+// the highlighted cell, the gradient).
+class TuningCellColours : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant rgb = index.data(TuningGridModel::ColourRole);
+        if (rgb.isValid())
+            option->backgroundBrush = QColor(static_cast<QRgb>(rgb.toInt()));
+    }
+};
+
 } // namespace
 
 QTableView *makeTuningGrid(QAbstractItemModel *model, QWidget *parent) {
     auto *grid = named(new QTableView(parent), control::StringGrid2);
     grid->setModel(model);
+    grid->setItemDelegate(new TuningCellColours(grid));
     // Room for the widest row title (pressure in tenths of a kPa) before the axes arrive with a firmware.
     grid->verticalHeader()->setMinimumWidth(grid->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);

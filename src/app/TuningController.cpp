@@ -1,0 +1,348 @@
+#include "app/TuningController.h"
+
+#include "app/ConnectionSettings.h"
+#include "app/SessionTimers.h"
+#include "app/ViewState.h"
+#include "core/ControlBoard.h"
+#include "core/ControlNames.h"
+#include "core/Numbers.h"
+#include "core/ProgramLog.h"
+#include "core/SettingNames.h"
+#include "core/SettingsList.h"
+#include "firmware/Conversions.h"
+#include "firmware/FirmwareIdentity.h"
+#include "firmware/FirmwareStore.h"
+#include "live/EngineTick.h"
+#include "live/TuningTrace.h"
+#include "tuning/TuningTables.h"
+#include "tuning/TuningWrites.h"
+#include "tuning/WriteBack.h"
+
+namespace korvel {
+namespace {
+
+constexpr int kRetryMs = 1000;
+constexpr int kPhaseIntervalMs = 69000;
+constexpr int kPhaseBlocks = 4;
+constexpr int kBlockBytes = 64;
+constexpr int kStatusPanel = 5;
+
+std::int64_t tableAddress(const TuningTables &tables, int column) {
+    if (!tables.addressSets().present(column))
+        return -1;
+    return HexToInt(tables.addressSets().address(column)).valueOr(-1);
+}
+
+} // namespace
+
+TuningController::TuningController(Parts parts, Probes probes, QObject *parent)
+    : QObject(parent), m_parts(parts), m_probes(std::move(probes)),
+      m_accumulator(parts.tables.grid(), parts.tables.axes(), parts.store) {
+    connect(&m_parts.timers.Timer4, &QTimer::timeout, this, &TuningController::onTimer4);
+    connect(&m_parts.timers.Timer6, &QTimer::timeout, this, &TuningController::onTimer6);
+    connect(&m_parts.timers.TimerFasa, &QTimer::timeout, this, &TuningController::onTimerFasa);
+    connect(&m_parts.timers.TimerRW, &QTimer::timeout, this, &TuningController::onTimerRW);
+    connect(&m_parts.timers.FindpointTTimer, &QTimer::timeout, this, &TuningController::onFindPoint);
+}
+
+std::int64_t TuningController::phaseTable() const {
+    return tableAddress(m_parts.tables, tuningcolumn::Phase);
+}
+
+void TuningController::refreshTargets() {
+    m_accumulator.setTables({m_parts.tables.addressSets().air().correctionTable, phaseTable()});
+    m_accumulator.setWrites(m_writes);
+}
+
+void TuningController::startConnection(Protocol protocol) {
+    m_protocol = protocol;
+    m_model.reset();
+    const std::optional<TuningSettings> s = TuningSettings::read(m_parts.settings, &m_parts.log);
+    if (!s)
+        return;
+    m_settings = *s;
+    m_fourPoint.startConnection(
+        {s->stationaryCycles, static_cast<int>(s->weight), s->minThrottle, s->corrMin, s->corrMax});
+    m_accumulator.startConnection(s->minThrottle);
+    if (const std::optional<int> ms = m_parts.settings.integer(setting::NeighbourInterval, m_parts.log); ms && *ms > 0)
+        m_neighbourMs = *ms;
+}
+
+bool TuningController::startTuning() {
+    const std::optional<TuningSettings> s = TuningSettings::read(m_parts.settings, &m_parts.log);
+    if (!s)
+        return false;
+    const std::optional<TuningTimerSettings> intervals = TuningTimerSettings::read(m_parts.settings, m_parts.log);
+    if (!intervals)
+        return false;
+    m_settings = *s;
+    m_writeBackMs = intervals->writeBackMs;
+    m_neighbourMs = intervals->neighbourMs;
+    SessionTimers &t = m_parts.timers;
+    t.Timer2.setInterval(intervals->firmwareSaveMs);
+    t.Timer4.setInterval(m_writeBackMs);
+    t.Timer6.setInterval(m_neighbourMs);
+    refreshTargets();
+
+    // 1. The load boundaries of this run; 3. tuning is on.
+    const bool neighbours = s->neighbourFactor > 0;
+    m_accumulator.start(s->byPressure, neighbours);
+    // 2. Phase tuning needs the phase sensor.
+    if (s->phaseTuning && m_parts.tables.addressSets().phaseSensor())
+        t.TimerFasa.start(kPhaseIntervalMs);
+    else
+        t.TimerFasa.stop();
+    m_parts.view.raisePage(control::PanelGrid);
+    // 4. The buttons of a running tuning.
+    if (m_probes.offerTuning)
+        m_probes.offerTuning(false);
+    m_parts.controls.setEnabled(control::TButTune, false);
+    m_parts.controls.setEnabled(control::TButOpenfirmware, false);
+    m_parts.controls.setEnabled(control::TButStopTune, true);
+    if (m_probes.showSmallDiagnostic)
+        m_probes.showSmallDiagnostic();
+    // 5. Neighbour learning; 6. the cycle-filling write-back and the saves.
+    if (neighbours)
+        t.Timer6.start();
+    else
+        t.Timer6.stop();
+    t.Timer4.start();
+    t.Timer2.start();
+    return true;
+}
+
+void TuningController::stopTuning() {
+    using namespace control;
+    SessionTimers &t = m_parts.timers;
+    t.TimerFasa.stop();
+    m_parts.controls.setEnabled(TButSettings, true);
+    m_accumulator.stop();
+    m_accumulator.trace().tuningStarted = 0;
+    m_parts.controls.setEnabled(TButLoadfirmware, true);
+    m_parts.controls.setEnabled(TButTune, true);
+    m_parts.controls.setEnabled(TButOpenfirmware, true);
+    m_parts.controls.setEnabled(TButStopTune, false);
+    if (m_probes.offerTuning)
+        m_probes.offerTuning(true);
+    t.Timer2.stop();
+    t.Timer6.stop();
+    t.Timer4.stop();
+}
+
+void TuningController::reTune(std::int64_t address, int size) {
+    scheduleTableWrite(address, size);
+    if (m_parts.store.FirmwareLoaded()) {
+        m_parts.tables.addtabl();
+        emit gridChanged();
+    }
+    m_parts.timers.Timer2.start();
+}
+
+void TuningController::scheduleTableWrite(std::int64_t address, int size) {
+    m_rwAddress = address;
+    m_rwSize = size;
+    m_parts.timers.TimerRW.start();
+}
+
+void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTrace &trace) {
+    // The settings act on the next tick; one that does not parse skips the tuning.
+    const std::optional<TuningSettings> read = TuningSettings::read(m_parts.settings, nullptr);
+    if (read)
+        m_settings = *read;
+    const LiveParameters &live = engine.parameters();
+    // The four-point method works from the pressure channel, in whole kPa.
+    const double pressure = m_settings.fourPoint ? roundHalfEven(live.pressure / 10.0) * 10 : live.pressure;
+    m_point = m_model.compute(m_parts.tables.axes(), {live.rpm, live.throttle, pressure}, m_settings.byPressure);
+    engine.setWorkPoint(m_point.index());
+    m_position = {live.rpm, live.throttle, live.pressure, live.cyclicAir};
+    if (!newRequest || !read)
+        return;
+
+    refreshTargets();
+    const bool linkUp = m_probes.linkUp && m_probes.linkUp();
+    const bool phase = m_settings.phaseTuning && m_parts.tables.addressSets().phaseSensor();
+    if (m_protocol == Protocol::Fast) {
+        if (m_settings.fourPoint) {
+            if (m_parts.tables.addressSets().air().correctionTable > 0)
+                m_fourPoint.tick({m_point, live.rpm, live.throttle, roundTo(live.injCorrection, 3), tuningOn()},
+                                 m_parts.tables.grid(), m_parts.store,
+                                 m_parts.tables.addressSets().air().correctionTable, m_writes, m_accumulator.counters(),
+                                 m_accumulator.trace());
+        } else {
+            m_accumulator.tickFast({live, m_settings, linkUp});
+            if (phase && tuningOn())
+                m_accumulator.tickPhase(live, m_settings, false);
+        }
+    } else if (m_parts.store.FirmwareLoaded()) {
+        m_accumulator.tickStandard({live, m_settings, linkUp});
+        if (phase)
+            m_accumulator.tickPhase(live, m_settings, true);
+    }
+    m_accumulator.tickStatistics(live, m_settings);
+
+    m_accumulator.trace().tuningStarted = tuningOn() ? 1 : 0;
+    trace = m_accumulator.trace();
+    m_parts.view.setPanelText(kStatusPanel, statusText());
+}
+
+bool TuningController::writeBackAllowed() const {
+    return m_probes.linkUp && m_probes.linkUp() && m_parts.timers.engineTimer.isActive() && tuningOn();
+}
+
+void TuningController::onTimer4() {
+    SessionTimers &t = m_parts.timers;
+    t.Timer4.stop();
+    if (writeBackAllowed()) {
+        GatheredTable table = gatherGbc(m_parts.tables.grid(), m_accumulator.byPressure());
+        if (t.Timer4.interval() == kRetryMs)
+            ++table.taken; // a pending retry always writes
+        if (table.taken > 0 && m_probes.linkUp()) {
+            t.engineTimer.start();
+            ++m_accumulator.counters().gbcWrites;
+            if (!m_writes || m_writes->busy()) {
+                m_parts.log.append(kGbcRetry);
+                t.Timer4.setInterval(kRetryMs);
+                --m_accumulator.counters().gbcWrites;
+            } else {
+                m_parts.log.append(kGbcWrite + QString::number(table.taken) + QStringLiteral(")"));
+                m_parts.store.storeBytes(m_parts.tables.addressSets().air().gbcTable, table.bytes);
+                if (keepsSecondGbcCopy(m_parts.identity.FirmwareFamily()))
+                    m_parts.store.storeBytes(kSecondGbcCopy, table.bytes);
+                m_writes->remakeGbc(table.bytes);
+                t.Timer4.setInterval(m_writeBackMs);
+                emit gridChanged();
+            }
+        }
+        t.engineTimer.start();
+    }
+    t.Timer4.start();
+}
+
+void TuningController::onTimer6() {
+    SessionTimers &t = m_parts.timers;
+    t.Timer6.stop();
+    if (writeBackAllowed()) {
+        const GatheredTable table = gatherLearned(m_parts.tables.grid(), m_accumulator.byPressure());
+        if (table.taken > 0 && m_probes.linkUp()) {
+            // The engine tick stays out of the cells while the table is handed over.
+            t.engineTimer.stop();
+            if (!m_writes || m_writes->busy()) {
+                m_parts.log.append(kNeighbourRetry + QString::number(m_neighbourMs));
+                t.Timer6.setInterval(kRetryMs);
+            } else {
+                m_parts.log.append(kNeighbourWrite + QString::number(table.taken) + QStringLiteral(")"));
+                const std::int64_t address = m_parts.tables.addressSets().air().correctionTable;
+                m_parts.store.storeBytes(address, table.bytes);
+                m_writes->remakePopr(static_cast<int>(address), table.bytes);
+                t.Timer6.setInterval(m_neighbourMs);
+                emit gridChanged();
+            }
+            t.engineTimer.start();
+        }
+    }
+    t.Timer6.start();
+}
+
+void TuningController::onTimerFasa() {
+    SessionTimers &t = m_parts.timers;
+    t.TimerFasa.stop();
+    const std::int64_t address = phaseTable();
+    if (writeBackAllowed() && address >= 0) {
+        const QByteArray bytes = phaseTableBytes(m_parts.tables.grid());
+        m_parts.store.storeBytes(address, bytes);
+        if (m_probes.linkUp()) {
+            t.engineTimer.stop();
+            if (!m_writes || m_writes->busy()) {
+                m_parts.log.append(kPhaseRetry);
+                t.TimerFasa.setInterval(kRetryMs);
+            } else {
+                m_parts.log.append(kPhaseWrite);
+                m_writes->correct23DF(static_cast<int>(address), m_parts.store.image().slice(address, 256),
+                                      kPhaseBlocks, kBlockBytes);
+                t.TimerFasa.setInterval(kPhaseIntervalMs);
+            }
+            t.engineTimer.start();
+        }
+    }
+    t.TimerFasa.start();
+}
+
+void TuningController::onTimerRW() {
+    SessionTimers &t = m_parts.timers;
+    t.TimerRW.stop();
+    if (m_rwAddress < 0 || !(m_probes.linkUp && m_probes.linkUp()))
+        return;
+    if (!m_writes || m_writes->busy()) {
+        t.TimerRW.start(); // again once the worker is free
+        return;
+    }
+    const BlockWrite w = blockWrite(m_parts.store.image(), m_rwAddress, m_rwSize);
+    m_writes->correct23DF(static_cast<int>(m_rwAddress), w.bytes, w.blocks, w.lastCount);
+    m_rwAddress = -1;
+    t.engineTimer.start();
+}
+
+InterpolatedCorrection TuningController::panelTest() const {
+    return interpolatedCorrection(m_point, m_parts.store.image(), m_parts.tables.addressSets().air().correctionTable);
+}
+
+void TuningController::onFindPoint() {
+    const TuningTables &tables = m_parts.tables;
+    const QStringList &choices = tables.gridChoices();
+    const int index = tables.gridChoice();
+    const QString choice = index >= 0 && index < choices.size() ? choices.at(index) : QString();
+    const int kind = choice.isEmpty() ? 1 : gridKindOf(choice);
+    m_marking.highlight = m_settings.fourPoint ? fourPointBlock(tables.axes(), kind, m_position)
+                                               : highlightedCell(tables.axes(), kind, m_position, m_settings);
+    m_marking.byPressure = m_settings.byPressure;
+
+    std::array<double, TuningGrid::kCells> values{};
+    bool firstShowsZero = false;
+    for (int i = 0; i < TuningGrid::kCells; ++i) {
+        const TuningCellView view = tuningCellView(tables.grid().cells[static_cast<std::size_t>(i)], index, choice);
+        values[static_cast<std::size_t>(i)] = view.value;
+        if (i == 0)
+            firstShowsZero = view.text == QStringLiteral("0");
+    }
+    m_marking.range = valueRange(values, firstShowsZero);
+    m_scaleLabels = minMaxLabels(m_marking.range, m_parts.settings.value(setting::ShowMinMax) == setting::Yes);
+    emit markingChanged();
+}
+
+void TuningController::reworkIgnition() {
+    const std::int64_t ignition = tableAddress(m_parts.tables, tuningcolumn::IgnThr);
+    const std::int64_t gbc = tableAddress(m_parts.tables, tuningcolumn::GbcThr);
+    if (!m_parts.store.FirmwareLoaded() || ignition < 0 || gbc < 0)
+        return;
+    reworkPartLoadIgnition(m_parts.tables.grid(), m_parts.store, ignition, gbc);
+    m_parts.controls.setVisible(control::Button7, true);
+    m_parts.controls.setVisible(control::BitBtn15, false);
+    emit gridChanged();
+}
+
+void TuningController::writeIgnition() {
+    SessionTimers &t = m_parts.timers;
+    if (!(m_probes.linkUp && m_probes.linkUp()) || !t.engineTimer.isActive())
+        return;
+    t.engineTimer.stop();
+    const bool timer4 = t.Timer4.isActive();
+    const bool timer6 = t.Timer6.isActive();
+    t.Timer4.stop();
+    t.Timer6.stop();
+    m_parts.log.append(kIgnitionWrite);
+    const bool handed = m_writes && !m_writes->busy();
+    if (handed)
+        m_writes->remakeUoz(static_cast<int>(kPartLoadIgnitionTable),
+                            m_parts.store.image().slice(kPartLoadIgnitionTable, 256));
+    if (timer4)
+        t.Timer4.start();
+    if (timer6)
+        t.Timer6.start();
+    t.engineTimer.start();
+    if (handed) {
+        m_parts.controls.setVisible(control::BitBtn15, true);
+        m_parts.controls.setVisible(control::Button7, false);
+    }
+}
+
+} // namespace korvel

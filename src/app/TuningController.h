@@ -1,0 +1,141 @@
+#pragma once
+
+#include "core/Protocol.h"
+#include "tuning/Accumulator.h"
+#include "tuning/FourPointMethod.h"
+#include "tuning/GridView.h"
+#include "tuning/TuningGridModel.h"
+#include "tuning/TuningSettings.h"
+#include "tuning/WorkingPoint.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace korvel {
+
+class ControlBoard;
+class EngineTick;
+class FirmwareIdentity;
+class FirmwareStore;
+class ProgramLog;
+class SessionTimers;
+class SettingsList;
+class TuningTables;
+class TuningWrites;
+class ViewState;
+struct TuningTrace;
+
+// Online tuning while connected: the working point and the accumulation on
+// every processed engine tick, the write-back timers (Timer4 cycle filling,
+// Timer6 neighbours' learning, TimerFasa phase, TimerRW editor tables), the
+// start, stop and rewrite commands and the part-load ignition rework. It owns
+// no widget: the window binds the buttons, and the ECU writes go through a
+// TuningWrites the session connects to the ECU worker.
+class TuningController : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        SessionTimers &timers;
+        const SettingsList &settings;
+        ProgramLog &log;
+        ControlBoard &controls;
+        ViewState &view;
+        FirmwareStore &store;
+        const FirmwareIdentity &identity;
+        TuningTables &tables;
+    };
+    struct Probes {
+        std::function<bool()> linkUp;              // serial port and ECU connected
+        std::function<void(bool)> offerTuning;     // TButTune may be offered again (false while tuning)
+        std::function<void()> showSmallDiagnostic; // the action of TButshowSmallDia
+    };
+
+    TuningController(Parts parts, Probes probes, QObject *parent = nullptr);
+
+    void setWrites(TuningWrites *writes) { m_writes = writes; }
+
+    // Before a connection opens its port: the protocol, the four-point store
+    // with its settings (cleared), the remembered cell, the minimum throttle
+    // and the neighbour interval. A setting that does not parse is logged and
+    // the store keeps its previous settings.
+    void startConnection(Protocol protocol);
+
+    // TButTune. False (nothing started) when a tuning setting or interval
+    // does not parse; the log names it.
+    bool startTuning();
+    // TButStopTune: samples, cells and the image stay as they are.
+    void stopTuning();
+    bool tuningOn() const { return m_accumulator.tuningOn(); }
+    // TButReTune / BitBtn6: the shown table is written to the ECU (TimerRW),
+    // then every cell is loaded again from the image.
+    void reTune(std::int64_t tableAddress, int size);
+    // The editor's table write: TimerRW writes it once the worker is free.
+    void scheduleTableWrite(std::int64_t address, int size);
+
+    // BitBtn15 and Button7: the part-load ignition rework and its write.
+    void reworkIgnition();
+    void writeIgnition();
+
+    // One engine tick after the frame was decoded: the working point always,
+    // the tuning of the active method and the statistics on a new request.
+    void engineStep(EngineTick &engine, bool newRequest, TuningTrace &trace);
+
+    const WorkingPoint &workingPoint() const { return m_point; }
+    // PanelTest: the working point with the correction the ECU interpolates around it.
+    InterpolatedCorrection panelTest() const;
+    Accumulator &accumulator() { return m_accumulator; }
+    const Accumulator &accumulator() const { return m_accumulator; }
+    const FourPointMethod &fourPoint() const { return m_fourPoint; }
+    // FindpointTTimer: the highlighted cell (or four-point block) and the
+    // scale of the shown values; the scale labels when "Показывать min/max" is "да".
+    const TuningGridModel::Marking &marking() const { return m_marking; }
+    const std::optional<QStringList> &scaleLabels() const { return m_scaleLabels; }
+    // Status panel 5.
+    QString statusText() const { return m_accumulator.counters().statusText(); }
+
+signals:
+    // Cells or the image changed: the grid and the calibration view redraw.
+    void gridChanged();
+    // The highlight timer marked the grid again.
+    void markingChanged();
+
+private:
+    void onTimer4();
+    void onTimer6();
+    void onTimerFasa();
+    void onTimerRW();
+    void onFindPoint();
+    bool writeBackAllowed() const;
+    std::int64_t phaseTable() const;
+    void refreshTargets();
+
+    Parts m_parts;
+    Probes m_probes;
+    TuningWrites *m_writes = nullptr;
+    Protocol m_protocol = Protocol::Fast;
+    TuningSettings m_settings;
+    WorkingPointModel m_model;
+    WorkingPoint m_point;
+    Accumulator m_accumulator;
+    FourPointMethod m_fourPoint;
+    int m_writeBackMs = 10000;
+    int m_neighbourMs = 5000;
+    GridPosition m_position;
+    TuningGridModel::Marking m_marking;
+    std::optional<QStringList> m_scaleLabels;
+    std::int64_t m_rwAddress = -1;
+    int m_rwSize = 0;
+};
+
+inline const QString kGbcRetry = QStringLiteral("GBC не записалось. Перезапись через 1сек.!");
+inline const QString kGbcWrite = QStringLiteral("Перезаписываю GBC(Новых= ");
+inline const QString kNeighbourRetry = QStringLiteral("РТ не записались. Перезапись через 1сек.!");
+inline const QString kNeighbourWrite = QStringLiteral("Перезаписываю соседнии РТ= (");
+inline const QString kPhaseRetry = QStringLiteral("Фаза не записалась. Перезапись через 1сек.!");
+inline const QString kPhaseWrite = QStringLiteral("Перезапись Фазы. ");
+inline const QString kIgnitionWrite = QStringLiteral("Записываем УОЗ на ЧН");
+
+} // namespace korvel

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "tuning/WorkingPoint.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace korvel {
+
+class FirmwareStore;
+class TuningWrites;
+struct TuningCounters;
+struct TuningGrid;
+struct TuningTrace;
+
+// The shares of the four-point method: every mixture error measured on a
+// steady working point is split over the four working points around the
+// operating point with the ECU's own interpolation weights; a point with
+// enough shares is evaluated on its own, and every third changed point sends
+// the 18 table bytes around the current point to the ECU.
+class FourPointMethod {
+public:
+    static constexpr int kPoints = 256;
+    static constexpr int kMaxShares = 20;
+    // Shares needed beyond "Стационарность по циклам".
+    static constexpr int kExtraShares = 5;
+
+    // Taken when a connection starts; the shares start again, the count of
+    // changed points stays.
+    struct Settings {
+        int statCycles = 4;
+        int weight = 70;
+        int minThrottle = 2;
+        double corrMin = 0.05;
+        double corrMax = 1.95;
+    };
+    void startConnection(const Settings &settings);
+
+    struct Input {
+        WorkingPoint point; // computed on this tick
+        double rpm = 0;
+        double throttle = 0;
+        double coefficient = 1; // measured over desired mixture, to 0.001
+        bool tuningOn = false;
+    };
+    // One processed tick; `correctionTable` is the image address of the
+    // correction table being tuned. Returns whether the 18 bytes were handed over.
+    bool tick(const Input &in, TuningGrid &grid, FirmwareStore &store, std::int64_t correctionTable,
+              TuningWrites *writes, TuningCounters &counters, TuningTrace &trace);
+
+    int shareCount(int point) const { return m_shareCount[static_cast<std::size_t>(point)]; }
+    double share(int point, int slot) const {
+        return m_shares[static_cast<std::size_t>(point)][static_cast<std::size_t>(slot)];
+    }
+    int sameCount() const { return m_sameCount; }
+    int changed() const { return m_changed; }
+    const Settings &settings() const { return m_settings; }
+    // The grid's corner cell after a write: "ОК" + evaluations of the diagonal corner.
+    const QString &cornerText() const { return m_cornerText; }
+
+private:
+    void addShare(int point, double share);
+    int threshold() const;
+
+    Settings m_settings;
+    std::array<int, kPoints> m_shareCount{};
+    std::array<std::array<double, kMaxShares + 1>, kPoints> m_shares{};
+    int m_sameCount = 0;
+    int m_prevPoint = -1;
+    int m_curPoint = 0;
+    int m_changed = 0;
+    QString m_cornerText;
+};
+
+} // namespace korvel

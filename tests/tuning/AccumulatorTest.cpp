@@ -1,0 +1,335 @@
+#include "tuning/Accumulator.h"
+#include "RecordingWrites.h"
+#include "firmware/FirmwareStore.h"
+#include "live/LiveParameters.h"
+#include "tuning/CorrectionRules.h"
+#include "tuning/PhaseTuning.h"
+#include "tuning/TuningGrid.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+constexpr std::int64_t kCorrectionTable = 0x1000;
+
+// Axes with breakpoints 100 rpm and 5 % apart; every correction byte 128.
+struct AccumulatorFixture : ::testing::Test {
+    GridAxes axes;
+    TuningGrid grid;
+    FirmwareStore store;
+    test::RecordingWrites writes;
+    Accumulator acc{grid, axes, store};
+    TuningSettings settings;
+    LiveParameters live;
+
+    AccumulatorFixture() {
+        std::array<int, GridAxes::kPoints> rpm{}, throttle{};
+        for (int i = 0; i < 16; ++i) {
+            rpm[static_cast<std::size_t>(i)] = 1000 + i * 100;
+            throttle[static_cast<std::size_t>(i)] = i * 5;
+        }
+        axes.rpm = rpm;
+        axes.throttle = throttle;
+        axes.rpmBounds = cellBoundaries(rpm, -1, 10201);
+        axes.throttleBounds = cellBoundaries(throttle, -1, 101);
+        FirmwareImage image;
+        image.setBytes(kCorrectionTable, QByteArray(256, char(128)));
+        store.loadImage(image);
+        for (TuningCell &c : grid.cells)
+            c.corrCurrent = c.learned = c.corrThr = 1.0f;
+
+        settings.stationaryCycles = 3;
+        settings.cyclesPerEvaluation = 5;
+        settings.weight = 100;
+        acc.setTables({kCorrectionTable, -1});
+        acc.setWrites(&writes);
+        acc.startConnection(2);
+        acc.start(false, false);
+        at(1300, 20); // column 3, row 4
+        mixture(1.1);
+    }
+
+    void at(double rpm, double throttle) {
+        live.rpm = rpm;
+        live.throttle = throttle;
+        live.loadValue = throttle;
+    }
+    void mixture(double ratio) {
+        live.afrEcu = 14.7;
+        live.afrWideband = 14.7 * ratio;
+    }
+    void ticks(int n, bool linkUp = true) {
+        for (int i = 0; i < n; ++i)
+            acc.tickFast({live, settings, linkUp});
+    }
+    void standardTicks(int n) {
+        for (int i = 0; i < n; ++i)
+            acc.tickStandard({live, settings, false});
+    }
+    TuningCell &cell() { return grid.at(4, 3); }
+    int imageByte(int index) const { return store.image().byteAt(kCorrectionTable + index).value_or(-1); }
+};
+
+} // namespace
+
+TEST(CorrectionRules, DeadBandStepsWeightsAndFixedLimits) {
+    struct Case {
+        double current, mean, weight, expected;
+    } cases[] = {
+        {1.0, 0.995, 70, 1.0},   {1.0, 1.005, 70, 1.0},   {1.0, 0.993, 70, 1.0},  {1.0, 1.007, 70, 1.0},
+        {1.0, 0.985, 70, 0.991}, {1.0, 1.015, 70, 1.009}, {1.0, 0.98, 70, 0.991}, {1.0, 1.02, 70, 1.009},
+        {1.0, 1.1, 50, 1.05},    {1.2, 0.9, 50, 1.14},    {1.94, 1.2, 100, 1.95}, {0.06, 0.5, 100, 0.05},
+        {1.95, 1.01, 70, 1.95},  {0.05, 0.99, 70, 0.05},
+    };
+    for (const Case &c : cases)
+        EXPECT_NEAR(steppedCorrection(c.current, deadBand(c.mean), c.weight), c.expected, 1e-12)
+            << c.current << " x " << c.mean << " at " << c.weight << " %";
+    EXPECT_EQ(correctionByte(1.009), 129);
+    EXPECT_EQ(gbcByte(100.0), 38) << "37.5 halves to even";
+}
+
+TEST_F(AccumulatorFixture, FirstEvaluationOnTheTenthSteadyTickThenEightTicksSkipped) {
+    ticks(9);
+    EXPECT_EQ(cell().applied, 0);
+    EXPECT_EQ(cell().sampleCount, 5) << "ticks 5 to 9 stored samples";
+    EXPECT_EQ(acc.statCount(), 8);
+    EXPECT_TRUE(writes.writes.isEmpty());
+
+    ticks(1);
+    EXPECT_EQ(cell().applied, 1);
+    EXPECT_EQ(cell().sampleCount, 0);
+    EXPECT_NEAR(cell().meanCoef, 1.1, 1e-6);
+    EXPECT_NEAR(cell().corrCurrent, 1.1, 1e-6) << "weight 100 %";
+    EXPECT_NEAR(cell().corrThr, 1.1, 1e-6);
+    EXPECT_EQ(imageByte(4 * 16 + 3), 141) << "Round(1.1 * 128)";
+    ASSERT_EQ(writes.writes.size(), 1);
+    EXPECT_EQ(writes.writes[0].command, "remake");
+    EXPECT_EQ(writes.writes[0].address, kCorrectionTable + 4 * 16 + 3);
+    EXPECT_EQ(writes.writes[0].bytes, QByteArray(1, char(141)));
+    EXPECT_EQ(writes.writes[0].marker, 0xFD00 + 4 * 16 + 3);
+    EXPECT_EQ(acc.cornerText(), "ОК1");
+    EXPECT_EQ(acc.counters().evaluations, 1);
+    EXPECT_EQ(acc.counters().samplesStored, 6);
+    const TuningTrace &trace = acc.trace();
+    EXPECT_EQ(trace.wroteCorrection, 1);
+    EXPECT_DOUBLE_EQ(trace.oldCorrection, 1.0);
+    EXPECT_NEAR(trace.newCorrection, 1.1, 1e-6);
+
+    ticks(8);
+    EXPECT_EQ(cell().sampleCount, 0) << "eight steady ticks store nothing after an evaluation";
+    ticks(1);
+    EXPECT_EQ(cell().sampleCount, 1);
+}
+
+TEST_F(AccumulatorFixture, WithTheLinkDownOrTheWorkerBusy) {
+    // Link down: the cell is counted and reset, nothing else changes.
+    ticks(10, false);
+    EXPECT_EQ(cell().applied, 1);
+    EXPECT_EQ(cell().sampleCount, 0);
+    EXPECT_FLOAT_EQ(cell().corrCurrent, 1.0f);
+    EXPECT_EQ(imageByte(4 * 16 + 3), 128);
+    EXPECT_TRUE(writes.writes.isEmpty());
+    EXPECT_EQ(acc.counters().evaluations, 0);
+
+    // A busy worker gets nothing; the image keeps the new value.
+    writes.isBusy = true;
+    ticks(8 + 7);
+    EXPECT_EQ(cell().applied, 2);
+    EXPECT_EQ(imageByte(4 * 16 + 3), 141);
+    EXPECT_TRUE(writes.writes.isEmpty());
+}
+
+TEST_F(AccumulatorFixture, LeavingACellAndComingBackKeepsItsSamples) {
+    ticks(6); // samples 1 and 2
+    ASSERT_EQ(cell().sampleCount, 2);
+    at(1500, 20);
+    ticks(3);
+    EXPECT_EQ(grid.at(4, 5).sampleCount, 0);
+    at(1300, 20);
+    ticks(5); // registers, counts up to 3, then sample 3
+    EXPECT_EQ(cell().sampleCount, 3);
+    EXPECT_EQ(cell().applied, 0);
+}
+
+TEST_F(AccumulatorFixture, WhichCellTheEngineIsInAndWhetherItMayBeTuned) {
+    struct Case {
+        double rpm, throttle, stationaryRpm;
+        int col;        // window hit in row 4 (-1 none)
+        bool evaluated; // ten ticks there evaluate the cell
+    } cases[] = {
+        {1300, 1, 100, 3, false},  // below "Не настраивать ниже %" (row 0): counted, not tuned
+        {1350, 20, 100, 3, true},  // on the upper boundary of column 3: column 3
+        {1250, 20, 100, 2, true},  // on its lower boundary: column 2
+        {1340, 20, 50, -1, false}, // outside the central half of column 3
+        {1300, 20, 0, -1, false},  // stationarity 0 accepts nothing
+    };
+    for (const Case &c : cases) {
+        TuningGrid fresh;
+        Accumulator a(fresh, axes, store);
+        a.startConnection(2);
+        a.start(false, false);
+        settings.stationaryRpm = c.stationaryRpm;
+        at(c.rpm, c.throttle);
+        for (int i = 0; i < 10; ++i)
+            a.tickFast({live, settings, false});
+        EXPECT_EQ(a.counters().windowHits, c.col < 0 ? 0 : 10) << c.rpm;
+        int applied = 0;
+        for (const TuningCell &cell : fresh.cells)
+            applied += cell.applied;
+        EXPECT_EQ(applied, c.evaluated ? 1 : 0) << c.rpm;
+        if (c.evaluated) {
+            EXPECT_EQ(fresh.at(4, c.col).applied, 1) << c.rpm;
+        }
+    }
+}
+
+TEST_F(AccumulatorFixture, MissingEcuRatioKeepsTheSlotsEarlierContent) {
+    cell().setSample(2, 0.8f);
+    live.afrEcu = 0;
+    ticks(6);
+    EXPECT_EQ(cell().sampleCount, 2);
+    EXPECT_FLOAT_EQ(cell().sample(2), 0.8f);
+    EXPECT_FLOAT_EQ(cell().sample(1), 0.0f);
+    live.narrowband = true;
+    live.injCorrection = 1.04;
+    ticks(1);
+    EXPECT_FLOAT_EQ(cell().sample(3), 1.04f) << "the narrowband sample is the ECU's own coefficient";
+}
+
+TEST_F(AccumulatorFixture, NeighbourLearning) {
+    settings.neighbourFactor = 50;
+    grid.at(4, 2).meanCoef = 1.02f; // within 5 %: left alone
+    grid.at(4, 4).meanCoef = 0.9f;
+    grid.at(4, 4).corrCurrent = 1.2f;
+    grid.at(5, 3).corrCurrent = 0.8f; // never evaluated (3.0): learned
+    acc.start(false, true);
+    ticks(10);
+    EXPECT_NEAR(cell().learned, 1.1, 1e-6);
+    EXPECT_FLOAT_EQ(grid.at(4, 2).learned, 1.0f);
+    EXPECT_NEAR(grid.at(4, 4).learned, 1.05 * 1.2, 1e-6);
+    EXPECT_NEAR(grid.at(3, 3).learned, 1.05, 1e-6);
+    EXPECT_NEAR(grid.at(5, 3).learned, 1.05 * 0.8, 1e-6);
+    EXPECT_FLOAT_EQ(grid.at(3, 2).learned, 1.0f) << "diagonals are no neighbours";
+}
+
+TEST_F(AccumulatorFixture, NeighbourCoefficientZeroLearnsNothing) {
+    settings.neighbourFactor = 0;
+    acc.start(false, settings.neighbourFactor > 0);
+    ticks(10);
+    EXPECT_NEAR(cell().corrCurrent, 1.1, 1e-6);
+    for (const TuningCell &c : grid.cells)
+        EXPECT_FLOAT_EQ(c.learned, 1.0f);
+}
+
+TEST_F(AccumulatorFixture, StoppingKeepsTheSamples) {
+    ticks(7);
+    const int stored = cell().sampleCount;
+    acc.stop();
+    ticks(20);
+    EXPECT_EQ(cell().sampleCount, stored);
+    acc.start(false, false);
+    ticks(1);
+    EXPECT_EQ(cell().sampleCount, stored + 1) << "back in the same cell the samples continue";
+}
+
+TEST_F(AccumulatorFixture, AnUndoOfTheImageKeepsThePerCellLearning) {
+    store.PushUndo();
+    ticks(10);
+    ASSERT_EQ(imageByte(4 * 16 + 3), 141);
+    ASSERT_TRUE(store.UndoStep());
+    EXPECT_EQ(imageByte(4 * 16 + 3), 128);
+    EXPECT_EQ(cell().applied, 1);
+    EXPECT_NEAR(cell().corrCurrent, 1.1, 1e-6);
+    ticks(8 + 6);
+    EXPECT_EQ(cell().applied, 2);
+    EXPECT_NEAR(cell().corrCurrent, 1.21, 1e-6) << "the next evaluation builds on the learned value";
+}
+
+TEST_F(AccumulatorFixture, StandardProtocolAveragesWithThePreviousEvaluation) {
+    acc.stop(); // the standard protocol collects without tuning
+    grid.at(4, 3).corrThr = 1.2f;
+    mixture(1.0);
+    settings.weight = 50;
+    standardTicks(10);
+    EXPECT_FLOAT_EQ(cell().meanCoef, 0.5f) << "the first mean averages with 0";
+    EXPECT_NEAR(cell().newCorr, 0.75 * 1.2, 1e-6);
+    EXPECT_EQ(imageByte(4 * 16 + 3), 115) << "Round(0.9 * 128)";
+    EXPECT_EQ(cell().sampleCount, 6) << "nothing is reset";
+    EXPECT_EQ(cell().applied, 0);
+    EXPECT_TRUE(writes.writes.isEmpty());
+
+    standardTicks(1);
+    EXPECT_FLOAT_EQ(cell().meanCoef, 0.75f);
+    EXPECT_NEAR(cell().newCorr, 0.875 * 1.2, 1e-6) << "built on the firmware's value, not the last one";
+}
+
+TEST_F(AccumulatorFixture, StandardProtocolEvaluatesOverTheMostRecentSamples) {
+    acc.stop();
+    standardTicks(4 + kStandardSampleWindow);
+    ASSERT_EQ(cell().sampleCount, kStandardSampleWindow);
+    mixture(0.5);
+    standardTicks(kStandardSampleWindow);
+    EXPECT_EQ(cell().sampleCount, kStandardSampleWindow);
+    EXPECT_LE(cell().samples.size(), static_cast<std::size_t>(kStandardSampleWindow));
+    EXPECT_FLOAT_EQ(cell().sample(1), 0.5f) << "the old samples are gone";
+    EXPECT_FLOAT_EQ(cell().airSample(16), 0.0f);
+}
+
+TEST_F(AccumulatorFixture, KnockAndInjectorLoadByThrottleAndByPressure) {
+    axes.pressure = axes.throttle;
+    axes.pressureBounds = cellBoundaries(axes.pressure, 0, 2 * 70 - 65);
+    live.pressure = 40; // pressure row 8
+    live.injPulse = 6;
+    live.flags[kKnockFlag - 1] = 1;
+    acc.stop();
+    acc.tickStatistics(live, settings);
+    live.flags[kKnockFlag - 1] = 0;
+    live.injPulse = 3;
+    acc.tickStatistics(live, settings);
+    EXPECT_DOUBLE_EQ(cell().knockThr, 1);
+    EXPECT_DOUBLE_EQ(cell().injLoadThr, (6.5 + 3.25) / 2) << "1300 * 6 / 1200, then smoothed";
+    EXPECT_DOUBLE_EQ(grid.at(8, 3).knockKpa, 1);
+    EXPECT_DOUBLE_EQ(grid.at(8, 3).injLoadKpa, (6.5 + 3.25) / 2);
+    EXPECT_DOUBLE_EQ(grid.at(4, 3).knockKpa, 0);
+}
+
+TEST_F(AccumulatorFixture, PhaseOfTheCellTheEngineRunsIn) {
+    for (int k = 0; k < GridAxes::kAirPoints; ++k)
+        axes.air[static_cast<std::size_t>(k)] = 100 * (k + 1);
+    constexpr std::int64_t kPhaseTable = 0x3000;
+    acc.setTables({kCorrectionTable, kPhaseTable});
+    settings.intakeClose = 40;
+    settings.intakeOpen = 20;
+    settings.phaseOpenValve = true;
+    live.rpm = 3000;   // column 15
+    live.injPulse = 4; // target 442
+    live.cyclicAir = 250;
+    TuningCell &c = grid.at(2, 15);
+
+    acc.tickPhase(live, settings, false);
+    EXPECT_FLOAT_EQ(c.phase, 442);
+    c.phase = 450;
+    acc.tickPhase(live, settings, false);
+    EXPECT_FLOAT_EQ(c.phase, 446) << "averaged with the previous value";
+    EXPECT_EQ(store.image().byteAt(kPhaseTable + 2 * 16 + 15), 0) << "the fast protocol writes it with its timer";
+    for (int i = 0; i < 19; ++i)
+        acc.tickPhase(live, settings, true);
+    EXPECT_EQ(c.phaseCount, 8) << "21 updates fall back to 8";
+    EXPECT_EQ(store.image().byteAt(kPhaseTable + 2 * 16 + 15), phaseByte(c.phase));
+}
+
+TEST_F(AccumulatorFixture, NoTableChosenYetWritesNothingIntoTheImage) {
+    acc.setTables({});
+    const FirmwareImage before = store.image();
+    acc.stop();
+    standardTicks(12); // the standard protocol collects before any set-up
+    acc.start(false, false);
+    at(1500, 20);
+    ticks(10);
+    EXPECT_EQ(cell().applied, 0);
+    EXPECT_EQ(grid.at(4, 5).applied, 1);
+    EXPECT_TRUE(store.image() == before);
+    EXPECT_TRUE(writes.writes.isEmpty());
+}

@@ -123,4 +123,10 @@ inline const QString Labeldtvname = QStringLiteral("Labeldtvname");
 inline const QString vs = QStringLiteral("vs"); // the comparison firmware is loaded
 inline const QString LabelSpeed = QStringLiteral("LabelSpeed");
 
+// The hex view's grid and its search.
+inline const QString StringGridhex = QStringLiteral("StringGridhex");
+inline const QString Edithexfind = QStringLiteral("Edithexfind");
+inline const QString Findhexbut = QStringLiteral("Findhexbut");
+inline const QString Buttonhexfindnext = QStringLiteral("Buttonhexfindnext");
+
 } // namespace korvel::control

@@ -10,6 +10,7 @@
 #include "ui/SettingsPage.h"
 #include "ui/StatusPanels.h"
 #include "ui/StringGrids.h"
+#include "ui/TTHEXeditor.h"
 #include "ui/ToolbarButtons.h"
 
 #include <QAction>
@@ -115,7 +116,10 @@ void MainWindow::onToolbarButton(const QString &name) {
         m_session.readFirmware();
     else if (name == TButExit)
         m_session.exitProgram();
-    else
+    else if (name == Hexeditor) {
+        m_hex->open(m_session.firmware());
+        m_session.showPagesFor(name);
+    } else
         m_session.showPagesFor(name);
 }
 
@@ -216,10 +220,8 @@ void MainWindow::buildPages() {
         makeStatisticsGrid(QStringLiteral("StringGridRazgon"), &m_session.statisticsModel(), razgon));
     page(Panelrazgon, razgon);
 
-    auto *toys = new QSplitter(m_pages);
-    toys->addWidget(makeHexGrid(toys));
-    toys->addWidget(emptyPanel(Toysset, toys));
-    page(Toys, toys);
+    m_hex = new TTHEXeditor(m_pages);
+    page(Toys, m_hex);
 }
 
 void MainWindow::buildStatusBar() {

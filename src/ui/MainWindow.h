@@ -13,6 +13,7 @@ namespace korvel::ui {
 
 class ControlBinder;
 class StatusPanels;
+class TTHEXeditor;
 
 // The program window: binds widgets to the session and paints what it says.
 class MainWindow : public QMainWindow {
@@ -44,6 +45,7 @@ private:
     QPlainTextEdit *m_memo = nullptr;
     StatusPanels *m_status = nullptr;
     ControlBinder *m_binder = nullptr;
+    TTHEXeditor *m_hex = nullptr;
     bool m_resizing = false;
 };
 

@@ -3,7 +3,8 @@
 # Usage: scripts/fuzz.sh <seconds-per-target> [target...]
 # Builds the clang configuration (-DKORVEL_FUZZ=ON, in build-fuzz/ next to the
 # sources unless KORVEL_FUZZ_BUILD says otherwise), then runs each target in
-# turn, one job at a time, for the given time. New inputs go to a scratch
+# turn, one job at a time, for the given time, with fuzz/dict/<target>.dict
+# as its dictionary where there is one. New inputs go to a scratch
 # corpus under the build folder (the seeds in fuzz/corpus stay as they are);
 # a crash leaves its input as crash-* in the build folder's fuzz-out/<target>/.
 set -euo pipefail
@@ -33,8 +34,10 @@ for t in "${targets[@]}"; do
   mkdir -p "$out/corpus"
   log="$out/fuzz.log"
   echo "== $t: ${seconds}s"
+  dict=()
+  [ -f "$root/fuzz/dict/$t.dict" ] && dict=(-dict="$root/fuzz/dict/$t.dict")
   set +e
-  (cd "$out" && "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 \
+  (cd "$out" && "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 "${dict[@]}" \
      -artifact_prefix="$out/" corpus "$root/fuzz/corpus/$t") >"$log" 2>&1
   rc=$?
   set -e

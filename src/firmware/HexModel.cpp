@@ -8,8 +8,7 @@ HexModel::HexModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 void HexModel::takehex(const FirmwareImage &image) {
     beginResetModel();
-    m_copy = image.bytes();
-    m_copy.detach(); // a snapshot of its own, whatever is written to the image later
+    m_copy = image.bytes(); // shared until either side is written: a write to the image detaches it
     m_search.reset(hexSearchText(m_copy));
     endResetModel();
 }

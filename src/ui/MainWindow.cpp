@@ -27,7 +27,6 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 

@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-qpa-plugins libgl-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core clang-format git
+  clang libclang-rt-14-dev
 )
 
 missing=()

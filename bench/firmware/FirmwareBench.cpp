@@ -4,6 +4,7 @@
 #include "firmware/Conversions.h"
 #include "firmware/DemoFirmware.h"
 #include "firmware/FirmwareStore.h"
+#include "firmware/HexModel.h"
 #include "firmware/TuningAddressSets.h"
 #include "tuning/GridAxes.h"
 #include "tuning/TuningGrid.h"
@@ -55,6 +56,32 @@ void BM_Addtabl(benchmark::State &state) {
         benchmark::DoNotOptimize(addtabl(grid, image, sets));
 }
 BENCHMARK(BM_Addtabl);
+
+// Opening the hex view: the snapshot and its search text, then one screen of
+// 40 rows drawn (texts and colours of every cell).
+void BM_HexViewOpen(benchmark::State &state) {
+    const FirmwareImage image = demo();
+    HexModel model;
+    for (auto _ : state) {
+        model.takehex(image);
+        for (int row = 1; row <= 40; ++row)
+            for (int column = 0; column < kHexGridColumns; ++column) {
+                const QModelIndex index = model.index(row, column);
+                benchmark::DoNotOptimize(index.data());
+                benchmark::DoNotOptimize(index.data(HexModel::BackgroundRgbRole));
+            }
+    }
+}
+BENCHMARK(BM_HexViewOpen);
+
+// A search that runs through the whole image without a match.
+void BM_HexSearchMiss(benchmark::State &state) {
+    HexModel model;
+    model.takehex(demo());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(model.findhex(QStringLiteral("0123456789ABCDEF")));
+}
+BENCHMARK(BM_HexSearchMiss);
 
 } // namespace
 

@@ -136,5 +136,10 @@ inline const QString TrackBar6 = QStringLiteral("TrackBar6");
 inline const QString LabelActuatorValue = QStringLiteral("LabelActuatorValue");
 inline const QString LabelActuatorRow = QStringLiteral("LabelActuatorRow");
 inline const QString ImageActuatorRow = QStringLiteral("ImageActuatorRow");
+// The hex view's grid and its search.
+inline const QString StringGridhex = QStringLiteral("StringGridhex");
+inline const QString Edithexfind = QStringLiteral("Edithexfind");
+inline const QString Findhexbut = QStringLiteral("Findhexbut");
+inline const QString Buttonhexfindnext = QStringLiteral("Buttonhexfindnext");
 
 } // namespace korvel::control

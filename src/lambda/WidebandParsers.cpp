@@ -6,6 +6,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cmath>
 
 namespace korvel {
 
@@ -44,7 +45,8 @@ QByteArray lastBytes(const WidebandState &state, int count) {
 void addTextValue(WidebandReadings &out, const QString &text) {
     bool ok = false;
     const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (ok)
+    // The C locale also reads "nan" and "inf": line noise, not a ratio.
+    if (ok && std::isfinite(value))
         out.push_back({text, value});
 }
 

@@ -14,6 +14,7 @@
 #include "ui/SettingsPage.h"
 #include "ui/StatusPanels.h"
 #include "ui/StringGrids.h"
+#include "ui/TTHEXeditor.h"
 #include "ui/ToolbarButtons.h"
 
 #include <QAction>
@@ -30,7 +31,6 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -123,7 +123,10 @@ void MainWindow::onToolbarButton(const QString &name) {
         m_session.tuning().startTuning();
     else if (name == TButStopTune)
         m_session.tuning().stopTuning();
-    else
+    else if (name == Hexeditor) {
+        m_hex->open(m_session.firmware());
+        m_session.showPagesFor(name);
+    } else
         m_session.showPagesFor(name);
     // Without a catalogue the calibration page starts with the map choice.
     if (name == TButshowcalibr && m_session.catalog().needsMapChoice())
@@ -241,10 +244,8 @@ void MainWindow::buildPages() {
         makeStatisticsGrid(QStringLiteral("StringGridRazgon"), &m_session.statisticsModel(), razgon));
     page(Panelrazgon, razgon);
 
-    auto *toys = new QSplitter(m_pages);
-    toys->addWidget(makeHexGrid(toys));
-    toys->addWidget(emptyPanel(Toysset, toys));
-    page(Toys, toys);
+    m_hex = new TTHEXeditor(m_pages);
+    page(Toys, m_hex);
 }
 
 void MainWindow::buildStatusBar() {

@@ -14,6 +14,7 @@ namespace korvel::ui {
 class CatalogPanel;
 class ControlBinder;
 class StatusPanels;
+class TTHEXeditor;
 
 // The program window: binds widgets to the session and paints what it says.
 class MainWindow : public QMainWindow {
@@ -46,6 +47,7 @@ private:
     StatusPanels *m_status = nullptr;
     CatalogPanel *m_catalog = nullptr;
     ControlBinder *m_binder = nullptr;
+    TTHEXeditor *m_hex = nullptr;
     bool m_resizing = false;
 };
 

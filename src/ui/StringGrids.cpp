@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <QTableView>
-#include <QTableWidget>
 
 namespace korvel::ui {
 namespace {
@@ -54,17 +53,6 @@ QTableView *makeStatisticsGrid(const QString &name, QAbstractItemModel *model, Q
     grid->verticalHeader()->setDefaultSectionSize(16);
     grid->verticalHeader()->hide();
     grid->setColumnWidth(0, 200);
-    return grid;
-}
-
-QTableWidget *makeHexGrid(QWidget *parent) {
-    auto *grid = named(new QTableWidget(4097, 18, parent), QStringLiteral("StringGridhex"));
-    grid->setColumnWidth(0, 40);
-    grid->setColumnWidth(17, 130);
-    for (int c = 1; c <= 16; ++c)
-        grid->setColumnWidth(c, 26);
-    grid->verticalHeader()->hide();
-    grid->horizontalHeader()->hide();
     return grid;
 }
 

@@ -4,7 +4,6 @@
 
 class QAbstractItemModel;
 class QTableView;
-class QTableWidget;
 class QWidget;
 
 namespace korvel::ui {
@@ -13,6 +12,5 @@ namespace korvel::ui {
 QTableView *makeTuningGrid(QAbstractItemModel *model, QWidget *parent); // StringGrid2
 // StringGridlogs, StringGridRazgon
 QTableView *makeStatisticsGrid(const QString &name, QAbstractItemModel *model, QWidget *parent);
-QTableWidget *makeHexGrid(QWidget *parent); // StringGridhex
 
 } // namespace korvel::ui

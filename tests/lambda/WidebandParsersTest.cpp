@@ -80,6 +80,7 @@ TEST(WidebandParsers, ReadsAsciiValuesEndedByCarriageReturn) {
         {"AEM 16 bytes without CR", "AEM", "14.714.714.714.7", {}},
         {"AEM after a wrap", "AEM", "14.714.714.714.7\r15.2\r", {15.2}},
         {"AEM not a number", "AEM", "ab.c\r14.9\r", {14.9}},
+        {"AEM nan and inf", "AEM", " nan\rinf \r-INF\r14.9\r", {14.9}},
         {"AEM partial then whole", "AEM", ".7\r14.6\r", {14.6}},
         {"Korvel", "Korvel", "14.70\r\n12.05\r\n", {14.7, 12.05}},
     };
@@ -137,6 +138,8 @@ TEST(WidebandParsers, ReadsAlc1AndApsxStreams) {
     EXPECT_EQ(feed("ALC-1", QByteArray("14.7\xAA") + "x1.0" + "\xAA" + "15.1"), (std::vector<double>{15.1}));
     EXPECT_EQ(feed("ALC-1", QByteArray("0123456789AB\xAA") + "12.5"), (std::vector<double>{12.5}))
         << "a value across the buffer wrap";
+    EXPECT_EQ(feed("ALC-1", QByteArray("\xAAnan\t\xAA") + "inf " + "\xAA" + "13.9"), (std::vector<double>{13.9}))
+        << "nan and inf are no ratios";
 
     WidebandState state;
     EXPECT_EQ(values(parseApsx(state, QByteArray(1, static_cast<char>(147)))), (std::vector<double>{14.7}));

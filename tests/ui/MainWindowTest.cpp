@@ -9,9 +9,10 @@
 #include <QAction>
 #include <QDir>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
 
@@ -59,10 +60,10 @@ TEST(MainWindow, StartsWithTheToolbarLogAndGrids) {
         EXPECT_EQ(grid->verticalHeader()->defaultSectionSize(), 16);
         EXPECT_EQ(grid->model()->headerData(2, Qt::Horizontal).toString(), "Ср.");
     }
-    auto *hex = window.findChild<QTableWidget *>("StringGridhex");
+    auto *hex = window.findChild<QTableView *>("StringGridhex");
     ASSERT_NE(hex, nullptr);
-    EXPECT_EQ(hex->rowCount(), 4097);
-    EXPECT_EQ(hex->columnCount(), 18);
+    EXPECT_EQ(hex->model()->rowCount(), 4097);
+    EXPECT_EQ(hex->model()->columnCount(), 18);
     EXPECT_EQ(hex->columnWidth(17), 130);
     EXPECT_EQ(window.height(), qRound(window.width() / 1.618));
 }
@@ -135,4 +136,55 @@ TEST(MainWindow, ExitButtonClosesTheWindow) {
     ASSERT_TRUE(session.startUp());
     window.findChild<QAction *>(control::TButExit)->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 10000));
+}
+
+// The hex view: nothing to show before a firmware is loaded; then a snapshot
+// whose search selects the match and walks on with "Дальше" until none is left.
+TEST(MainWindow, HexViewShowsTheFirmwareAndFindsBytes) {
+    test::WorkDir work;
+    Session session(work.path());
+    ui::MainWindow window(session);
+    window.show();
+    ASSERT_TRUE(session.startUp());
+    session.controls().setEnabled(control::Hexeditor, true);
+    auto *grid = window.findChild<QTableView *>(control::StringGridhex);
+    auto *pattern = window.findChild<QLineEdit *>(control::Edithexfind);
+    auto *find = window.findChild<QPushButton *>(control::Findhexbut);
+    auto *next = window.findChild<QPushButton *>(control::Buttonhexfindnext);
+    ASSERT_TRUE(grid && pattern && find && next);
+    EXPECT_EQ(find->text(), "Поиск");
+    EXPECT_EQ(next->text(), "Дальше");
+
+    window.findChild<QAction *>(control::Hexeditor)->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(window.frontPage()->objectName(), control::Toys);
+    EXPECT_FALSE(grid->isVisible()) << "no firmware loaded: only the panels come to the front";
+    EXPECT_FALSE(next->isEnabled());
+
+    QByteArray bytes(kFirmwareSize, '\0');
+    for (int a = 0; a < kFirmwareSize; ++a)
+        bytes[a] = static_cast<char>(a % 251 < 200 ? a % 251 : 0);
+    bytes.replace(0x1234, 2, QByteArray("\x6D\xC8", 2));
+    bytes.replace(0x2345, 2, QByteArray("\x6D\xC8", 2));
+    session.firmware().loadImage(*FirmwareImage::fromBytes(bytes));
+    window.findChild<QAction *>(control::Hexeditor)->trigger();
+    QApplication::processEvents();
+    ASSERT_TRUE(grid->isVisible());
+
+    pattern->setText("6dc8");
+    find->click();
+    EXPECT_FALSE(next->isEnabled()) << "lower case never matches";
+    pattern->setText("6DC8");
+    find->click();
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(0x124, 5));
+    EXPECT_TRUE(grid->selectionModel()->isSelected(grid->model()->index(0x124, 5)));
+    EXPECT_TRUE(next->isEnabled());
+    QApplication::processEvents();
+    saveShot(window, "hex");
+    next->click();
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(0x235, 6));
+    EXPECT_TRUE(next->isEnabled());
+    next->click();
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(0x235, 6)) << "nothing further: the selection stays";
+    EXPECT_FALSE(next->isEnabled());
 }

@@ -78,8 +78,8 @@ std::optional<GridHighlight> fourPointBlock(const GridAxes &axes, int kind, cons
     return GridHighlight{row, col, rows, cols};
 }
 
-ValueRange valueRange(const std::array<double, 256> &values, bool firstShowsZero) {
-    ValueRange range;
+GridValueScale valueRange(const std::array<double, 256> &values, bool firstShowsZero) {
+    GridValueScale range;
     if (!firstShowsZero)
         range.max = range.min = values[0];
     for (double v : values) {
@@ -110,7 +110,7 @@ std::optional<CellColour> cellColour(const TuningCell &cell, const CellColourInp
         if (cell.phaseCount > 7)
             colour = kGreen;
     }
-    const ValueRange &r = in.range;
+    const GridValueScale &r = in.range;
     if (in.gradient && r.max != r.avg && r.avg != r.min) {
         if (in.value >= r.avg)
             colour = CellColour{
@@ -124,7 +124,7 @@ std::optional<CellColour> cellColour(const TuningCell &cell, const CellColourInp
     return colour;
 }
 
-std::optional<QStringList> minMaxLabels(const ValueRange &r, bool showMinMax) {
+std::optional<QStringList> minMaxLabels(const GridValueScale &r, bool showMinMax) {
     if (!showMinMax || (r.avg == r.max && r.avg == r.min))
         return std::nullopt;
     return QStringList{QStringLiteral(" Максимум:[ ") + fixedDecimal(r.max, 2) + QStringLiteral(" ]"),

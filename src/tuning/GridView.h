@@ -44,12 +44,12 @@ std::optional<GridHighlight> fourPointBlock(const GridAxes &axes, int gridKind, 
 
 // The scale of the shown values. It starts at the first cell's value unless
 // that cell shows "0", when it starts at 0.
-struct ValueRange {
+struct GridValueScale {
     double max = 0;
     double min = 0;
     double avg = 0;
 };
-ValueRange valueRange(const std::array<double, 256> &values, bool firstShowsZero);
+GridValueScale valueRange(const std::array<double, 256> &values, bool firstShowsZero);
 
 struct CellColour {
     int r = 255, g = 255, b = 255;
@@ -64,7 +64,7 @@ struct CellColourInputs {
     int gridKind = 1;
     bool byPressure = false; // the load mode of tuning
     bool gradient = false;   // CheckBoxcolodgrid is ticked
-    ValueRange range;
+    GridValueScale range;
     double value = 0; // the value the cell shows
     bool selected = false;
 };
@@ -73,6 +73,6 @@ std::optional<CellColour> cellColour(const TuningCell &cell, const CellColourInp
 
 // The three scale labels (maximum, average, minimum), or nothing when
 // "Показывать min/max" is off or the average equals both ends.
-std::optional<QStringList> minMaxLabels(const ValueRange &range, bool showMinMax);
+std::optional<QStringList> minMaxLabels(const GridValueScale &range, bool showMinMax);
 
 } // namespace korvel

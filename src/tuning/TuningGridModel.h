@@ -42,7 +42,7 @@ public:
     struct Marking {
         std::optional<GridHighlight> highlight;
         bool byPressure = false;
-        ValueRange range;
+        GridValueScale range;
     };
 
     explicit TuningGridModel(const TuningTables &tables, QObject *parent = nullptr);

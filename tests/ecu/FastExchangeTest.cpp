@@ -75,6 +75,7 @@ public:
     void PublishIdentification(const QByteArray &) override {}
     void PublishConnectOutcome(EcuConnectOutcome) override {}
     void PublishFirmwareRead(const FirmwareReadResult &) override {}
+    void PublishWrite(const EcuWriteResult &) override {}
     void pause(int ms) override {
         pauses.append(ms);
         QThread::msleep(static_cast<unsigned long>(ms));

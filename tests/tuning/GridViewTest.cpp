@@ -112,7 +112,7 @@ TEST(GridView, GradientAndScaleLabels) {
     values.fill(4);
     values[0] = 10;
     values[77] = 0;
-    const ValueRange range = valueRange(values, false);
+    const GridValueScale range = valueRange(values, false);
     EXPECT_EQ(range.max, 10);
     EXPECT_EQ(range.min, 0);
     EXPECT_EQ(range.avg, 5);

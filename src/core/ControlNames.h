@@ -123,4 +123,41 @@ inline const QString Labeldtvname = QStringLiteral("Labeldtvname");
 inline const QString vs = QStringLiteral("vs"); // the comparison firmware is loaded
 inline const QString LabelSpeed = QStringLiteral("LabelSpeed");
 
+// The calibration editor's table view, editing and entry panels.
+inline const QString Label1dname = QStringLiteral("Label1dname");
+inline const QString gr2d = QStringLiteral("gr2d");
+inline const QString StringGrid4 = QStringLiteral("StringGrid4");
+inline const QString Chart1 = QStringLiteral("Chart1");
+inline const QString DBChart1 = QStringLiteral("DBChart1");
+inline const QString Labeltrack = QStringLiteral("Labeltrack");
+inline const QString Check3D = QStringLiteral("Check3D");
+inline const QString TrackBar1 = QStringLiteral("TrackBar1");
+inline const QString BitBtn7 = QStringLiteral("BitBtn7"); // display mode
+inline const QString Panel1 = QStringLiteral("Panel1");   // chart marks
+inline const QString Checkmarks = QStringLiteral("Checkmarks");
+inline const QString TrackBar3 = QStringLiteral("TrackBar3");
+inline const QString TrackBar4 = QStringLiteral("TrackBar4");
+inline const QString TrackBar5 = QStringLiteral("TrackBar5");
+inline const QString Label63 = QStringLiteral("Label63");
+inline const QString Label64 = QStringLiteral("Label64");
+inline const QString Label66 = QStringLiteral("Label66");
+inline const QString Label67 = QStringLiteral("Label67");
+inline const QString BitBtn18 = QStringLiteral("BitBtn18"); // marks font colour
+inline const QString LabelChangepoints = QStringLiteral("LabelChangepoints");
+inline const QString EditChangepoints = QStringLiteral("EditChangepoints");
+inline const QString BitBtn21 = QStringLiteral("BitBtn21");   // smooth the range
+inline const QString BitBtn22 = QStringLiteral("BitBtn22");   // lower by the step
+inline const QString BitBtn23 = QStringLiteral("BitBtn23");   // raise by the step
+inline const QString BitBtn24 = QStringLiteral("BitBtn24");   // set to the step
+inline const QString Labeldiff = QStringLiteral("Labeldiff"); // cells changed against the comparison
+inline const QString unknow = QStringLiteral("unknow");
+inline const QString gr1d = QStringLiteral("gr1d");
+inline const QString Edit78 = QStringLiteral("Edit78");
+inline const QString Label1d = QStringLiteral("Label1d");
+inline const QString BitBtn8 = QStringLiteral("BitBtn8"); // previous value back
+inline const QString Label5 = QStringLiteral("Label5");
+inline const QString Label7 = QStringLiteral("Label7");
+inline const QString flags = QStringLiteral("flags");
+inline const QString ident = QStringLiteral("ident");
+
 } // namespace korvel::control

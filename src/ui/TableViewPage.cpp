@@ -273,6 +273,15 @@ QWidget *TableViewPage::frontPanel() const {
     return m_stack->currentWidget();
 }
 
+QImage TableViewPage::snapshot() {
+    QImage image = grab().toImage();
+    if (m_surface->isVisible() && m_surface->width() > 0 && m_surface->height() > 0) {
+        QPainter painter(&image);
+        painter.drawImage(m_surface->mapTo(this, QPoint(0, 0)), m_surface->render(m_surface->size()));
+    }
+    return image;
+}
+
 void TableViewPage::refresh() {
     m_updating = true;
     const int kind = m_editor.kind();
@@ -319,6 +328,8 @@ void TableViewPage::refresh() {
     m_row->setVisible(map && !m_editor.options().depth);
     m_row->setRange(0, std::max(0, view.table.rows - 1));
     m_row->setValue(m_editor.options().flatRow);
+    m_selectionLabel->setVisible(table);
+    m_step->setVisible(table);
     m_diff->setVisible(table && !view.comparison.empty());
     m_diff->setText(QStringLiteral("Отличается ячеек от прошивки №2: %1").arg(view.changedCells));
     if (table) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 #include <functional>
@@ -43,6 +44,8 @@ public:
     TableSurface *surface() const { return m_surface; }
     // The widget in front of the entry area (gr2d, gr1d, flags, ident or unknow).
     QWidget *frontPanel() const;
+    // The page as shown, the 3-D surface included (a GL window that widget grabs miss).
+    QImage snapshot();
 
 private:
     void buildBars();

@@ -131,7 +131,8 @@ struct PageRig {
     void shot(const QString &name, QWidget *w = nullptr) {
         QApplication::processEvents();
         QDir().mkpath(QStringLiteral("/work/shots"));
-        (w ? w : &page)->grab().save(QStringLiteral("/work/shots/editor-%1.png").arg(name));
+        const QImage image = w ? w->grab().toImage() : page.snapshot();
+        image.save(QStringLiteral("/work/shots/editor-%1.png").arg(name));
     }
 };
 

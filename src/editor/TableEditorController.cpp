@@ -170,6 +170,16 @@ bool TableEditorController::applyGridEdits() {
     return written.ok();
 }
 
+bool TableEditorController::applyCells(const CellTexts &cells) {
+    if (cells.size() != m_view.cells.size())
+        return false;
+    for (std::size_t j = 0; j < cells.size(); ++j)
+        if (cells[j].size() != m_view.cells[j].size())
+            return false;
+    m_view.cells = cells;
+    return applyGridEdits();
+}
+
 bool TableEditorController::enterSingleValue(const QString &text) {
     if (m_ref.kind != tablekind::SingleValue || !m_map)
         return false;

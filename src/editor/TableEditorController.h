@@ -76,6 +76,8 @@ public:
     bool setCellText(int column, int row, const QString &text);
     // Limits every cell, writes the grid back and shows the table again.
     bool applyGridEdits();
+    // Whole-table cell texts from elsewhere (an imported table), applied as one edit.
+    bool applyCells(const CellTexts &cells);
 
     // Enter in `Edit78`: the typed single value is written.
     bool enterSingleValue(const QString &text);

@@ -28,6 +28,11 @@ long truncated(double x) {
     return std::isfinite(x) ? static_cast<long>(std::trunc(std::clamp(x, -1e9, 1e9))) : 0;
 }
 
+// A corner as a grid column or row; a chart corner far off the table stays in int range.
+int gridIndex(double x) {
+    return static_cast<int>(truncated(x));
+}
+
 // Raw values far outside any cell type are cut before the integer conversion;
 // the cell write wraps or clamps them anyway.
 std::int64_t roundedRaw(double raw) {
@@ -58,16 +63,15 @@ std::vector<CellPos> chosenCells(const PointSelection &selection, const TableVie
         if (r < 1 || r > m)
             return cells;
         // Positions strictly between the corners: Trunc(x1) + 1 .. the last below x2.
-        for (int c = std::max(0, static_cast<int>(truncated(selection.x1()))); c < n; ++c)
+        for (int c = std::max(0, gridIndex(selection.x1())); c < n; ++c)
             if (selection.x1() < c && c < selection.x2())
                 cells.push_back({c + 1, r});
         return cells;
     }
-    const int top = curve ? 1 : std::max(1, static_cast<int>(selection.y1()));
-    const int bottom = curve ? 1 : std::min(m, static_cast<int>(selection.y2()));
+    const int top = curve ? 1 : std::max(1, gridIndex(selection.y1()));
+    const int bottom = curve ? 1 : std::min(m, gridIndex(selection.y2()));
     for (int j = top; j <= bottom; ++j)
-        for (int c = std::max(1, static_cast<int>(selection.x1())); c <= std::min(n, static_cast<int>(selection.x2()));
-             ++c)
+        for (int c = std::max(1, gridIndex(selection.x1())); c <= std::min(n, gridIndex(selection.x2())); ++c)
             cells.push_back({c, j});
     return cells;
 }

@@ -153,6 +153,11 @@ Outcome<TableView> buildTableView(const CalibrationMap &map, const TableRef &ref
     if (!open)
         return Outcome<TableView>::failure(open.error());
 
+    // Real tables are at most 32 x 32; a description promising more cells than
+    // the image has bytes is broken and would only fill memory with zeros.
+    if (static_cast<qint64>(open.value().columns) * open.value().rows > kFirmwareSize)
+        return Outcome<TableView>::failure(
+            QStringLiteral("Таблица больше прошивки: %1 x %2").arg(open.value().columns).arg(open.value().rows));
     TableView view;
     view.table = open.value();
     const TableDescriptor &d = view.table.descriptor;

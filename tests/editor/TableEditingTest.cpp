@@ -172,6 +172,26 @@ TEST(TableEditing, RaisingAGridBlockPastTheMaximumStopsAtTheMaximum) {
     EXPECT_EQ(rig.cell(1, 1), "20");
 }
 
+TEST(TableEditing, CornersFromChartAndGridMixedStayInsideTheTable) {
+    EditorRig rig;
+    ASSERT_TRUE(rig.open(2, "address 5000\ncells 4\nrows 4\n"));
+    PointSelection s;
+    s.chartRelease(true, -1e300, 1e300, 0, 0); // a first corner far off the chart
+    s.gridRelease(true, 1, 1, 2, 2, 10, 10);
+    EXPECT_TRUE(chosenCells(s, rig.editor.view()).empty());
+}
+
+TEST(TableEditing, ImportedCellsAreOneEdit) {
+    EditorRig rig;
+    ASSERT_TRUE(rig.open(1, "address 5000\ncells 3\nmax 100\n"));
+    ASSERT_TRUE(rig.editor.applyCells(row({"7", "250", "9"})));
+    EXPECT_EQ(rig.byte(0x5000), 7);
+    EXPECT_EQ(rig.byte(0x5001), 100) << "limited like every edit";
+    EXPECT_EQ(rig.byte(0x5002), 9);
+    EXPECT_EQ(rig.store.undoCount(), 1);
+    EXPECT_FALSE(rig.editor.applyCells(row({"1", "2"}))) << "a table of another shape";
+}
+
 TEST(TableEditing, ReciprocalCellAtMinusD2KeepsItsRawValue) {
     EditorRig rig;
     rig.poke(0x5000, {50, 20});

@@ -195,6 +195,10 @@ TEST(TableView, UnsupportedAndUnreadableEntries) {
     ASSERT_TRUE(rig.open(1, "address FFFF\ncells 2\ncelltype 2\n"));
     EXPECT_EQ(rig.cell(2, 1), "0");
 
+    // More cells than the image has bytes: a broken description, refused.
+    EXPECT_FALSE(rig.open(2, "address 0\ncells 60000\nrows 200\n"));
+    EXPECT_TRUE(rig.editor.view().cells.empty());
+
     // A reference whose description runs past the map is refused and logged.
     EXPECT_FALSE(rig.editor.showTable(test::oneTableMap(2, ""), TableRef{2, "x", 5000}));
     EXPECT_FALSE(rig.log.lines().isEmpty());

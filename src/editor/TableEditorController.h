@@ -58,6 +58,9 @@ public:
     Front front() const { return m_front; }
     // `BitBtn7Click`: ends the selection, brings the next view to the front.
     Front nextDisplay();
+    // Whether the full-screen button BitBtn9 is offered (curves and maps); the
+    // status timer's button rules show BitBtn17 with it.
+    bool fullScreenShown() const { return m_ref.kind == 1 || m_ref.kind == 2; }
     // `BitBtn9Click`: which chart goes full screen.
     Front fullScreenTarget() const { return m_displayMode == 0 ? Front::Surface : Front::Chart; }
 

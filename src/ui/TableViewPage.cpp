@@ -321,8 +321,7 @@ void TableViewPage::refresh() {
     const bool map = kind == tablekind::TwoDimensional;
     m_displayMode->setVisible(map);
     m_fullScreen->setVisible(table);
-    m_marksButton->setVisible(table);
-    m_send->setVisible(table || kind == tablekind::SingleValue);
+    // BitBtn6 and BitBtn17 follow the status timer's button rules (fullScreenShown).
     m_depth->setVisible(map);
     m_depth->setChecked(m_editor.options().depth);
     m_row->setVisible(map && !m_editor.options().depth);

@@ -4,6 +4,7 @@
 #include "core/ProgramLog.h"
 #include "editor/CellText.h"
 #include "firmware/CalibrationMap.h"
+#include "firmware/CellType.h"
 #include "firmware/Conversions.h"
 #include "firmware/FirmwareStore.h"
 
@@ -161,6 +162,13 @@ Outcome<WriteBack> writeBackGrid(const CellTexts &cells, const OpenTable &table,
                 return Outcome<WriteBack>::failure(v.error());
             values.push_back(v.value());
         }
+
+    // Cells of a type the view does not read were shown as raw 0: writing them
+    // back would overwrite the table with zeros.
+    const int cellType = table.descriptor.conversion.cellType;
+    if (cellType == celltype::HighByteOnly || !isKnownCellType(cellType))
+        return Outcome<WriteBack>::failure(
+            QStringLiteral("К сожалению выбранная  калибровка не поддерживается данным ПО."));
 
     WriteBack result;
     store.pushUndoStep();

@@ -190,6 +190,9 @@ TEST(TableView, UnsupportedAndUnreadableEntries) {
     ASSERT_TRUE(rig.open(1, "address 5000\ncells 2\ncelltype 6\nd5 -3\n"));
     EXPECT_TRUE(rig.editor.view().unsupported);
     EXPECT_EQ(rig.cell(1, 1), "3") << "type 6 shows the conversion of raw 0";
+    EXPECT_FALSE(rig.editor.applyGridEdits()) << "and is never written back";
+    EXPECT_EQ(rig.byte(0x5000), 9);
+    EXPECT_EQ(rig.store.undoCount(), 0);
 
     // Cells past the end of the image read as raw 0.
     ASSERT_TRUE(rig.open(1, "address FFFF\ncells 2\ncelltype 2\n"));

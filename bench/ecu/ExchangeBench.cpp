@@ -128,8 +128,12 @@ std::optional<Figures> measure(const Case &c, int seconds, bool withFirmware) {
     });
     worker.start();
     worker.Command.submit({EcuCommandKind::OpenComPort,
-                           {simulator.ecuDevicePath(), QString::number(kBaud), Protocol::Fast, c.timeOut, c.readTimeOut,
-                            c.fastExchange}});
+                           {.port = simulator.ecuDevicePath(),
+                            .speed = QString::number(kBaud),
+                            .protocol = Protocol::Fast,
+                            .portTimeOut = c.timeOut,
+                            .portReadTimeOut = c.readTimeOut,
+                            .fastExchange = c.fastExchange}});
     if (!runUntil([&] { return worker.IsDiagnostic.load() == 1 && worker.numlog.load() >= 2; }, kConnectMs)) {
         fprintf(stderr, "%s: no diagnostic polling\n%s\n", c.name, qPrintable(log.lines().join('\n')));
         return std::nullopt;

@@ -66,6 +66,7 @@ Session::Session(const QString &workDir, QObject *parent)
           TuningController::Probes{[this] { return m_workers.created() && m_workers.ecu().isConnected(); },
                                    [this](bool offered) { m_statusController->setTuningOffered(offered); },
                                    [this] { showPagesFor(control::TButshowSmallDia); }})) {
+    m_tuningController->setWrites(&m_tuningWrites);
     m_live.setTuningStep([this](EngineTick &engine, bool newRequest, TuningTrace &trace) {
         m_tuningController->engineStep(engine, newRequest, trace);
     });

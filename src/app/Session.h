@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ActuatorController.h"
+#include "app/EcuTuningWrites.h"
 #include "app/LinkWorkers.h"
 #include "app/LiveController.h"
 #include "app/LiveLoop.h"
@@ -199,6 +200,7 @@ private:
     std::unique_ptr<StatusController> m_statusController;
     bool m_tuningOfferedBeforeRead = false;
     std::unique_ptr<ConnectionController> m_connection;
+    EcuTuningWrites m_tuningWrites{m_workers, m_settings};
     std::unique_ptr<TuningController> m_tuningController;
 };
 

@@ -208,7 +208,7 @@ void TuningController::onTimer4() {
                 m_parts.store.storeBytes(m_parts.tables.addressSets().air().gbcTable, table.bytes);
                 if (keepsSecondGbcCopy(m_parts.identity.FirmwareFamily()))
                     m_parts.store.storeBytes(kSecondGbcCopy, table.bytes);
-                m_writes->remakeGbc(table.bytes);
+                m_writes->remakeGbc(static_cast<int>(m_parts.tables.addressSets().air().gbcTable), table.bytes);
                 t.Timer4.setInterval(m_writeBackMs);
                 emit gridChanged();
             }

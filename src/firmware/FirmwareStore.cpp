@@ -90,12 +90,22 @@ bool FirmwareStore::WriteCell(std::int64_t raw, int cellType, const QString &add
         return refuse(address.error());
     if (!isKnownCellType(cellType))
         return refuse(unknownCellTypeText(cellType));
+    if (!FirmwareImage::contains(address.value(), cellWidth(cellType)))
+        return refuse(outsideImageText(addressText));
+    pushUndoStep();
+    return storeCell(raw, cellType, addressText);
+}
+
+bool FirmwareStore::storeCell(std::int64_t raw, int cellType, const QString &addressText) {
+    const Outcome<std::int64_t> address = HexToInt(addressText);
+    if (!address)
+        return refuse(address.error());
+    if (!isKnownCellType(cellType))
+        return refuse(unknownCellTypeText(cellType));
     const std::int64_t a = address.value();
     if (!FirmwareImage::contains(a, cellWidth(cellType)))
         return refuse(outsideImageText(addressText));
 
-    PushUndo();
-    showUndoButton();
     const auto word = static_cast<std::uint16_t>(((raw % 65536) + 65536) % 65536);
     const auto low = static_cast<std::uint8_t>(word & 0xFF);
     const auto high = static_cast<std::uint8_t>(word >> 8);
@@ -162,6 +172,11 @@ bool FirmwareStore::storeBytes(std::int64_t address, const QByteArray &bytes) {
 
 void FirmwareStore::PushUndo() {
     m_undo.push(m_image);
+}
+
+void FirmwareStore::pushUndoStep() {
+    PushUndo();
+    showUndoButton();
 }
 
 bool FirmwareStore::UndoStep() {

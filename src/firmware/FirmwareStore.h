@@ -56,6 +56,9 @@ public:
     // Stores a raw value (type 0 clamped to 0..255, type 1 its low 8 bits,
     // 16-bit types modulo 65536) after pushing an undo copy.
     bool WriteCell(std::int64_t raw, int cellType, const QString &addressText);
+    // The same store without an undo copy, for edits that push one copy for
+    // many cells (pushUndoStep first).
+    bool storeCell(std::int64_t raw, int cellType, const QString &addressText);
 
     // The eight bytes of a flag table from its check boxes, after one undo
     // copy. A byte without named bits is left alone; a bad address among the
@@ -68,6 +71,8 @@ public:
     bool storeBytes(std::int64_t address, const QByteArray &bytes);
 
     void PushUndo();
+    // An undo copy for an edit of many cells, with the undo button shown.
+    void pushUndoStep();
     // Brings back the newest copy; false when there is none.
     bool UndoStep();
     int undoCount() const { return m_undo.count(); }

@@ -20,8 +20,8 @@ public:
     virtual void remake(int address, std::uint8_t value, int marker) = 0;
     // "remake_four_points": 18 bytes from the working point on.
     virtual void remakeFourPoints(int address, const QByteArray &bytes) = 0;
-    // "remakegbc": the 256-byte cycle-filling table (the worker knows its address).
-    virtual void remakeGbc(const QByteArray &table) = 0;
+    // "remakegbc": the 256-byte cycle-filling table at `address` ("decgbc").
+    virtual void remakeGbc(int address, const QByteArray &table) = 0;
     // "remakepopr": the 256-byte correction table with the neighbours' learning.
     virtual void remakePopr(int address, const QByteArray &table) = 0;
     // "remakeuoz": the 256-byte part-load ignition table.

@@ -39,7 +39,7 @@ public:
     bool busy() const override { return isBusy; }
     void remake(int address, std::uint8_t value, int) override { note("remake", address, QByteArray(1, char(value))); }
     void remakeFourPoints(int address, const QByteArray &b) override { note("remake_four_points", address, b); }
-    void remakeGbc(const QByteArray &b) override { note("remakegbc", -1, b); }
+    void remakeGbc(int address, const QByteArray &b) override { note("remakegbc", address, b); }
     void remakePopr(int address, const QByteArray &b) override { note("remakepopr", address, b); }
     void remakeUoz(int address, const QByteArray &b) override { note("remakeuoz", address, b); }
     void correct23DF(int address, const QByteArray &b, int n, int last) override {

@@ -93,8 +93,12 @@ protected:
         simulator = std::make_unique<sim::Simulator>(simulatorOptions());
         QString error;
         ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
-        link.useSettings(
-            {simulator->ecuDevicePath(), QStringLiteral("57600"), Protocol::Fast, timeOut, readTimeOut, fastExchange});
+        link.useSettings({.port = simulator->ecuDevicePath(),
+                          .speed = QStringLiteral("57600"),
+                          .protocol = Protocol::Fast,
+                          .portTimeOut = timeOut,
+                          .portReadTimeOut = readTimeOut,
+                          .fastExchange = fastExchange});
         ASSERT_TRUE(link.OpenEcuPort());
         ASSERT_TRUE(link.ExchangeRequest(hex("81"))) << host.lines.join('\n').toStdString();
         ASSERT_TRUE(link.ExchangeRequest(hex("108139"))) << host.lines.join('\n').toStdString();
@@ -217,9 +221,13 @@ TEST_F(FastExchangeWorker, ConnectsPollsAndReadsTheFirmwareInEveryAnswerShape) {
     worker = std::make_unique<TECUThread>(&log);
     worker->setFirmwareReadHandler([this](const FirmwareReadResult &result) { results.append(result); });
     worker->start();
-    ASSERT_TRUE(worker->Command.submit(
-        {EcuCommandKind::OpenComPort,
-         {simulator->ecuDevicePath(), QStringLiteral("57600"), Protocol::Fast, 0, kSlowReadTimeOut, true}}));
+    ASSERT_TRUE(worker->Command.submit({EcuCommandKind::OpenComPort,
+                                        {.port = simulator->ecuDevicePath(),
+                                         .speed = QStringLiteral("57600"),
+                                         .protocol = Protocol::Fast,
+                                         .portTimeOut = 0,
+                                         .portReadTimeOut = kSlowReadTimeOut,
+                                         .fastExchange = true}}));
     ASSERT_TRUE(waitFor([&] { return worker->IsDiagnostic.load() == 1; }, kConnectMs))
         << log.lines().join('\n').toStdString();
 

@@ -30,7 +30,7 @@ public:
     void remakeFourPoints(int address, const QByteArray &bytes) override {
         writes.append({"remake_four_points", address, bytes});
     }
-    void remakeGbc(const QByteArray &table) override { writes.append({"remakegbc", -1, table}); }
+    void remakeGbc(int address, const QByteArray &table) override { writes.append({"remakegbc", address, table}); }
     void remakePopr(int address, const QByteArray &table) override { writes.append({"remakepopr", address, table}); }
     void remakeUoz(int address, const QByteArray &table) override { writes.append({"remakeuoz", address, table}); }
     void correct23DF(int address, const QByteArray &bytes, int blocks, int lastCount) override {

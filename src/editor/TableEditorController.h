@@ -1,0 +1,126 @@
+#pragma once
+
+#include "editor/EntryPanels.h"
+#include "editor/PointSelection.h"
+#include "editor/TableEdits.h"
+#include "editor/TableView.h"
+#include "editor/TableWriteScheduler.h"
+#include "tuning/GridAxes.h"
+
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace korvel {
+
+class FirmwareStore;
+class ProgramLog;
+
+// The calibration editor without a window: shows one catalogue entry
+// (`ShowTable`) and carries out every edit gesture on it. Each gesture changes
+// the image as one undo step and ends with the entry shown again from the
+// image; the window repaints on viewChanged.
+class TableEditorController : public QObject {
+    Q_OBJECT
+public:
+    // The shared axes as the tuning grids build them from the image ("frompc").
+    using AxesSource = std::function<GridAxes()>;
+    // The three views a map can bring to the front (`DisplayMode` order).
+    enum class Front { Chart = 0, Grid = 1, Surface = 2 };
+
+    explicit TableEditorController(FirmwareStore &store, ProgramLog *log = nullptr, QObject *parent = nullptr);
+
+    // Without a source the axes are built from the image as for a J5LS firmware.
+    void setAxesSource(AxesSource source) { m_axes = std::move(source); }
+    TableWriteScheduler &tableWriter() { return m_writer; }
+
+    // `ShowTable`: the entry at `ref` of `map` (kept for every redisplay).
+    // False when its description cannot be read (logged).
+    bool showTable(const CalibrationMap &map, const TableRef &ref);
+    // `ShowTable` again with the stored entry, e.g. after a firmware load.
+    bool redisplay();
+    bool hasTable() const { return m_map.has_value(); }
+    const TableRef &current() const { return m_ref; }
+    int kind() const { return m_ref.kind; }
+
+    const TableView &view() const { return m_view; }
+    const SingleValueView &singleValue() const { return m_single; }
+    const FlagPanelView &flags() const { return m_flags; }
+    const IdentView &ident() const { return m_ident; }
+    // The heat-map fill of data cell (column, row), both from 1.
+    std::optional<int> cellColour(int column, int row) const;
+
+    const DisplayOptions &options() const { return m_options; }
+    void setOptions(const DisplayOptions &options); // and redisplay
+
+    int displayMode() const { return m_displayMode; }
+    Front front() const { return m_front; }
+    // `BitBtn7Click`: ends the selection, brings the next view to the front.
+    Front nextDisplay();
+    // Whether the full-screen button BitBtn9 is offered (curves and maps); the
+    // status timer's button rules show BitBtn17 with it.
+    bool fullScreenShown() const { return m_ref.kind == 1 || m_ref.kind == 2; }
+    // `BitBtn9Click`: which chart goes full screen.
+    Front fullScreenTarget() const { return m_displayMode == 0 ? Front::Surface : Front::Chart; }
+
+    // A point of chart line `line` (from 1) dragged to `value`: the grid cell
+    // takes the value snapped to the table's step; nothing is written yet.
+    void dragPoint(int line, int index, double value);
+    // End of a gesture on the chart: the grid is written back; Shift alone takes a corner.
+    void chartReleased(bool shiftOnly, double x, double y, int px, int py);
+    void gridReleased(bool shiftOnly, int left, int top, int right, int bottom, int px, int py);
+    const PointSelection &selection() const { return m_selection; }
+
+    QString changeText() const { return m_changeText; } // EditChangepoints, "1" at start
+    void setChangeText(const QString &text) { m_changeText = text; }
+    bool runRangeCommand(RangeCommand command);
+    // A value typed into a grid cell (column, row from 1).
+    bool setCellText(int column, int row, const QString &text);
+    // Limits every cell, writes the grid back and shows the table again.
+    bool applyGridEdits();
+    // Whole-table cell texts from elsewhere (an imported table), applied as one edit.
+    bool applyCells(const CellTexts &cells);
+
+    // Enter in `Edit78`: the typed single value is written.
+    bool enterSingleValue(const QString &text);
+    // `BitBtn8Click`: the value shown when the entry was displayed.
+    QString previousValue() const { return m_single.valueText; }
+    // A flag box released: all eight flag bytes are written.
+    bool setFlag(int boxNumber, bool ticked);
+
+    bool undoStep();
+    // `BitBtn6Click`: the shown table (or single value) to the ECU via `TimerRW`.
+    bool sendToEcu();
+
+signals:
+    void viewChanged();
+    void cellsChanged(); // grid texts changed without a redisplay (dragging)
+    void selectionChanged();
+    // After a send: the tuning grids are reloaded from the image and the save timer started.
+    void tableSent();
+
+private:
+    void log(const QString &line) const;
+    GridAxes axes() const;
+    void refreshHeat();
+
+    FirmwareStore &m_store;
+    ProgramLog *m_log;
+    AxesSource m_axes;
+    TableWriteScheduler m_writer;
+    std::optional<CalibrationMap> m_map;
+    TableRef m_ref;
+    DisplayOptions m_options;
+    TableView m_view;
+    HeatStats m_heat;
+    SingleValueView m_single;
+    FlagPanelView m_flags;
+    IdentView m_ident;
+    PointSelection m_selection;
+    QString m_changeText = QStringLiteral("1");
+    int m_displayMode = 1;
+    Front m_front = Front::Grid;
+};
+
+} // namespace korvel

@@ -1,0 +1,413 @@
+#include "ui/TableViewPage.h"
+
+#include "core/ControlNames.h"
+#include "editor/TableEditorController.h"
+#include "editor/TableGridModel.h"
+#include "firmware/CalibrationMap.h"
+#include "ui/EntryPanelWidgets.h"
+#include "ui/TableChartView.h"
+#include "ui/TableSurface.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace korvel::ui {
+namespace {
+
+inline const QString kUnsupportedText =
+    QStringLiteral("К сожалению выбранная  калибровка не поддерживается данным ПО.");
+
+// `StringGrid4DrawCell`: the heat-map fill with the text at (left + 5, top);
+// selected cells and cells without a colour keep the default drawing.
+class HeatMapDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        const QVariant heat = index.data(TableGridModel::HeatRole);
+        if (!heat.isValid() || (option.state & QStyle::State_Selected)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        painter->fillRect(option.rect, QColor::fromRgb(static_cast<QRgb>(heat.toInt())));
+        painter->setPen(Qt::black);
+        painter->drawText(option.rect.adjusted(5, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
+    }
+};
+
+QPushButton *namedButton(const QString &name, const QString &text, QWidget *parent) {
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+QSlider *namedSlider(const QString &name, int minimum, int maximum, QWidget *parent) {
+    auto *s = new QSlider(Qt::Horizontal, parent);
+    s->setObjectName(name);
+    s->setRange(minimum, maximum);
+    return s;
+}
+
+QLabel *namedLabel(const QString &name, QWidget *parent) {
+    auto *l = new QLabel(parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
+TableViewPage::TableViewPage(TableEditorController &editor, QWidget *parent) : QWidget(parent), m_editor(editor) {
+    using namespace control;
+    setObjectName(QStringLiteral("TableViewPage"));
+    m_model = new TableGridModel(editor, this);
+
+    m_title = namedLabel(Label1dname, this);
+    QFont bold = m_title->font();
+    bold.setBold(true);
+    bold.setPointSize(bold.pointSize() + 2);
+    m_title->setFont(bold);
+    m_diff = namedLabel(Labeldiff, this);
+
+    m_stack = new QStackedWidget(this);
+    m_empty = new QWidget(m_stack);
+    m_tables = new QWidget(m_stack);
+    m_tables->setObjectName(gr2d);
+    m_grid = new QTableView(m_tables);
+    m_grid->setObjectName(StringGrid4);
+    m_grid->setModel(m_model);
+    m_grid->setItemDelegate(new HeatMapDelegate(m_grid));
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_grid->horizontalHeader()->setMinimumSectionSize(20);
+    m_grid->verticalHeader()->setMinimumSectionSize(14);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    m_grid->viewport()->installEventFilter(this);
+    m_chart = new TableChartView(editor, m_tables);
+    m_surface = new TableSurface(m_tables);
+    auto *tablesLayout = new QVBoxLayout(m_tables);
+    tablesLayout->setContentsMargins(0, 0, 0, 0);
+    tablesLayout->addWidget(m_grid);
+    tablesLayout->addWidget(m_chart, 1);
+    tablesLayout->addWidget(m_surface, 1);
+
+    m_single = new SingleValuePanel(editor, m_stack);
+    m_flags = new FlagPanel(editor, m_stack);
+    m_ident = new IdentPanel(editor, m_stack);
+    m_unknown = new QWidget(m_stack);
+    m_unknown->setObjectName(unknow);
+    auto *unknownText = new QLabel(kUnsupportedText, m_unknown);
+    (new QVBoxLayout(m_unknown))->addWidget(unknownText, 0, Qt::AlignCenter);
+    for (QWidget *w : {m_empty, m_tables, static_cast<QWidget *>(m_single), static_cast<QWidget *>(m_flags),
+                       static_cast<QWidget *>(m_ident), m_unknown})
+        m_stack->addWidget(w);
+
+    auto *layout = new QVBoxLayout(this);
+    auto *titleLine = new QHBoxLayout;
+    titleLine->addStretch(1);
+    titleLine->addWidget(m_title);
+    titleLine->addStretch(1);
+    titleLine->addWidget(m_diff);
+    layout->addLayout(titleLine);
+    buildBars();
+    buildMarksPanel();
+    layout->addWidget(m_stack, 1);
+
+    connect(&editor, &TableEditorController::viewChanged, this, &TableViewPage::refresh);
+    connect(&editor, &TableEditorController::selectionChanged, this, &TableViewPage::refreshSelection);
+    refresh();
+}
+
+void TableViewPage::buildBars() {
+    using namespace control;
+    auto *bars = new QWidget(this);
+    auto *rows = new QVBoxLayout(bars);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto *display = new QHBoxLayout;
+    m_displayMode = namedButton(BitBtn7, QStringLiteral("Режим отображения"), bars);
+    m_fullScreen = namedButton(BitBtn9, QStringLiteral("График на весь экран"), bars);
+    m_marksButton = namedButton(BitBtn17, QStringLiteral("Настройка меток на графике"), bars);
+    m_send = namedButton(BitBtn6, QStringLiteral("Перезапись калибровки"), bars);
+    m_depth = new QCheckBox(QStringLiteral("3D"), bars);
+    m_depth->setObjectName(Check3D);
+    m_row = namedSlider(TrackBar1, 0, 0, bars);
+    m_row->setMaximumWidth(200);
+    for (QWidget *w : {static_cast<QWidget *>(m_displayMode), static_cast<QWidget *>(m_fullScreen),
+                       static_cast<QWidget *>(m_marksButton), static_cast<QWidget *>(m_send),
+                       static_cast<QWidget *>(m_depth), static_cast<QWidget *>(m_row)})
+        display->addWidget(w);
+    display->addStretch(1);
+    rows->addLayout(display);
+
+    auto *range = new QHBoxLayout;
+    m_selectionLabel = namedLabel(LabelChangepoints, bars);
+    m_step = new QLineEdit(m_editor.changeText(), bars);
+    m_step->setObjectName(EditChangepoints);
+    m_step->setMaximumWidth(80);
+    range->addWidget(m_selectionLabel);
+    range->addWidget(m_step);
+    const std::pair<QString, QString> buttons[] = {
+        {BitBtn21, QStringLiteral("Сгладить точки на выбранном отрезке")},
+        {BitBtn22, QStringLiteral("Уменьшить на значение")},
+        {BitBtn23, QStringLiteral("Увеличить на значение")},
+        {BitBtn24, QStringLiteral("Принять значение")},
+    };
+    const RangeCommand commands[] = {RangeCommand::Smooth, RangeCommand::Lower, RangeCommand::Raise,
+                                     RangeCommand::Accept};
+    for (int i = 0; i < 4; ++i) {
+        QPushButton *b = namedButton(buttons[i].first, buttons[i].second, bars);
+        b->hide();
+        const RangeCommand command = commands[i];
+        connect(b, &QPushButton::clicked, this, [this, command] { m_editor.runRangeCommand(command); });
+        range->addWidget(b);
+        m_rangeButtons << b;
+    }
+    range->addStretch(1);
+    rows->addLayout(range);
+    static_cast<QVBoxLayout *>(layout())->addWidget(bars);
+
+    connect(m_step, &QLineEdit::textChanged, this, [this](const QString &t) { m_editor.setChangeText(t); });
+    connect(m_displayMode, &QPushButton::clicked, this, [this] { m_editor.nextDisplay(); });
+    connect(m_fullScreen, &QPushButton::clicked, this, [this] {
+        showFullScreen(m_editor.fullScreenTarget() == TableEditorController::Front::Surface
+                           ? static_cast<QWidget *>(m_surface)
+                           : static_cast<QWidget *>(m_chart));
+    });
+    connect(m_marksButton, &QPushButton::clicked, this, [this] {
+        m_angleText->setText(QString::number(m_angle->value() * 15));
+        m_everyText->setText(QString::number(m_every->value()));
+        m_fontText->setText(QString::number(m_fontSize->value()));
+        m_marks->setVisible(!m_marks->isVisible());
+        m_marks->raise();
+    });
+    connect(m_send, &QPushButton::clicked, this, [this] { m_editor.sendToEcu(); });
+    connect(m_depth, &QCheckBox::toggled, this, [this](bool on) {
+        m_row->setEnabled(!on);
+        changeOptions([on](DisplayOptions &o) { o.depth = on; });
+    });
+    connect(m_row, &QSlider::valueChanged, this,
+            [this](int v) { changeOptions([v](DisplayOptions &o) { o.flatRow = v; }); });
+}
+
+void TableViewPage::buildMarksPanel() {
+    using namespace control;
+    m_marks = new QWidget(this);
+    m_marks->setObjectName(Panel1);
+    m_marks->setAutoFillBackground(true);
+    auto *grid = new QHBoxLayout(m_marks);
+    m_marksOn = new QCheckBox(QStringLiteral("Метки"), m_marks);
+    m_marksOn->setObjectName(Checkmarks);
+    m_angle = namedSlider(TrackBar3, 0, 6, m_marks);
+    m_every = namedSlider(TrackBar4, 1, 10, m_marks);
+    m_fontSize = namedSlider(TrackBar5, 8, 20, m_marks);
+    m_angleText = namedLabel(Label63, m_marks);
+    m_everyText = namedLabel(Label64, m_marks);
+    m_fontText = namedLabel(Label66, m_marks);
+    m_colourText = namedLabel(Label67, m_marks);
+    m_colourText->setText(QStringLiteral("Цвет"));
+    auto *colour = namedButton(BitBtn18, QStringLiteral("Цвет меток"), m_marks);
+    grid->addWidget(m_marksOn);
+    for (auto [caption, slider, text] : {std::tuple{QStringLiteral("Угол"), m_angle, m_angleText},
+                                         std::tuple{QStringLiteral("Шаг"), m_every, m_everyText},
+                                         std::tuple{QStringLiteral("Шрифт"), m_fontSize, m_fontText}}) {
+        grid->addWidget(new QLabel(caption, m_marks));
+        grid->addWidget(slider);
+        grid->addWidget(text);
+    }
+    grid->addWidget(m_colourText);
+    grid->addWidget(colour);
+    m_marks->hide();
+    static_cast<QVBoxLayout *>(layout())->addWidget(m_marks);
+
+    const auto marksChanged = [this] {
+        m_angleText->setText(QString::number(m_angle->value() * 15));
+        m_everyText->setText(QString::number(m_every->value()));
+        m_fontText->setText(QString::number(m_fontSize->value()));
+        changeOptions([this](DisplayOptions &o) {
+            o.marks = m_marksOn->isChecked();
+            o.markAngleStep = m_angle->value();
+            o.markEvery = m_every->value();
+            o.markFontSize = m_fontSize->value();
+        });
+        m_marks->raise();
+    };
+    connect(m_marksOn, &QCheckBox::toggled, this, marksChanged);
+    for (QSlider *s : {m_angle, m_every, m_fontSize})
+        connect(s, &QSlider::valueChanged, this, marksChanged);
+    connect(colour, &QPushButton::clicked, this, [this] {
+        const QColor chosen =
+            QColorDialog::getColor(QColor::fromRgb(static_cast<QRgb>(m_editor.options().markColour)), this);
+        if (!chosen.isValid())
+            return;
+        m_colourText->setStyleSheet(QStringLiteral("color: %1;").arg(chosen.name()));
+        changeOptions([chosen](DisplayOptions &o) { o.markColour = static_cast<int>(chosen.rgb() & 0xFFFFFF); });
+        m_marks->raise();
+    });
+}
+
+void TableViewPage::setCompare(bool on) {
+    changeOptions([on](DisplayOptions &o) { o.compare = on; });
+}
+
+void TableViewPage::changeOptions(const std::function<void(DisplayOptions &)> &change) {
+    if (m_updating)
+        return;
+    DisplayOptions options = m_editor.options();
+    change(options);
+    m_editor.setOptions(options);
+}
+
+QWidget *TableViewPage::frontPanel() const {
+    return m_stack->currentWidget();
+}
+
+QImage TableViewPage::snapshot() {
+    QImage image = grab().toImage();
+    if (m_surface->isVisible() && m_surface->width() > 0 && m_surface->height() > 0) {
+        QPainter painter(&image);
+        painter.drawImage(m_surface->mapTo(this, QPoint(0, 0)), m_surface->render(m_surface->size()));
+    }
+    return image;
+}
+
+void TableViewPage::refresh() {
+    m_updating = true;
+    const int kind = m_editor.kind();
+    const bool table = kind == tablekind::OneDimensional || kind == tablekind::TwoDimensional;
+    const TableView &view = m_editor.view();
+    QWidget *front = m_empty;
+    bool unsupported = false;
+    switch (kind) {
+    case tablekind::OneDimensional:
+    case tablekind::TwoDimensional:
+        front = m_tables;
+        unsupported = view.unsupported;
+        m_title->setText(view.title);
+        break;
+    case tablekind::SingleValue:
+        front = m_single;
+        unsupported = m_editor.singleValue().unsupported;
+        m_single->refresh();
+        m_title->setText(m_editor.singleValue().title);
+        break;
+    case tablekind::BitFlags:
+        front = m_flags;
+        m_flags->refresh();
+        m_title->clear();
+        break;
+    case tablekind::TextFields:
+        front = m_ident;
+        m_ident->refresh();
+        m_title->setText(m_editor.ident().title);
+        break;
+    default:
+        m_title->clear();
+        break;
+    }
+    m_stack->setCurrentWidget(unsupported ? m_unknown : front);
+
+    const bool map = kind == tablekind::TwoDimensional;
+    m_displayMode->setVisible(map);
+    m_fullScreen->setVisible(table);
+    // BitBtn6 and BitBtn17 follow the status timer's button rules (fullScreenShown).
+    m_depth->setVisible(map);
+    m_depth->setChecked(m_editor.options().depth);
+    m_row->setVisible(map && !m_editor.options().depth);
+    m_row->setRange(0, std::max(0, view.table.rows - 1));
+    m_row->setValue(m_editor.options().flatRow);
+    m_selectionLabel->setVisible(table);
+    m_step->setVisible(table);
+    m_diff->setVisible(table && !view.comparison.empty());
+    m_diff->setText(QStringLiteral("Отличается ячеек от прошивки №2: %1").arg(view.changedCells));
+    if (table) {
+        m_chart->refresh();
+        if (map)
+            m_surface->show3D(view);
+        placeTableViews();
+    }
+    refreshSelection();
+    m_updating = false;
+}
+
+void TableViewPage::placeTableViews() {
+    if (m_editor.kind() == tablekind::OneDimensional) {
+        // A curve: the two-row strip above its chart.
+        m_grid->show();
+        m_grid->setFixedHeight(m_grid->horizontalHeader()->sizeHint().height() + 30);
+        m_chart->show();
+        m_surface->hide();
+        return;
+    }
+    m_grid->setMinimumHeight(0);
+    m_grid->setMaximumHeight(QWIDGETSIZE_MAX);
+    const TableEditorController::Front front = m_editor.front();
+    m_grid->setVisible(front == TableEditorController::Front::Grid);
+    m_chart->setVisible(front == TableEditorController::Front::Chart);
+    m_surface->setVisible(front == TableEditorController::Front::Surface);
+}
+
+void TableViewPage::refreshSelection() {
+    const PointSelection &s = m_editor.selection();
+    m_selectionLabel->setText(s.label());
+    for (QPushButton *b : m_rangeButtons)
+        b->setVisible(s.active());
+    m_chart->viewport()->update();
+}
+
+void TableViewPage::showFullScreen(QWidget *target) {
+    if (m_fullScreenWidget)
+        return;
+    m_fullScreenWidget = target;
+    m_fullScreenIndex = m_tables->layout()->indexOf(target);
+    target->setParent(nullptr);
+    target->setWindowFlag(Qt::Window, true);
+    target->installEventFilter(this);
+    target->showFullScreen();
+}
+
+bool TableViewPage::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_grid->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QModelIndexList picked = m_grid->selectionModel()->selectedIndexes();
+        int left = 0, top = 0, right = 0, bottom = 0;
+        for (const QModelIndex &i : picked) {
+            const int c = i.column() + 1;
+            const int r = i.row() + 1;
+            left = left == 0 ? c : std::min(left, c);
+            top = top == 0 ? r : std::min(top, r);
+            right = std::max(right, c);
+            bottom = std::max(bottom, r);
+        }
+        const bool shiftOnly = mouse->modifiers() == Qt::ShiftModifier && mouse->buttons() == Qt::NoButton;
+        const QPoint p = mouse->position().toPoint();
+        m_editor.gridReleased(shiftOnly, left, top, right, bottom, p.x(), p.y());
+        return false;
+    }
+    if (watched == m_fullScreenWidget &&
+        ((event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) ||
+         event->type() == QEvent::MouseButtonDblClick)) {
+        // Leaving full screen puts the chart back and shows the table again.
+        QWidget *w = m_fullScreenWidget;
+        m_fullScreenWidget = nullptr;
+        w->removeEventFilter(this);
+        w->setWindowFlag(Qt::Window, false);
+        static_cast<QVBoxLayout *>(m_tables->layout())->insertWidget(m_fullScreenIndex, w, 1);
+        m_editor.redisplay();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace korvel::ui

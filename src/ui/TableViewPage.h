@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QStackedWidget;
+class QTableView;
+
+namespace korvel {
+class TableEditorController;
+class TableGridModel;
+struct DisplayOptions;
+} // namespace korvel
+
+namespace korvel::ui {
+
+class TableChartView;
+class TableSurface;
+class SingleValuePanel;
+class FlagPanel;
+class IdentPanel;
+
+// The calibration editor's page: the open entry as a grid, a line chart and a
+// 3-D surface (curves and maps) or as its own panel (single value, flags,
+// texts), with the display, marks and range controls. It paints what the
+// editor says and hands every gesture to it.
+class TableViewPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TableViewPage(TableEditorController &editor, QWidget *parent = nullptr);
+
+    // `vs`: the comparison line on or off (the check box lives with the firmware files).
+    void setCompare(bool on);
+
+    QTableView *grid() const { return m_grid; }
+    TableChartView *chart() const { return m_chart; }
+    TableSurface *surface() const { return m_surface; }
+    // The widget in front of the entry area (gr2d, gr1d, flags, ident or unknow).
+    QWidget *frontPanel() const;
+    // The page as shown, the 3-D surface included (a GL window that widget grabs miss).
+    QImage snapshot();
+
+private:
+    void buildBars();
+    void buildMarksPanel();
+    void refresh();
+    void refreshSelection();
+    void placeTableViews();
+    void changeOptions(const std::function<void(DisplayOptions &)> &change);
+    void showFullScreen(QWidget *target);
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    TableEditorController &m_editor;
+    TableGridModel *m_model = nullptr;
+    QLabel *m_title = nullptr;
+    QLabel *m_diff = nullptr;
+    QPushButton *m_displayMode = nullptr;
+    QPushButton *m_fullScreen = nullptr;
+    QPushButton *m_marksButton = nullptr;
+    QPushButton *m_send = nullptr;
+    QCheckBox *m_depth = nullptr;
+    QSlider *m_row = nullptr;
+    QLabel *m_selectionLabel = nullptr;
+    QLineEdit *m_step = nullptr;
+    QList<QPushButton *> m_rangeButtons;
+    QWidget *m_marks = nullptr;
+    QCheckBox *m_marksOn = nullptr;
+    QSlider *m_angle = nullptr;
+    QSlider *m_every = nullptr;
+    QSlider *m_fontSize = nullptr;
+    QLabel *m_angleText = nullptr;
+    QLabel *m_everyText = nullptr;
+    QLabel *m_fontText = nullptr;
+    QLabel *m_colourText = nullptr;
+    QStackedWidget *m_stack = nullptr;
+    QWidget *m_empty = nullptr;
+    QWidget *m_tables = nullptr; // gr2d
+    QTableView *m_grid = nullptr;
+    TableChartView *m_chart = nullptr;
+    TableSurface *m_surface = nullptr;
+    SingleValuePanel *m_single = nullptr;
+    FlagPanel *m_flags = nullptr;
+    IdentPanel *m_ident = nullptr;
+    QWidget *m_unknown = nullptr;
+    QWidget *m_fullScreenWidget = nullptr;
+    int m_fullScreenIndex = -1;
+    bool m_updating = false;
+};
+
+} // namespace korvel::ui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ecu/EcuCommand.h"
 #include "tuning/TuningWrites.h"
 
 namespace korvel {

@@ -66,7 +66,8 @@ Session::Session(const QString &workDir, QObject *parent)
           TuningController::Probes{[this] { return m_workers.created() && m_workers.ecu().isConnected(); },
                                    [this](bool offered) { m_statusController->setTuningOffered(offered); },
                                    [this] { showPagesFor(control::TButshowSmallDia); }})) {
-    m_tuningController->setWrites(&m_tuningWrites);
+    m_tuningController->setWrites(&m_ecuWrites);
+    wireEditor();
     m_live.setTuningStep([this](EngineTick &engine, bool newRequest, TuningTrace &trace) {
         m_tuningController->engineStep(engine, newRequest, trace);
     });
@@ -75,6 +76,38 @@ Session::Session(const QString &workDir, QObject *parent)
 
 Session::~Session() {
     shutDown();
+}
+
+// The editor opens what the catalogue chose, shows every new image, applies
+// imported tables as one edit and sends tables through the ECU worker.
+void Session::wireEditor() {
+    m_editor.setAxesSource([this] {
+        m_tables.Namesstringgrid(QStringLiteral("frompc"));
+        return m_tables.axes();
+    });
+    m_editor.tableWriter().setLink(&m_ecuWrites);
+    connect(m_catalog.get(), &CatalogController::tableSelected, this, [this](const TableSelection &table) {
+        m_editor.showTable(m_catalog->model().map(), TableRef{table.kind, table.name, table.reference});
+    });
+    connect(m_catalog.get(), &CatalogController::gridImported, this, [this](const TableGrid &grid) {
+        CellTexts cells(static_cast<std::size_t>(grid.rows));
+        for (int row = 0; row < grid.rows; ++row)
+            for (int column = 0; column < grid.columns; ++column)
+                cells[static_cast<std::size_t>(row)].push_back(grid.cell(row, column));
+        m_editor.applyCells(cells);
+    });
+    const auto redisplay = [this] {
+        if (m_editor.hasTable())
+            m_editor.redisplay();
+    };
+    connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_editor, redisplay);
+    connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, &m_editor, redisplay);
+    // A table sent to the ECU: the tuning grids start again from the image and the save timer runs.
+    connect(&m_editor, &TableEditorController::tableSent, this, [this] {
+        m_tables.addtabl();
+        m_tuningGrid.refresh();
+        m_timers.Timer2.start();
+    });
 }
 
 void Session::forwardSignals() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ActuatorController.h"
-#include "app/EcuTuningWrites.h"
+#include "app/EcuWrites.h"
 #include "app/LinkWorkers.h"
 #include "app/LiveController.h"
 #include "app/LiveLoop.h"
@@ -12,6 +12,7 @@
 #include "core/LogDirectory.h"
 #include "core/ProgramLog.h"
 #include "core/SettingsList.h"
+#include "editor/TableEditorController.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
 #include "live/ScreenshotFiles.h"
@@ -119,6 +120,9 @@ public:
 
     // Online tuning: TButTune, TButStopTune and the write-back timers. The ECU
     // writes go through `writes`, connected to the ECU worker by its owner.
+    // The calibration editor: the catalogue's chosen table, shown and edited.
+    TableEditorController &editor() { return m_editor; }
+    const TableEditorController &editor() const { return m_editor; }
     TuningController &tuning() { return *m_tuningController; }
     const TuningController &tuning() const { return *m_tuningController; }
     void setTuningWrites(TuningWrites *writes);
@@ -172,6 +176,7 @@ private:
     void createWorkers();
     void takeWriteResult(const EcuWriteResult &result);
     void forwardSignals();
+    void wireEditor();
 
     QString m_workDir;
     bool m_started = false;
@@ -200,8 +205,9 @@ private:
     std::unique_ptr<StatusController> m_statusController;
     bool m_tuningOfferedBeforeRead = false;
     std::unique_ptr<ConnectionController> m_connection;
-    EcuTuningWrites m_tuningWrites{m_workers, m_settings};
+    EcuWrites m_ecuWrites{m_workers, m_settings};
     std::unique_ptr<TuningController> m_tuningController;
+    TableEditorController m_editor{m_firmware, &m_log};
 };
 
 } // namespace korvel

@@ -15,6 +15,7 @@
 #include "ui/StatusPanels.h"
 #include "ui/StringGrids.h"
 #include "ui/TTHEXeditor.h"
+#include "ui/TableViewPage.h"
 #include "ui/ToolbarButtons.h"
 
 #include <QAction>
@@ -47,29 +48,22 @@ QWidget *emptyPanel(const QString &name, QWidget *parent) {
     return w;
 }
 
-// The calibration view's controls the core already decides about, as plain
-// named widgets until the view itself comes: the rewrite button, the button
-// for the chart marks and the marks panel's labels.
-QWidget *calibrationViewPlaceholder(QWidget *parent) {
+// The calibration view: the editor's page, with the marks labels the start-up empties.
+QWidget *calibrationView(Session &session, QWidget *parent) {
     using namespace control;
     auto *view = emptyPanel(QStringLiteral("TreeViewPanel"), parent);
     auto *layout = new QVBoxLayout(view);
-    auto *rewrite = new QPushButton(QStringLiteral("Перезапись калибровки"), view);
-    rewrite->setObjectName(BitBtn6);
-    auto *marks = new QPushButton(QStringLiteral("Настройка меток на графике"), view);
-    marks->setObjectName(BitBtn17);
-    auto *marksPanel = emptyPanel(QStringLiteral("Panel1"), view);
-    auto *marksLayout = new QVBoxLayout(marksPanel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new TableViewPage(session.editor(), view), 1);
+    auto *marksLabels = new QWidget(view);
+    auto *marksLayout = new QHBoxLayout(marksLabels);
     for (const QString &name : {Label42, Label43, Label44}) {
-        auto *label = new QLabel(marksPanel);
+        auto *label = new QLabel(marksLabels);
         label->setObjectName(name);
         marksLayout->addWidget(label);
     }
-    marksPanel->hide();
-    layout->addWidget(rewrite, 0, Qt::AlignLeft);
-    layout->addWidget(marks, 0, Qt::AlignLeft);
-    layout->addWidget(marksPanel);
-    layout->addStretch(1);
+    marksLabels->hide();
+    layout->addWidget(marksLabels);
     return view;
 }
 
@@ -203,7 +197,7 @@ void MainWindow::buildPages() {
     auto *calibr = new QSplitter(m_pages);
     m_catalog = new CatalogPanel(m_session, calibr);
     calibr->addWidget(m_catalog);
-    calibr->addWidget(calibrationViewPlaceholder(calibr));
+    calibr->addWidget(calibrationView(m_session, calibr));
     calibr->addWidget(new FirmwareFilesBar(m_session, calibr));
     calibr->widget(2)->setObjectName(Checkbinpanel);
     calibr->setStretchFactor(0, 2);

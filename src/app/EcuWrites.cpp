@@ -1,4 +1,4 @@
-#include "app/EcuTuningWrites.h"
+#include "app/EcuWrites.h"
 
 #include "app/LinkWorkers.h"
 #include "ecu/EcuWriteCommands.h"
@@ -7,34 +7,34 @@
 
 namespace korvel {
 
-bool EcuTuningWrites::busy() const {
+bool EcuWrites::busy() const {
     return !m_workers.created() || m_workers.ecu().Command.pending();
 }
 
 // The marker byte notes a cell corrected without a wideband controller.
-void EcuTuningWrites::remake(int address, std::uint8_t value, int marker) {
+void EcuWrites::remake(int address, std::uint8_t value, int marker) {
     const bool widebandFitted = !LiveSettings::from(m_settings).narrowbandSensor;
     submit(ecuwrite::singleCell(address, value, widebandFitted ? std::nullopt : std::optional<int>(marker)));
 }
 
-void EcuTuningWrites::remakeFourPoints(int address, const QByteArray &bytes) {
+void EcuWrites::remakeFourPoints(int address, const QByteArray &bytes) {
     submit(ecuwrite::fourPoints(address, bytes));
 }
 
-void EcuTuningWrites::remakeGbc(int address, const QByteArray &table) {
+void EcuWrites::remakeGbc(int address, const QByteArray &table) {
     submit(ecuwrite::gbcTable(address, table));
 }
 
-void EcuTuningWrites::remakePopr(int address, const QByteArray &table) {
+void EcuWrites::remakePopr(int address, const QByteArray &table) {
     submit(ecuwrite::correctionTable(address, table));
 }
 
-void EcuTuningWrites::remakeUoz(int, const QByteArray &table) {
+void EcuWrites::remakeUoz(int, const QByteArray &table) {
     submit(ecuwrite::ignitionTable(table)); // the worker writes the ignition table at its fixed address
 }
 
 // Whole blocks go out; the bytes after `lastCount` in the last one are the image's own.
-void EcuTuningWrites::correct23DF(int address, const QByteArray &blockBytes, int blocks, int) {
+void EcuWrites::correct23DF(int address, const QByteArray &blockBytes, int blocks, int) {
     EcuCommand command(EcuCommandKind::correct23DF);
     command.adressdata = address;
     command.data2 = blockBytes;
@@ -42,7 +42,15 @@ void EcuTuningWrites::correct23DF(int address, const QByteArray &blockBytes, int
     submit(command);
 }
 
-void EcuTuningWrites::submit(const EcuCommand &command) {
+bool EcuWrites::connected() const {
+    return m_workers.created() && m_workers.ecu().isConnected();
+}
+
+void EcuWrites::correct23DF(const TableBlockWrite &write) {
+    correct23DF(write.address, write.data, write.blockCount, write.lastBlockLength);
+}
+
+void EcuWrites::submit(const EcuCommand &command) {
     if (m_workers.created())
         m_workers.ecu().Command.submit(command);
 }

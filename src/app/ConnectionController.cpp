@@ -170,6 +170,7 @@ void ConnectionController::onTimer3() {
         p.controls.setEnabled(TButshowgrid, true);
         p.controls.setEnabled(TButshowSmallDia, true);
         p.controls.setVisible(ScrollBox2, true);
+        emit diagnosticsStarted();
     }
     // Fires once per connection, counted from the first tick.
     if (!m_setUpArmed) {
@@ -213,6 +214,7 @@ void ConnectionController::disconnectEcu() {
 
     // 1. The diagnostic panel goes away.
     p.controls.setVisible(ScrollBox2, false);
+    emit diagnosticsStopped();
     // A connect that never reached polling must not finish its set-up later.
     p.timers.Timer3.stop();
     p.timers.Timer5.stop();

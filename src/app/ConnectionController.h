@@ -65,6 +65,12 @@ public:
     const TuningTargets &tuningTargets() const { return m_tuningTargets; }
     void forgetTuningTargets() { m_tuningTargets = {}; }
 
+signals:
+    // Timer3 saw the worker polling: the diagnostic view is built or restored.
+    void diagnosticsStarted();
+    // Disconnect: the diagnostic view's per-channel controls go away.
+    void diagnosticsStopped();
+
 private:
     void onTimer3();
     void onTimer5();

@@ -1,12 +1,15 @@
 #include "app/Session.h"
 
+#include "app/AccelerationController.h"
 #include "app/CatalogController.h"
+#include "app/ChartsController.h"
 #include "app/ConnectionController.h"
 #include "app/FirmwareController.h"
 #include "app/FirmwareReadController.h"
 #include "app/StatusController.h"
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
+#include "live/FrameLayout.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,7 +61,9 @@ Session::Session(const QString &workDir, QObject *parent)
           ConnectionController::Parts{m_settings, m_log, m_controls, m_timers, m_view, m_workers, m_live,
                                       m_liveController, *m_statusController, *m_firmwareController, m_identity,
                                       m_tables, *m_catalog},
-          m_workDir)) {
+          m_workDir)),
+      m_charts(std::make_unique<ChartsController>(m_live.engine().channels(), m_log, m_workDir)),
+      m_acceleration(std::make_unique<AccelerationController>(m_timers, m_controls, m_live.engine(), m_log)) {
     forwardSignals();
 }
 
@@ -74,6 +79,15 @@ void Session::forwardSignals() {
     connect(&m_view, &ViewState::statisticsRowsChanged, this,
             [this] { m_statistics.setChannels(m_view.statisticsRowNames()); });
     connect(&m_liveController, &LiveController::liveUpdated, this, &Session::liveUpdated);
+    // A processed frame: the charts, then the acceleration step.
+    connect(&m_liveController, &LiveController::frameProcessed, m_charts.get(), &ChartsController::updateFrame);
+    connect(&m_liveController, &LiveController::frameProcessed, m_acceleration.get(),
+            &AccelerationController::updateFrame);
+    connect(&m_view, &ViewState::statisticsRowsChanged, this,
+            [this] { m_acceleration->startConnection(m_view.statisticsRowNames()); });
+    connect(m_connection.get(), &ConnectionController::diagnosticsStarted, this,
+            [this] { m_charts->startDiagnostics(channelNames(m_live.engine().protocol())); });
+    connect(m_connection.get(), &ConnectionController::diagnosticsStopped, m_charts.get(), &ChartsController::release);
     // Timer1, a new image and an undo redraw the tuning grid from the image.
     connect(&m_liveController, &LiveController::gridRepaintRequested, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);

@@ -24,7 +24,9 @@
 
 namespace korvel {
 
+class AccelerationController;
 class CatalogController;
+class ChartsController;
 class ConnectionController;
 class FirmwareController;
 class FirmwareReadController;
@@ -74,6 +76,9 @@ public:
     bool isReadingFirmware() const;
     // The calibration catalogue: its map, tree, chosen table and .kv files.
     CatalogController &catalog() { return *m_catalog; }
+    // The full diagnostic view's charts and the acceleration test panel.
+    ChartsController &charts() { return *m_charts; }
+    AccelerationController &acceleration() { return *m_acceleration; }
     const CatalogController &catalog() const { return *m_catalog; }
     // Around a firmware dialog the per-frame work and the automatic save stop.
     using HeldWork = LiveController::HeldWork;
@@ -178,6 +183,8 @@ private:
     std::unique_ptr<StatusController> m_statusController;
     bool m_tuningOfferedBeforeRead = false;
     std::unique_ptr<ConnectionController> m_connection;
+    std::unique_ptr<ChartsController> m_charts;
+    std::unique_ptr<AccelerationController> m_acceleration;
 };
 
 } // namespace korvel

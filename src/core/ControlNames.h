@@ -125,5 +125,6 @@ inline const QString Labelpressname = QStringLiteral("Labelpressname");
 inline const QString Labeldtvname = QStringLiteral("Labeldtvname");
 inline const QString vs = QStringLiteral("vs"); // the comparison firmware is loaded
 inline const QString LabelSpeed = QStringLiteral("LabelSpeed");
+inline const QString ComboBoxRazgon = QStringLiteral("ComboBoxRazgon"); // one entry per finished run
 
 } // namespace korvel::control

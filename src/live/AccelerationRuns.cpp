@@ -35,11 +35,14 @@ int shadeFactor(int rows) {
     return rows > 4 ? static_cast<int>(roundHalfEven(255.0 / (rows - 4))) : 0;
 }
 
+QStringList AccelerationRuns::headerRow() {
+    return {QStringLiteral("Time"), QStringLiteral("Мин."), QStringLiteral("Ср."), QStringLiteral("Макс."), QString()};
+}
+
 void AccelerationRuns::setChannels(const QStringList &names) {
     beginResetModel();
     m_cells.clear();
-    m_cells << QStringList{QStringLiteral("Time"), QStringLiteral("Мин."), QStringLiteral("Ср."),
-                           QStringLiteral("Макс."), QString()};
+    m_cells << headerRow();
     for (const QString &name : names)
         m_cells << QStringList{name};
     m_columns = kFixedColumns;

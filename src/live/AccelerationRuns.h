@@ -58,8 +58,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    static QStringList headerRow();
     // m_cells[row][column]; rows shorter than m_columns read as empty.
-    QList<QStringList> m_cells{QStringList{}};
+    // Start-up shape: the header row alone, titled until the first arm empties it.
+    QList<QStringList> m_cells{headerRow()};
     int m_columns = kFixedColumns;
     bool m_shading = false;
 };

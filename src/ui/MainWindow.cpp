@@ -3,8 +3,10 @@
 #include "app/CatalogController.h"
 #include "app/Session.h"
 #include "core/ControlNames.h"
+#include "ui/AccelerationPanel.h"
 #include "ui/CatalogPanel.h"
 #include "ui/ControlBinder.h"
+#include "ui/DiagnosticCharts.h"
 #include "ui/FirmwareFilesBar.h"
 #include "ui/LivePanels.h"
 #include "ui/OwnIcons.h"
@@ -156,13 +158,14 @@ void MainWindow::buildPages() {
     page(PanelMain2, makePanelMain2(m_pages));
 
     auto *dia = new QSplitter(m_pages);
-    dia->addWidget(emptyPanel(QStringLiteral("ScrollBox1"), dia));
     auto *channels = emptyPanel(Paneldia2, dia);
     auto *channelList = new QScrollArea(channels); // the channel list, filled while diagnostics run
     channelList->setObjectName(ScrollBox2);
     channelList->hide();
     (new QVBoxLayout(channels))->addWidget(channelList);
     dia->addWidget(channels);
+    dia->insertWidget(0, new DiagnosticCharts(m_session.charts(), channelList, dia));
+    dia->setStretchFactor(0, 3);
     page(Paneldia, dia);
 
     auto *grid = new QWidget(m_pages);
@@ -206,23 +209,7 @@ void MainWindow::buildPages() {
     chart->addWidget(settCharts);
     page(PanelChart, chart);
 
-    auto *razgon = new QWidget(m_pages);
-    auto *razgonLayout = new QVBoxLayout(razgon);
-    auto *razgonBar = new QHBoxLayout;
-    for (const auto &[name, caption] :
-         {std::pair{RazgonSpeed, QStringLiteral("Замеров")}, std::pair{LabelSpeed, QStringLiteral("Speed")}}) {
-        auto *label = new QLabel(caption, razgon);
-        label->setObjectName(name);
-        QFont boldLabel = label->font();
-        boldLabel.setBold(true);
-        label->setFont(boldLabel);
-        razgonBar->addWidget(label);
-    }
-    razgonBar->addStretch(1);
-    razgonLayout->addLayout(razgonBar);
-    razgonLayout->addWidget(
-        makeStatisticsGrid(QStringLiteral("StringGridRazgon"), &m_session.statisticsModel(), razgon));
-    page(Panelrazgon, razgon);
+    page(Panelrazgon, new AccelerationPanel(m_session, m_pages));
 
     auto *toys = new QSplitter(m_pages);
     toys->addWidget(makeHexGrid(toys));

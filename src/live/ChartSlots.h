@@ -41,7 +41,8 @@ public:
 
     // Saved slot of every channel, index 1..count (index 0 unused).
     const QList<int> &saved() const { return m_saved; }
-    QList<int> savedLayout() const { return m_saved.mid(1); }
+    // The lines of the layout file: one per channel of the current protocol.
+    QList<int> savedLayout() const { return m_saved.mid(1, channelCount()); }
 
 private:
     QList<int> m_slots{-1};

@@ -140,6 +140,18 @@ TEST(ChartSlots, WithoutAFileTheNextConnectionGetsThePreviousLayoutBack) {
     EXPECT_EQ(charts.slot(4), 1);
     EXPECT_EQ(charts.slot(8), 2);
     EXPECT_EQ(charts.nextSlot(), 3);
+
+    // A protocol with fewer channels writes its own number of lines and keeps the rest.
+    charts.release();
+    charts.build(6);
+    charts.restore(nullptr);
+    charts.finishBuild();
+    EXPECT_EQ(charts.savedLayout(), (QList<int>{-1, -1, -1, 1, -1, -1}));
+    charts.setTicked(4, false);
+    charts.release();
+    charts.build(kChannels);
+    charts.restore(nullptr);
+    EXPECT_EQ(charts.slot(8), 2) << "channel 8 lies beyond the short protocol";
 }
 
 TEST(ChartLayoutFile, SlotLines) {

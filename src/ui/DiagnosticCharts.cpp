@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
@@ -70,6 +71,7 @@ DiagnosticCharts::DiagnosticCharts(ChartsController &charts, QScrollArea *channe
     connect(&m_charts, &ChartsController::heightChanged, this, &DiagnosticCharts::applyHeight);
     connect(&m_charts, &ChartsController::frameUpdated, this, &DiagnosticCharts::scheduleRepaint);
 
+    connect(m_area->verticalScrollBar(), &QScrollBar::valueChanged, this, &DiagnosticCharts::scheduleRepaint);
     m_repaint.setSingleShot(true);
     connect(&m_repaint, &QTimer::timeout, this, &DiagnosticCharts::repaintCharts);
     if (m_charts.built())
@@ -239,13 +241,20 @@ void DiagnosticCharts::scheduleRepaint() {
     m_repaint.start(qRound(1000.0 / rate));
 }
 
+void DiagnosticCharts::repaintNow() {
+    m_repaint.stop();
+    repaintCharts();
+}
+
 void DiagnosticCharts::repaintCharts() {
     if (m_charts.framesSinceBuild() == 0)
         return;
+    // Only what the scroll box shows is brought up to date; scrolling asks for a repaint.
+    const QRect seen(-m_canvas->pos(), m_area->viewport()->size());
     QList<QPointF> points;
     for (int q = 1; q < m_views.size(); ++q) {
         ChannelView &view = m_views[q];
-        if (!view.chart || !view.chart->isVisible())
+        if (!view.chart || !view.chart->isVisible() || !view.chart->geometry().intersects(seen))
             continue;
         const QColor colour = colourOf(m_charts.colour(q));
         view.value->setText(m_charts.valueText(q));

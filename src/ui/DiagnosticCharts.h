@@ -41,6 +41,9 @@ public:
     DiagnosticCharts(ChartsController &charts, QScrollArea *channelList, QWidget *parent = nullptr);
     ~DiagnosticCharts() override;
 
+    // A repaint that is waiting for the screen runs now (screenshots, benchmarks).
+    void repaintNow();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 

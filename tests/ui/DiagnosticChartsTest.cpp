@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTableView>
 #include <QTest>
@@ -114,6 +115,18 @@ TEST(DiagnosticCharts, FramesReachTheShownChartsAtTheScreensPace) {
     EXPECT_EQ(series->count(), 62);
     EXPECT_FLOAT_EQ(series->at(61).y(), 1.23456f);
     EXPECT_EQ(series->pen().width(), 3);
+
+    // A chart below the scroll box's view is brought up to date once scrolled to.
+    for (int q : {1, 3, 4}) // channel 4 in slot 4
+        v.box(q)->click();
+    v.view.findChild<QSlider *>("TrackBargraf")->setValue(56); // 560 pixels each
+    v.charts.updateFrame();
+    QTest::qWait(100);
+    auto *below = qobject_cast<QLineSeries *>(v.chart(4)->chart()->series().first());
+    EXPECT_EQ(below->count(), 0) << "out of view: not painted yet";
+    auto *area = v.view.findChild<QScrollArea *>("ScrollBox3");
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+    QTRY_COMPARE(below->count(), 62);
 }
 
 TEST(DiagnosticCharts, Screenshots) {

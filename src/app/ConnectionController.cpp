@@ -173,6 +173,7 @@ void ConnectionController::onTimer3() {
         p.controls.setEnabled(TButshowSmallDia, true);
         p.controls.setVisible(ScrollBox2, true);
         emit diagnosticsShown(m_settings->protocol == Protocol::Fast);
+        emit diagnosticsStarted();
     }
     // Fires once per connection, counted from the first tick.
     if (!m_setUpArmed) {
@@ -217,6 +218,7 @@ void ConnectionController::disconnectEcu() {
     // 1. The diagnostic panel goes away.
     p.controls.setVisible(ScrollBox2, false);
     emit diagnosticsHidden();
+    emit diagnosticsStopped();
     // A connect that never reached polling must not finish its set-up later.
     p.timers.Timer3.stop();
     p.timers.Timer5.stop();

@@ -69,6 +69,10 @@ signals:
     // Diagnostic polling runs and the panels of this connection are up; they go at disconnect.
     void diagnosticsShown(bool fastProtocol);
     void diagnosticsHidden();
+    // Timer3 saw the worker polling: the diagnostic view is built or restored.
+    void diagnosticsStarted();
+    // Disconnect: the diagnostic view's per-channel controls go away.
+    void diagnosticsStopped();
 
 private:
     void onTimer3();

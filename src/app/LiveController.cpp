@@ -30,7 +30,8 @@ void LiveController::onEngineTick() {
         sensor = {true, constants.gain, constants.offset};
     }
     const TECUThread &ecu = m_workers.ecu();
-    m_live.tick(ecu.DiagnosticInfo.load(), ecu.numlog.load(), {m_settings, m_workers.afrWideband.value(), sensor});
+    if (m_live.tick(ecu.DiagnosticInfo.load(), ecu.numlog.load(), {m_settings, m_workers.afrWideband.value(), sensor}))
+        emit frameProcessed();
     emit liveUpdated();
 }
 

@@ -38,6 +38,8 @@ public:
 signals:
     // A processed engine tick (the panels were refreshed).
     void liveUpdated();
+    // The engine tick processed a new frame: charts and acceleration step follow.
+    void frameProcessed();
     // Timer1: whatever shows the tuning grid redraws it from the image.
     void gridRepaintRequested();
 

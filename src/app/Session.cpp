@@ -1,6 +1,8 @@
 #include "app/Session.h"
 
+#include "app/AccelerationController.h"
 #include "app/CatalogController.h"
+#include "app/ChartsController.h"
 #include "app/ConnectionController.h"
 #include "app/FirmwareController.h"
 #include "app/FirmwareReadController.h"
@@ -9,6 +11,7 @@
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
 #include "ecu/EcuWriteCommands.h"
+#include "live/FrameLayout.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,8 +68,12 @@ Session::Session(const QString &workDir, QObject *parent)
           TuningController::Parts{m_timers, m_settings, m_log, m_controls, m_view, m_firmware, m_identity, m_tables},
           TuningController::Probes{[this] { return m_workers.created() && m_workers.ecu().isConnected(); },
                                    [this](bool offered) { m_statusController->setTuningOffered(offered); },
-                                   [this] { showPagesFor(control::TButshowSmallDia); }})) {
+                                   [this] { showPagesFor(control::TButshowSmallDia); }})),
+      m_charts(std::make_unique<ChartsController>(m_live.engine().channels(), m_log, m_workDir)),
+      m_acceleration(std::make_unique<AccelerationController>(m_timers, m_controls, m_live.engine(), m_log)) {
     m_tuningController->setWrites(&m_ecuWrites);
+    // The acceleration test numbers its frames by the tuning's window hits.
+    m_acceleration->setFrameCounter([this] { return m_tuningController->accumulator().counters().windowHits; });
     wireEditor();
     m_live.setTuningStep([this](EngineTick &engine, bool newRequest, TuningTrace &trace) {
         m_tuningController->engineStep(engine, newRequest, trace);
@@ -123,6 +130,15 @@ void Session::forwardSignals() {
             &ActuatorController::diagnosticsShown);
     connect(m_connection.get(), &ConnectionController::diagnosticsHidden, &m_actuators,
             &ActuatorController::diagnosticsHidden);
+    // A processed frame: the charts, then the acceleration step.
+    connect(&m_liveController, &LiveController::frameProcessed, m_charts.get(), &ChartsController::updateFrame);
+    connect(&m_liveController, &LiveController::frameProcessed, m_acceleration.get(),
+            &AccelerationController::updateFrame);
+    connect(&m_view, &ViewState::statisticsRowsChanged, this,
+            [this] { m_acceleration->startConnection(m_view.statisticsRowNames()); });
+    connect(m_connection.get(), &ConnectionController::diagnosticsStarted, this,
+            [this] { m_charts->startDiagnostics(channelNames(m_live.engine().protocol())); });
+    connect(m_connection.get(), &ConnectionController::diagnosticsStopped, m_charts.get(), &ChartsController::release);
     // Timer1, a new image and an undo redraw the tuning grid from the image.
     connect(&m_liveController, &LiveController::gridRepaintRequested, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);

@@ -27,7 +27,9 @@
 
 namespace korvel {
 
+class AccelerationController;
 class CatalogController;
+class ChartsController;
 class ConnectionController;
 class FirmwareController;
 class FirmwareReadController;
@@ -79,6 +81,9 @@ public:
     bool isReadingFirmware() const;
     // The calibration catalogue: its map, tree, chosen table and .kv files.
     CatalogController &catalog() { return *m_catalog; }
+    // The full diagnostic view's charts and the acceleration test panel.
+    ChartsController &charts() { return *m_charts; }
+    AccelerationController &acceleration() { return *m_acceleration; }
     const CatalogController &catalog() const { return *m_catalog; }
     // Table writes into the ECU's RAM (commands built with ecuwrite::...): handed
     // to the ECU worker only while it is idle, false when it is busy (the
@@ -208,6 +213,8 @@ private:
     EcuWrites m_ecuWrites{m_workers, m_settings};
     std::unique_ptr<TuningController> m_tuningController;
     TableEditorController m_editor{m_firmware, &m_log};
+    std::unique_ptr<ChartsController> m_charts;
+    std::unique_ptr<AccelerationController> m_acceleration;
 };
 
 } // namespace korvel

@@ -127,6 +127,7 @@ inline const QString Labelpressname = QStringLiteral("Labelpressname");
 inline const QString Labeldtvname = QStringLiteral("Labeldtvname");
 inline const QString vs = QStringLiteral("vs"); // the comparison firmware is loaded
 inline const QString LabelSpeed = QStringLiteral("LabelSpeed");
+inline const QString ComboBoxRazgon = QStringLiteral("ComboBoxRazgon"); // one entry per finished run
 
 // Actuator controls on Paneldia2, built once diagnostics first run in the fast
 // protocol; each row's name label and indicator add the row number, 1 to 8.

@@ -4,8 +4,10 @@
 #include "app/Session.h"
 #include "app/TuningController.h"
 #include "core/ControlNames.h"
+#include "ui/AccelerationPanel.h"
 #include "ui/CatalogPanel.h"
 #include "ui/ControlBinder.h"
+#include "ui/DiagnosticCharts.h"
 #include "ui/DiagnosticSidePanel.h"
 #include "ui/FirmwareFilesBar.h"
 #include "ui/LivePanels.h"
@@ -159,8 +161,10 @@ void MainWindow::buildPages() {
     page(PanelMain2, makePanelMain2(m_pages));
 
     auto *dia = new QSplitter(m_pages);
-    dia->addWidget(emptyPanel(QStringLiteral("ScrollBox1"), dia));
-    dia->addWidget(new DiagnosticSidePanel(m_session.actuators(), dia));
+    auto *side = new DiagnosticSidePanel(m_session.actuators(), dia);
+    dia->addWidget(side);
+    dia->insertWidget(0, new DiagnosticCharts(m_session.charts(), side->channelList(), dia));
+    dia->setStretchFactor(0, 3);
     page(Paneldia, dia);
 
     auto *grid = new QWidget(m_pages);
@@ -220,23 +224,7 @@ void MainWindow::buildPages() {
     chart->addWidget(settCharts);
     page(PanelChart, chart);
 
-    auto *razgon = new QWidget(m_pages);
-    auto *razgonLayout = new QVBoxLayout(razgon);
-    auto *razgonBar = new QHBoxLayout;
-    for (const auto &[name, caption] :
-         {std::pair{RazgonSpeed, QStringLiteral("Замеров")}, std::pair{LabelSpeed, QStringLiteral("Speed")}}) {
-        auto *label = new QLabel(caption, razgon);
-        label->setObjectName(name);
-        QFont boldLabel = label->font();
-        boldLabel.setBold(true);
-        label->setFont(boldLabel);
-        razgonBar->addWidget(label);
-    }
-    razgonBar->addStretch(1);
-    razgonLayout->addLayout(razgonBar);
-    razgonLayout->addWidget(
-        makeStatisticsGrid(QStringLiteral("StringGridRazgon"), &m_session.statisticsModel(), razgon));
-    page(Panelrazgon, razgon);
+    page(Panelrazgon, new AccelerationPanel(m_session, m_pages));
 
     m_hex = new TTHEXeditor(m_pages);
     page(Toys, m_hex);

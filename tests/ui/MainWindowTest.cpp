@@ -1,4 +1,5 @@
 #include "ui/MainWindow.h"
+#include "app/AccelerationController.h"
 #include "app/Session.h"
 #include "core/ControlNames.h"
 #include "ui/ToolbarButtons.h"
@@ -53,7 +54,10 @@ TEST(MainWindow, StartsWithTheToolbarLogAndGrids) {
     for (const char *name : {"StringGridlogs", "StringGridRazgon"}) {
         auto *grid = window.findChild<QTableView *>(name);
         ASSERT_NE(grid, nullptr) << name;
-        ASSERT_EQ(grid->model(), &session.statisticsModel());
+        const QAbstractItemModel *model = QByteArray(name) == "StringGridRazgon"
+                                              ? static_cast<const QAbstractItemModel *>(&session.acceleration().runs())
+                                              : &session.statisticsModel();
+        ASSERT_EQ(grid->model(), model);
         EXPECT_EQ(grid->model()->columnCount(), 5);
         EXPECT_EQ(grid->columnWidth(0), 200);
         EXPECT_EQ(grid->horizontalHeader()->defaultSectionSize(), 40);
@@ -88,6 +92,7 @@ TEST(MainWindow, StatisticsGridsKeepTheirShapeForANewProtocol) {
     ASSERT_NE(logs, nullptr);
     ASSERT_NE(razgon, nullptr);
     session.statisticsModel().setChannels({"Обороты", "Дроссель"});
+    session.acceleration().startConnection({"Обороты", "Дроссель"});
     EXPECT_EQ(logs->model()->rowCount(), 2);
     EXPECT_EQ(razgon->model()->index(1, 0).data().toString(), "Дроссель");
     EXPECT_EQ(logs->columnWidth(0), 200) << "a new protocol keeps the grid's shape";

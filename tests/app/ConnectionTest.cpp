@@ -460,17 +460,19 @@ TEST(SessionConnection, ClosingWhileConnectedWritesTheCsvLog) {
 
 namespace {
 
-constexpr int kFirmwareReadMs = 300000; // 683 exchanges with the shortened timeouts below
-// Short enough for a read of some 45 s, long enough that a loaded machine
-// still answers in time (30 ms did lose a block now and then).
-constexpr int kQuickReadTimeOut = 60;
+constexpr int kFirmwareReadMs = 300000; // 683 exchanges, each ending when its answer is in
+// With the fast exchange the read timeout only bounds a block that never
+// answers, so a loaded machine never loses a block to it.
+constexpr int kQuickReadTimeOut = 1000;
 
 // Connected and polling, set up, and an ECU that answers at once to a worker
-// that waits only briefly: a firmware read then takes seconds, not minutes.
+// that takes each answer as soon as it is in: a firmware read then takes
+// seconds, not minutes.
 // The ECU's image differs from the session's beyond the identification block.
 bool connectForQuickReads(Rig &rig) {
     Session &s = *rig.session;
     rig.set(setting::OxygenSensor, setting::Narrowband);
+    rig.set(setting::FastExchange, setting::Yes);
     if (!rig.connectAndPoll())
         return false;
     if (!waitFor([&] { return s.controls().isEnabled(control::TButLoadfirmware); }, kConnectMs))

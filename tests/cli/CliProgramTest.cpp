@@ -100,14 +100,15 @@ TEST(CliProgram, SigtermEndsALiveRunWithEveryFrameInTheCsvLog) {
 
 namespace {
 
-// korvel-cli read-firmware against `simulator`, answering at once and waited
-// for briefly, so that the 683 reads take some 45 s; a loaded machine still
-// answers within the 60 ms (30 ms did lose a block now and then).
+// korvel-cli read-firmware against `simulator`, answering at once and each
+// answer taken as soon as it is in ("Быстрый обмен"), so that the 683 reads
+// take seconds; "Таймаут2" only bounds a block that never answers.
 void startReadFirmware(QProcess &cli, const test::WorkDir &work, sim::Simulator &simulator, const QString &out) {
     simulator.setLineTiming(false);
     simulator.setLatencyMs(0);
     cli.start(kCli, {"-C", work.path(), "read-firmware", "--ecu", simulator.ecuDevicePath(), "--lambda",
-                     simulator.lambdaDevicePath(), "--set", "Таймаут1=0", "--set", "Таймаут2=60", out});
+                     simulator.lambdaDevicePath(), "--set", "Таймаут1=0", "--set", "Таймаут2=1000", "--set",
+                     "Быстрый обмен=да", out});
 }
 
 } // namespace

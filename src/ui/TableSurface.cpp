@@ -67,6 +67,19 @@ void setHeaders(QValue3DAxis *axis, const QStringList &headers) {
 
 TableSurface::TableSurface(QWidget *parent) : QWidget(parent) {
     setObjectName(control::DBChart1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+}
+
+Q3DSurface *TableSurface::graph() {
+    if (!m_graph)
+        buildGraph();
+    return m_graph;
+}
+
+// The OpenGL scene is built on first use: a window that never shows a map in
+// 3-D never starts the GL driver.
+void TableSurface::buildGraph() {
     m_graph = new Q3DSurface;
     m_series = new QSurface3DSeries;
     m_series->setDrawMode(QSurface3DSeries::DrawSurfaceAndWireframe);
@@ -88,12 +101,27 @@ TableSurface::TableSurface(QWidget *parent) : QWidget(parent) {
     m_graph->activeTheme()->setFont(labels);
     m_graph->scene()->activeCamera()->setCameraPreset(Q3DCamera::CameraPresetIsometricLeftHigh);
     m_graph->scene()->activeCamera()->setZoomLevel(70);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(QWidget::createWindowContainer(m_graph, this));
+    layout()->addWidget(QWidget::createWindowContainer(m_graph, this));
 }
 
 void TableSurface::show3D(const TableView &view) {
+    m_view = view;
+    m_viewPending = true;
+    if (isVisible())
+        applyView();
+}
+
+void TableSurface::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    applyView();
+}
+
+void TableSurface::applyView() {
+    graph();
+    if (!m_viewPending)
+        return;
+    m_viewPending = false;
+    const TableView &view = m_view;
     auto *rows = new QSurfaceDataArray;
     rows->reserve(static_cast<qsizetype>(view.cells.size()));
     for (std::size_t j = 0; j < view.cells.size(); ++j) {
@@ -114,6 +142,7 @@ void TableSurface::show3D(const TableView &view) {
 }
 
 QImage TableSurface::render(const QSize &size) {
+    applyView();
     return m_graph->renderToImage(0, size);
 }
 

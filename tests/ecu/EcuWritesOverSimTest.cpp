@@ -24,8 +24,10 @@ namespace {
 
 constexpr int kConnectMs = 60000;
 constexpr int kWriteMs = 60000;
-// Short enough for quick writes, long enough that a loaded machine still answers in time.
-constexpr int kQuickReadTimeOut = 60;
+// With the fast exchange each answer is taken as soon as it is in; the read
+// timeout only bounds an answer that never comes, so a loaded machine never
+// loses a block to it.
+constexpr int kQuickReadTimeOut = 1000;
 
 QByteArray hex(const char *text) {
     return QByteArray::fromHex(text);
@@ -67,8 +69,8 @@ protected:
         QObject::connect(&log, &ProgramLog::appended, [this](const QString &line) { appended.append(line); });
     }
 
-    // Connected and polling; then the ECU answers at once and the worker waits
-    // only briefly for each answer.
+    // Connected and polling; then the ECU answers at once and the worker takes
+    // each answer as soon as it is in.
     void connect(bool verifyWrites, sim::Protocol protocol = sim::Protocol::Fast) {
         sim::SimulatorOptions options;
         options.protocol = protocol;
@@ -80,9 +82,13 @@ protected:
         worker = std::make_unique<TECUThread>(&log);
         worker->setWriteHandler([this](const EcuWriteResult &result) { results.append(result); });
         worker->start();
-        EcuLinkSettings link{simulator->ecuDevicePath(), "57600",
-                             protocol == sim::Protocol::Fast ? Protocol::Fast : Protocol::Standard, 5, 150};
-        link.verifyWrites = verifyWrites;
+        const EcuLinkSettings link{.port = simulator->ecuDevicePath(),
+                                   .speed = "57600",
+                                   .protocol = protocol == sim::Protocol::Fast ? Protocol::Fast : Protocol::Standard,
+                                   .portTimeOut = 5,
+                                   .portReadTimeOut = 150,
+                                   .verifyWrites = verifyWrites,
+                                   .fastExchange = true};
         ASSERT_TRUE(worker->Command.submit({EcuCommandKind::OpenComPort, link}));
         ASSERT_TRUE(
             waitFor([&] { return polling() && log.lines().contains("ECU: >> Диагностика параметров"); }, kConnectMs))

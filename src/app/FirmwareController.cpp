@@ -8,9 +8,13 @@
 #include "firmware/FirmwareStore.h"
 #include "tuning/TuningTables.h"
 
+#include <QTimer>
+
 namespace korvel {
 namespace {
 const QString kNotSaved = QStringLiteral("Прошивка не сохранена: ");
+// The pause between the SWID comparison and the table rewrite.
+constexpr int kRewriteDelayMs = 100;
 } // namespace
 
 FirmwareController::FirmwareController(FirmwareStore &store, FirmwareIdentity &identity, TuningTables &tables,
@@ -28,6 +32,11 @@ bool FirmwareController::openFirmware(const QString &path) {
         return false;
     if (link.connected)
         m_log.append(swidLogLine(m_identity.imageSwid()));
+    if (link.connected && m_identity.swidMatch())
+        QTimer::singleShot(kRewriteDelayMs, this, [this] {
+            if (m_link().connected && m_identity.swidMatch())
+                emit tablesToRewrite();
+        });
     m_tables.reloadFromImage();
     emit imageReplaced();
     if (link.connected) {

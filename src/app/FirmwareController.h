@@ -54,6 +54,9 @@ signals:
     void imageRestored();
     // The automatic save wrote the image to this path.
     void imageSaved(const QString &path);
+    // A file the connected ECU runs was opened: its tables go into the ECU's
+    // RAM ("rewritetabl"), so that tuning starts from what the screen shows.
+    void tablesToRewrite();
 
 private:
     FirmwareStore &m_store;

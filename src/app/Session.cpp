@@ -108,6 +108,7 @@ void Session::wireEditor() {
             m_editor.redisplay();
     };
     connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_editor, redisplay);
+    connect(m_firmwareController.get(), &FirmwareController::tablesToRewrite, this, &Session::rewriteTablesToEcu);
     connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, &m_editor, redisplay);
     // A table sent to the ECU: the tuning grids start again from the image and the save timer runs.
     connect(&m_editor, &TableEditorController::tableSent, this, [this] {

@@ -163,7 +163,7 @@ void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTra
     const bool phase = m_settings.phaseTuning && m_parts.tables.addressSets().phaseSensor();
     if (m_protocol == Protocol::Fast) {
         if (m_settings.fourPoint) {
-            if (m_parts.tables.addressSets().air().correctionTable > 0)
+            if (m_parts.tables.addressSets().air().correctionTable > 0 && hasMixtureReading(live))
                 m_fourPoint.tick({m_point, live.rpm, live.throttle, roundTo(live.injCorrection, 3), tuningOn()},
                                  m_parts.tables.grid(), m_parts.store,
                                  m_parts.tables.addressSets().air().correctionTable, m_writes, m_accumulator.counters(),

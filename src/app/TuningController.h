@@ -93,6 +93,11 @@ public:
     // scale of the shown values; the scale labels when "Показывать min/max" is "да".
     const TuningGridModel::Marking &marking() const { return m_marking; }
     const std::optional<QStringList> &scaleLabels() const { return m_scaleLabels; }
+    // The grid's corner cell: "ОК" + evaluations of the last evaluated cell
+    // (the diagonal corner in the four-point method); empty while waiting.
+    const QString &cornerText() const {
+        return m_settings.fourPoint ? m_fourPoint.cornerText() : m_accumulator.cornerText();
+    }
     // Status panel 5.
     QString statusText() const { return m_accumulator.counters().statusText(); }
 

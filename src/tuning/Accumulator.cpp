@@ -89,12 +89,16 @@ Accumulator::Cell Accumulator::steadyCell(const AccumulationInput &in, bool byPr
     return {col, row};
 }
 
-double Accumulator::sampleValue(const LiveParameters &live, const TuningCell &cell) const {
-    if (live.narrowband)
-        return live.injCorrection;
-    if (live.afrEcu == 0) // the slot is counted but keeps what it held
-        return cell.sample(m_sampleIndex);
-    return live.afrWideband / live.afrEcu;
+double Accumulator::sampleValue(const LiveParameters &live) {
+    return live.narrowband ? live.injCorrection : live.afrWideband / live.afrEcu;
+}
+
+// A wideband tick without both ratios (a sensor still warming up, out of its
+// range or silent, or an ECU reporting no target) measures nothing. Counting
+// it would average a zero or a stale slot into the cell and drive its
+// correction to the floor, leaning the engine out; it is left out instead.
+bool hasMixtureReading(const LiveParameters &live) {
+    return live.narrowband || (live.afrEcu > 0 && live.afrWideband > 0);
 }
 
 bool Accumulator::collect(TuningCell &cell, int col, int row, const AccumulationInput &in, bool bounded) {
@@ -113,6 +117,8 @@ bool Accumulator::collect(TuningCell &cell, int col, int row, const Accumulation
         m_cornerText.clear();
         return true;
     }
+    if (!hasMixtureReading(in.live))
+        return false;
     if (m_sampleIndex >= 0)
         m_sampleIndex = cell.sampleCount;
     ++m_sampleIndex;
@@ -121,7 +127,7 @@ bool Accumulator::collect(TuningCell &cell, int col, int row, const Accumulation
             shiftOut(cell.samples);
             m_sampleIndex = kStandardSampleWindow;
         }
-        const double value = sampleValue(in.live, cell);
+        const double value = sampleValue(in.live);
         cell.sampleCount = m_sampleIndex;
         m_trace.sampleIndex = m_sampleIndex;
         cell.setSample(m_sampleIndex, static_cast<float>(value));

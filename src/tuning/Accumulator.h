@@ -36,6 +36,11 @@ struct TuningTargetTables {
     std::int64_t phase = -1;
 };
 
+// Whether the tick measured the mixture: the narrowband sensor's coefficient,
+// or both the wideband's and the ECU's ratio. A silent or warming wideband
+// reads 0; a tick without a reading is no sample for any method.
+bool hasMixtureReading(const LiveParameters &live);
+
 // The standard protocol evaluates over at most this many recent samples of a cell.
 inline constexpr int kStandardSampleWindow = 100;
 
@@ -100,7 +105,7 @@ private:
     Cell steadyCell(const AccumulationInput &in, bool byPressureLoad) const;
     // Steps 3 to 5 of both variants; true when the tick reached the sample step.
     bool collect(TuningCell &cell, int col, int row, const AccumulationInput &in, bool bounded);
-    double sampleValue(const LiveParameters &live, const TuningCell &cell) const;
+    static double sampleValue(const LiveParameters &live);
     void evaluateFast(TuningCell &cell, int col, int row, const AccumulationInput &in);
     void evaluateStandard(TuningCell &cell, int col, int row, const AccumulationInput &in);
     void learnNeighbours(int col, int row, double mean, double factor);

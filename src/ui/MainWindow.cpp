@@ -19,11 +19,11 @@
 #include "ui/TTHEXeditor.h"
 #include "ui/TableViewPage.h"
 #include "ui/ToolbarButtons.h"
+#include "ui/TuningGridPage.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -167,36 +167,7 @@ void MainWindow::buildPages() {
     dia->setStretchFactor(0, 3);
     page(Paneldia, dia);
 
-    auto *grid = new QWidget(m_pages);
-    auto *gridLayout = new QVBoxLayout(grid);
-    auto *gridBar = new QHBoxLayout;
-    auto *gridChoice = new QComboBox(grid); // filled by the tuning page
-    gridChoice->setObjectName(Maingridchange_CBOX);
-    gridChoice->setToolTip(QStringLiteral("Выбор таблицы"));
-    gridBar->addWidget(gridChoice);
-    auto *colours = new QCheckBox(QStringLiteral("Раскрасить таблицу"), grid);
-    colours->setObjectName(CheckBoxcolodgrid);
-    connect(colours, &QCheckBox::toggled, this, [this](bool on) { m_session.tuningGridModel().setGradient(on); });
-    gridBar->addWidget(colours);
-    // The part-load ignition rework, offered with "УОЗ %" while tuning is off.
-    auto *rework = emptyPanel(Panel5, grid);
-    auto *reworkLayout = new QHBoxLayout(rework);
-    reworkLayout->setContentsMargins(0, 0, 0, 0);
-    auto *reworkButton = new QPushButton(QStringLiteral("Изменить УОЗ на ЧН"), rework);
-    reworkButton->setObjectName(BitBtn15);
-    auto *writeButton = new QPushButton(QStringLiteral("Перезаписать УОЗ на ЧН"), rework);
-    writeButton->setObjectName(Button7);
-    writeButton->hide();
-    reworkLayout->addWidget(reworkButton);
-    reworkLayout->addWidget(writeButton);
-    rework->hide();
-    connect(reworkButton, &QPushButton::clicked, this, [this] { m_session.tuning().reworkIgnition(); });
-    connect(writeButton, &QPushButton::clicked, this, [this] { m_session.tuning().writeIgnition(); });
-    gridBar->addWidget(rework);
-    gridBar->addStretch(1);
-    gridLayout->addLayout(gridBar);
-    gridLayout->addWidget(makeTuningGrid(&m_session.tuningGridModel(), grid));
-    page(PanelGrid, grid);
+    page(PanelGrid, new TuningGridPage(m_session, m_pages));
 
     auto *calibr = new QSplitter(m_pages);
     m_catalog = new CatalogPanel(m_session, calibr);

@@ -185,16 +185,33 @@ TEST_F(AccumulatorFixture, WhichCellTheEngineIsInAndWhetherItMayBeTuned) {
     }
 }
 
-TEST_F(AccumulatorFixture, MissingEcuRatioKeepsTheSlotsEarlierContent) {
-    cell().setSample(2, 0.8f);
-    live.afrEcu = 0;
-    ticks(6);
-    EXPECT_EQ(cell().sampleCount, 2);
-    EXPECT_FLOAT_EQ(cell().sample(2), 0.8f);
-    EXPECT_FLOAT_EQ(cell().sample(1), 0.0f);
+// A tick without a measured mixture is no sample: a silent or warming wideband
+// (0) or an ECU without its ratio must not drag the correction to the floor.
+TEST_F(AccumulatorFixture, TicksWithoutAMixtureReadingAreNoSamples) {
+    const struct {
+        const char *what;
+        double afrEcu, afrWideband;
+    } cases[] = {{"no ECU ratio", 0, 16.2}, {"no wideband reading", 14.7, 0}, {"neither", 0, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        cell() = TuningCell{};
+        cell().corrCurrent = 1.0f;
+        cell().setSample(2, 0.8f);
+        cell().sampleCount = 2;
+        at(2000, 40); // another cell first, so that this one starts afresh
+        ticks(1);
+        at(1300, 20);
+        live.afrEcu = c.afrEcu;
+        live.afrWideband = c.afrWideband;
+        ticks(20);
+        EXPECT_EQ(cell().sampleCount, 2);
+        EXPECT_FLOAT_EQ(cell().sample(2), 0.8f);
+        EXPECT_EQ(cell().applied, 0) << "nothing to evaluate";
+        EXPECT_FLOAT_EQ(cell().corrCurrent, 1.0f);
+    }
     live.narrowband = true;
     live.injCorrection = 1.04;
-    ticks(1);
+    ticks(4);
     EXPECT_FLOAT_EQ(cell().sample(3), 1.04f) << "the narrowband sample is the ECU's own coefficient";
 }
 

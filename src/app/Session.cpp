@@ -333,6 +333,12 @@ void Session::exitProgram() {
 const TuningTargets &Session::tuningTargets() const {
     return m_connection->tuningTargets();
 }
+void Session::selectGridChoice(int index) {
+    m_tables.setGridChoice(index);
+    m_controls.setVisible(control::Panel5, false);
+    m_tuningGrid.refresh();
+}
+
 bool Session::tuningAllowed() const {
     return m_statusController->tuningAllowed();
 }

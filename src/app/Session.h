@@ -120,6 +120,9 @@ public:
     StatisticsModel &statisticsModel() { return m_statistics; }
     const StatisticsModel &statisticsModel() const { return m_statistics; }
     const TuningTargets &tuningTargets() const;
+    // Maingridchange_CBOX: the grid shows another quantity; the ignition
+    // rework panel hides until the status timer offers it again.
+    void selectGridChoice(int index);
     // Tuning may start now (offered by the sequences, an image loaded, and the image is the ECU's).
     bool tuningAllowed() const;
 

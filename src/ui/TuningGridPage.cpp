@@ -4,6 +4,7 @@
 #include "app/TuningController.h"
 #include "core/ControlNames.h"
 #include "tuning/TuningGridModel.h"
+#include "tuning/TuningTables.h"
 #include "ui/StringGrids.h"
 
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -73,10 +75,12 @@ QWidget *TuningGridPage::makeBar() {
     auto *bar = new QWidget(this);
     auto *row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
-    auto *choice = new QComboBox(bar); // filled from the tuning tables by the binder
-    choice->setObjectName(Maingridchange_CBOX);
-    choice->setToolTip(QStringLiteral("Выбор таблицы"));
-    row->addWidget(choice);
+    m_choice = new QComboBox(bar); // the items follow the tuning tables
+    m_choice->setObjectName(Maingridchange_CBOX);
+    m_choice->setToolTip(QStringLiteral("Выбор таблицы"));
+    m_choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(m_choice, &QComboBox::activated, this, [this](int index) { m_session.selectGridChoice(index); });
+    row->addWidget(m_choice);
     auto *colours = new QCheckBox(QStringLiteral("Раскрасить таблицу"), bar);
     colours->setObjectName(CheckBoxcolodgrid);
     connect(colours, &QCheckBox::toggled, this, [this](bool on) { m_session.tuningGridModel().setGradient(on); });
@@ -145,7 +149,24 @@ QWidget *TuningGridPage::makePanelTest() {
     return box;
 }
 
+// The choices appear after the post-connect set-up (and grow in the standard
+// protocol); the selection follows the tables.
+void TuningGridPage::refreshChoices() {
+    const TuningTables &tables = m_session.tables();
+    QStringList shown;
+    for (int i = 0; i < m_choice->count(); ++i)
+        shown << m_choice->itemText(i);
+    const QSignalBlocker quiet(m_choice);
+    if (shown != tables.gridChoices()) {
+        m_choice->clear();
+        m_choice->addItems(tables.gridChoices());
+    }
+    if (m_choice->currentIndex() != tables.gridChoice() && tables.gridChoice() < m_choice->count())
+        m_choice->setCurrentIndex(tables.gridChoice());
+}
+
 void TuningGridPage::refreshMarks() {
+    refreshChoices();
     const TuningController &tuning = m_session.tuning();
     m_corner->setText(tuning.cornerText());
     placeCorner();

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QTableView;
 
@@ -29,11 +30,13 @@ private:
     QWidget *makeBar();
     QWidget *makeScale();
     QWidget *makePanelTest();
+    void refreshChoices();
     void refreshMarks();
     void refreshPanelTest();
     void placeCorner();
 
     Session &m_session;
+    QComboBox *m_choice = nullptr;
     QTableView *m_grid = nullptr;
     QLabel *m_corner = nullptr;
     QWidget *m_scale = nullptr;

@@ -15,7 +15,6 @@
 #include <vector>
 
 using namespace korvel;
-using korvel::test::kConnectMs;
 using korvel::test::runEventsFor;
 using korvel::test::waitFor;
 
@@ -48,23 +47,8 @@ int evaluatedCells(const TuningGrid &grid) {
     return n;
 }
 
-// A steady, lean cruise in one cell, tuning by throttle with the accumulation,
-// the cycle filling written back every second.
 struct TuningRig : test::SessionRig {
-    TuningRig() {
-        sim::EngineState cruise = test::steadyCruise();
-        cruise.cyclicAir = 150;
-        simulator->setEngineState(cruise);
-        simulator->setAfrError(kLeanBy);
-        for (const auto &[name, value] : std::initializer_list<std::pair<QString, QString>>{
-                 {setting::TuneBy, QStringLiteral("Дросселю")},
-                 {setting::FourPoints, setting::No},
-                 {setting::PhaseTuning, setting::No},
-                 {setting::NeighbourFactor, QStringLiteral("0")},
-                 {setting::WriteBackInterval, QStringLiteral("1000")},
-             })
-            set(name, value);
-    }
+    TuningRig() { prepareLeanTuning(kLeanBy); }
 
     QByteArray ecuTable(std::int64_t address) const { return simulator->readMemory(static_cast<int>(address), 256); }
     QByteArray imageTable(std::int64_t address) const {
@@ -80,10 +64,8 @@ TEST(TuningOverSim, CorrectionsAndCycleFillingReachTheEcuAndSurviveStopAndUndo) 
     ASSERT_TRUE(rig.started);
     Session &s = *rig.session;
     const QByteArray demo = makeDemoFirmware();
-    ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
     // Opening the firmware while connected writes its tables into the ECU's RAM and offers tuning.
-    ASSERT_TRUE(s.openFirmware(rig.work.path(test::kFirmwareFile)));
-    ASSERT_TRUE(waitFor([&] { return s.tuningAllowed(); }, kConnectMs)) << s.log().lines().join('\n').toStdString();
+    ASSERT_TRUE(rig.connectForTuning()) << s.log().lines().join('\n').toStdString();
     const std::int64_t correction = s.tables().addressSets().air().correctionTable;
     const std::int64_t gbc = s.tables().addressSets().air().gbcTable;
     ASSERT_GT(correction, 0);

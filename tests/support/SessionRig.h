@@ -97,6 +97,31 @@ struct SessionRig {
         });
     }
 
+    // A steady cruise that the wideband measures `leanBy` lean of the target;
+    // tuning by throttle with the accumulation, the cycle filling written back
+    // every second.
+    void prepareLeanTuning(double leanBy) {
+        sim::EngineState cruise = steadyCruise();
+        cruise.cyclicAir = 150;
+        simulator->setEngineState(cruise);
+        simulator->setAfrError(leanBy);
+        for (const auto &[name, value] : std::initializer_list<std::pair<QString, QString>>{
+                 {setting::TuneBy, QStringLiteral("Дросселю")},
+                 {setting::FourPoints, setting::No},
+                 {setting::PhaseTuning, setting::No},
+                 {setting::NeighbourFactor, QStringLiteral("0")},
+                 {setting::WriteBackInterval, QStringLiteral("1000")},
+             })
+            set(name, value);
+    }
+
+    // Connected and polling, then the firmware the ECU runs opened again: its
+    // tables go into the ECU's RAM and tuning is offered.
+    bool connectForTuning() {
+        return connectAndPoll() && session->openFirmware(work.path(kFirmwareFile)) &&
+               waitFor([&] { return session->tuningAllowed(); }, kConnectMs);
+    }
+
     QString csvPath() const { return session->logDirectory().ensure() + QStringLiteral("/лог.csv"); }
 
     test::WorkDir work;

@@ -4,10 +4,11 @@
 // each next to what the line itself allows: echo plus answer at ten bits a
 // byte, plus the latency, per exchange.
 //
-//   exchange_bench [--seconds N] [--no-firmware] [--case N] [--quick]
+//   exchange_bench [--seconds N] [--no-firmware] [--case N] [--quick] [--figures]
 //
 // --case runs only the Nth case (from 1); --quick runs one fast case for a few
-// seconds without the firmware read.
+// seconds without the firmware read; --figures adds, per case, a line
+// "figures <frames/s> <limit> <read s or -1> <read limit s>" for tools.
 #include "core/ProgramLog.h"
 #include "ecu/EcuResults.h"
 #include "ecu/KwpFrame.h"
@@ -175,6 +176,7 @@ int main(int argc, char **argv) {
     const QStringList args = app.arguments();
     const bool quick = args.contains(QStringLiteral("--quick"));
     const bool withFirmware = !quick && !args.contains(QStringLiteral("--no-firmware"));
+    const bool figures = args.contains(QStringLiteral("--figures"));
     int seconds = quick ? 3 : 10;
     auto number = [&](const char *option) -> std::optional<int> {
         const qsizetype at = args.indexOf(QString::fromLatin1(option));
@@ -208,6 +210,9 @@ int main(int argc, char **argv) {
         else
             printf(" %10s %10.2f %6s %6s", "-", readLimit, "-", "-");
         printf(" %6d\n", f->linkErrors);
+        if (figures)
+            printf("figures %.3f %.3f %.3f %.3f\n", f->framesPerSecond, limit, f->firmwareSeconds.value_or(-1),
+                   readLimit);
         fflush(stdout);
         if (f->rejected != 0 || f->linkErrors != 0 || (withFirmware && !f->imageMatches))
             ++failures;

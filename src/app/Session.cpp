@@ -351,7 +351,12 @@ void Session::shutDown() {
 }
 
 bool Session::openFirmware(const QString &path) {
-    return m_firmwareController->openFirmware(path);
+    const bool connected = m_workers.created() && m_workers.ecu().isConnected();
+    if (!m_firmwareController->openFirmware(path))
+        return false;
+    if (connected)
+        m_tuningController->imageOpenedWhileConnected();
+    return true;
 }
 bool Session::openComparison(const QString &path) {
     return m_firmwareController->openComparison(path);

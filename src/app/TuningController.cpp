@@ -26,6 +26,7 @@ constexpr int kPhaseIntervalMs = 69000;
 constexpr int kPhaseBlocks = 4;
 constexpr int kBlockBytes = 64;
 constexpr int kStatusPanel = 5;
+constexpr int kNewImagePauseMs = 200;
 
 std::int64_t tableAddress(const TuningTables &tables, int column) {
     if (!tables.addressSets().present(column))
@@ -127,6 +128,23 @@ void TuningController::stopTuning() {
     t.Timer2.stop();
     t.Timer6.stop();
     t.Timer4.stop();
+}
+
+void TuningController::imageOpenedWhileConnected() {
+    SessionTimers &t = m_parts.timers;
+    m_accumulator.counters() = TuningCounters{};
+    const bool neighbours = t.Timer6.isActive();
+    t.engineTimer.stop();
+    t.Timer6.stop();
+    t.Timer4.stop();
+    QTimer::singleShot(kNewImagePauseMs, this, [this, neighbours] {
+        SessionTimers &t = m_parts.timers;
+        t.engineTimer.start();
+        t.Timer4.start();
+        if (neighbours && tuningOn())
+            t.Timer6.start();
+    });
+    m_parts.view.setPanelText(kStatusPanel, statusText());
 }
 
 void TuningController::reTune(std::int64_t address, int size) {

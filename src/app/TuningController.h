@@ -68,6 +68,10 @@ public:
     bool startTuning();
     // TButStopTune: samples, cells and the image stay as they are.
     void stopTuning();
+    // A firmware file opened while connected: the counters start again, and
+    // the engine tick and the write-back pause for a moment around the new
+    // image (the neighbours' write-back resumes too while it was running).
+    void imageOpenedWhileConnected();
     bool tuningOn() const { return m_accumulator.tuningOn(); }
     // TButReTune / BitBtn6: the shown table is written to the ECU (TimerRW),
     // then every cell is loaded again from the image.

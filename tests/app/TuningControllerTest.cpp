@@ -1,5 +1,6 @@
 #include "app/TuningController.h"
 #include "TestSupport.h"
+#include "WaitFor.h"
 #include "app/LiveLoop.h"
 #include "app/SessionTimers.h"
 #include "app/ViewState.h"
@@ -249,6 +250,25 @@ TEST(TuningControl, Timer6HandsOverTheLearnedCorrections) {
     EXPECT_EQ(rig.store.image().slice(table, 256), rig.writes.data[0]);
     EXPECT_EQ(rig.timers.Timer6.interval(), 5000);
     EXPECT_EQ(cell.applied, 2);
+}
+
+// A file opened while connected: the counters start again, and the engine
+// tick and the write-back stop for the new image and come back 200 ms later.
+TEST(TuningControl, AnImageOpenedWhileConnectedRestartsCountersAndTimers) {
+    for (const bool neighbours : {false, true}) {
+        Rig rig;
+        rig.settings.setValue(setting::NeighbourFactor, neighbours ? "50" : "0");
+        ASSERT_TRUE(rig.tuning.startTuning());
+        rig.tuning.accumulator().counters().evaluations = 7;
+        rig.tuning.accumulator().counters().gbcWrites = 2;
+        rig.tuning.imageOpenedWhileConnected();
+        EXPECT_EQ(rig.tuning.statusText(), "GBC//P/A//All:0//0/0//0");
+        for (QTimer *timer : {&rig.timers.engineTimer, &rig.timers.Timer4, &rig.timers.Timer6})
+            EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+        EXPECT_TRUE(test::waitFor([&] { return rig.timers.engineTimer.isActive(); }, 5000));
+        EXPECT_TRUE(rig.timers.Timer4.isActive());
+        EXPECT_EQ(rig.timers.Timer6.isActive(), neighbours) << "neighbour learning goes on where it ran";
+    }
 }
 
 TEST(TuningControl, EditorTablesAndTheIgnitionRework) {

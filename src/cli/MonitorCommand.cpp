@@ -1,11 +1,13 @@
 #include "cli/MonitorCommand.h"
 
 #include "app/Session.h"
+#include "app/TuningController.h"
 #include "core/SettingNames.h"
 #include "core/SettingsList.h"
 #include "ecu/EcuTexts.h"
 #include "live/CsvLog.h"
 #include "live/MonitorLine.h"
+#include "tuning/TuningTables.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -212,6 +214,42 @@ void MonitorCommand::watchPolling() {
         beginStop(QStringLiteral("%1 s of polling").arg(*m_options.seconds));
     else if (m_session->workers().ecu().IsComConnected.load() != 1)
         beginStop(QStringLiteral("the ECU port closed"));
+    else if (m_options.tune)
+        stepTuning();
+}
+
+// As a user does after connecting: the image's tables into the ECU's RAM
+// (which offers tuning when the image is the ECU's own), then the start.
+void MonitorCommand::stepTuning() {
+    constexpr int kOfferMs = 30000;
+    Session &s = *m_session;
+    switch (m_tuneStep) {
+    case TuneStep::None:
+        if (s.tables().gridChoices().isEmpty())
+            return; // the post-connect set-up has not named the ECU's tables yet
+        if (!s.firmware().FirmwareLoaded() || !s.rewriteTablesToEcu()) {
+            print(QStringLiteral("Tuning not started: no firmware is loaded"));
+            m_tuneStep = TuneStep::Refused;
+            return;
+        }
+        m_tuneOffered.setRemainingTime(kOfferMs);
+        m_tuneStep = TuneStep::Rewriting;
+        return;
+    case TuneStep::Rewriting:
+        if (s.tuningAllowed()) {
+            const bool started = s.tuning().startTuning(); // a refusal names the setting in the log
+            m_tuneStep = started ? TuneStep::Tuning : TuneStep::Refused;
+            if (started)
+                print(QStringLiteral("Tuning started"));
+        } else if (m_tuneOffered.hasExpired()) {
+            print(QStringLiteral("Tuning not started: the loaded firmware is not the one the ECU runs"));
+            m_tuneStep = TuneStep::Refused;
+        }
+        return;
+    case TuneStep::Tuning:
+    case TuneStep::Refused:
+        return;
+    }
 }
 
 void MonitorCommand::onFirmwareRead(bool complete) {

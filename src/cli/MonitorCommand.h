@@ -58,6 +58,7 @@ private:
     void watch();
     void watchConnect();
     void watchPolling();
+    void stepTuning();
     void fail(const QString &reason);
     void beginStop(const QString &why);
     void finish();
@@ -81,6 +82,9 @@ private:
     bool m_polled = false;
     bool m_outputClosed = false;
     bool m_firmwareReadStarted = false;
+    enum class TuneStep { None, Rewriting, Tuning, Refused };
+    TuneStep m_tuneStep = TuneStep::None;
+    QDeadlineTimer m_tuneOffered;
     bool m_firmwareWritten = false;
     QString m_firmwareFailure; // read-firmware: why OUT was not written
 };

@@ -60,6 +60,7 @@ const QString kSet = QStringLiteral("set");
 const QString kSeconds = QStringLiteral("seconds");
 const QString kConnectTimeout = QStringLiteral("connect-timeout");
 const QString kLive = QStringLiteral("live");
+const QString kTune = QStringLiteral("tune");
 const QString kHelp = QStringLiteral("help");
 
 // Digits only, at least one second.
@@ -87,6 +88,7 @@ MonitorCommandLine parseMonitorOptions(const QStringList &arguments) {
     parser.addOption({kSeconds, QString(), QStringLiteral("n")});
     parser.addOption({kConnectTimeout, QString(), QStringLiteral("n")});
     parser.addOption({kLive, QString()});
+    parser.addOption({kTune, QString()});
     parser.addOption({{QStringLiteral("h"), kHelp}, QString()});
     if (!parser.parse(QStringList{QStringLiteral("monitor")} + arguments))
         return usageError(parser.errorText());
@@ -131,6 +133,7 @@ MonitorCommandLine parseMonitorOptions(const QStringList &arguments) {
         options.connectTimeoutSeconds = *timeout;
     }
     options.live = parser.isSet(kLive);
+    options.tune = parser.isSet(kTune);
     MonitorCommandLine result;
     result.options = options;
     return result;
@@ -164,6 +167,9 @@ QString monitorHelpText() {
                           "                        the connect began (default: 60)\n"
                           "  --live                print the main values of every processed frame:\n"
                           "                        rpm=... thr=... ect=... afr=... wb=... ...\n"
+                          "  --tune                once polling runs, write the loaded firmware's tables\n"
+                          "                        into the ECU's RAM and tune automatically (the firmware\n"
+                          "                        must be the one the ECU runs)\n"
                           "  -h, --help            show this text\n"
                           "\n"
                           "Exit status:\n"

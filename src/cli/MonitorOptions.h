@@ -26,6 +26,9 @@ struct MonitorOptions {
     int connectTimeoutSeconds = 60;
     // Print one line of the main values per processed frame.
     bool live = false;
+    // Once polling runs: write the loaded firmware's tables into the ECU's RAM
+    // and start automatic tuning, as "Автоматическая настройка таблиц" does.
+    bool tune = false;
     // `korvel-cli read-firmware OUT`: once polling runs, read the ECU's firmware
     // into this file and stop; the run succeeds only when the file is written.
     QString firmwareOut;

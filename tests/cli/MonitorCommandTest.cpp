@@ -5,6 +5,7 @@
 #include "app/Session.h"
 #include "core/SettingNames.h"
 #include "ecu/EcuTexts.h"
+#include "firmware/DemoFirmware.h"
 
 #include "CliRig.h"
 #include "WaitFor.h"
@@ -267,4 +268,29 @@ TEST(MonitorCommand, ACsvLogThatCannotBeWrittenFailsTheRun) {
     ASSERT_EQ(monitor.errLines().size(), 1) << monitor.err.toStdString();
     EXPECT_TRUE(monitor.errLines().first().startsWith(QStringLiteral("korvel-cli: the CSV log is incomplete: 0 of ")));
     EXPECT_TRUE(monitor.command->csvPath().isEmpty());
+}
+
+// --tune: once the post-connect set-up has named the ECU's tables, the loaded
+// firmware's tables go into its RAM and tuning starts, as the toolbar would.
+TEST(MonitorCommand, TuneWritesTheTablesThenStartsTuning) {
+    test::WorkDir work;
+    const auto simulator = test::startSimulator();
+    simulator->setAfrError(0.05);
+    work.write(QStringLiteral("demo.bin"), makeDemoFirmware());
+    MonitorOptions options = onSimulator(*simulator);
+    options.overrides.emplace_back(setting::LoadDefaultFirmware, setting::Yes);
+    options.overrides.emplace_back(setting::DefaultFirmware, QStringLiteral("demo.bin"));
+    options.seconds = 40; // the set-up comes 30 s after the connect
+    options.tune = true;
+    MonitorRun monitor(work.path(), options);
+
+    ASSERT_EQ(monitor.run(), kExitPolled) << monitor.err.toStdString() << monitor.out.toStdString();
+    const QString &out = monitor.out;
+    const qsizetype rewrite = out.indexOf(QStringLiteral("PC>>ECU:Поправка дроссель\""));
+    const qsizetype started = out.indexOf(QStringLiteral("Tuning started\n"));
+    ASSERT_GE(rewrite, 0) << out.toStdString();
+    ASSERT_GE(started, 0) << out.toStdString();
+    EXPECT_LT(out.indexOf(QStringLiteral("Комплектация:")), rewrite) << "after the ECU's tables were known";
+    EXPECT_LT(rewrite, started);
+    EXPECT_EQ(out.count(QStringLiteral("Tuning started")), 1);
 }

@@ -25,6 +25,7 @@ TEST(MonitorOptions, DefaultsRunUntilStoppedWithoutOverrides) {
     EXPECT_TRUE(options.overrides.empty());
     EXPECT_FALSE(options.seconds.has_value());
     EXPECT_FALSE(options.live);
+    EXPECT_FALSE(options.tune);
     EXPECT_EQ(options.connectTimeoutSeconds, 60);
 }
 
@@ -49,7 +50,8 @@ TEST(MonitorOptions, DedicatedOptionsBecomeSettingsAfterEverySet) {
                                            "20",
                                            "--connect-timeout",
                                            "5",
-                                           "--live"});
+                                           "--live",
+                                           "--tune"});
     const Overrides expected = {
         {"Писать логи", "нет"},
         {"Ecu com", "/dev/other"},
@@ -64,6 +66,7 @@ TEST(MonitorOptions, DedicatedOptionsBecomeSettingsAfterEverySet) {
     EXPECT_EQ(options.seconds, 20);
     EXPECT_EQ(options.connectTimeoutSeconds, 5);
     EXPECT_TRUE(options.live);
+    EXPECT_TRUE(options.tune);
 }
 
 TEST(MonitorOptions, AcceptsEveryProtocolSpeedAndSensorTheProgramKnows) {
@@ -120,7 +123,7 @@ TEST(MonitorOptions, HelpDocumentsEveryOptionAndTheSimulatorExample) {
     EXPECT_FALSE(line.options.has_value());
     const QString text = monitorHelpText();
     for (const char *option : {"--ecu", "--lambda", "--protocol", "--speed", "--sensor", "--set", "--seconds",
-                               "--connect-timeout", "--live"})
+                               "--connect-timeout", "--live", "--tune"})
         EXPECT_TRUE(text.contains(QLatin1String(option))) << option;
     for (const QString &name :
          {setting::EcuCom, setting::LambdaCom, setting::Protocol, setting::EcuSpeed, setting::OxygenSensor})

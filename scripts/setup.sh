@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs (only what is missing) and
 # builds the project. Usage: scripts/setup.sh <build-dir> [extra cmake options...]
+# KORVEL_TARGETS="a b" builds only those targets.
 set -euo pipefail
 
 PACKAGES=(
@@ -27,4 +28,5 @@ fi
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$1"; shift
 cmake -S "$root" -B "$build" "$@"
-cmake --build "$build" -j"$(nproc)"
+# shellcheck disable=SC2086 # the targets are a word list
+cmake --build "$build" -j"$(nproc)" ${KORVEL_TARGETS:+--target $KORVEL_TARGETS}

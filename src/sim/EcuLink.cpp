@@ -67,9 +67,15 @@ HeaderForm EcuLink::answerForm(RequestKind kind) const {
     return static_cast<HeaderForm>(m_forms[static_cast<std::size_t>(kind)].load());
 }
 
+// A deep copy: a list or bytes shared with the link's own would be detached
+// later on either thread, outside the lock.
 QList<QByteArray> EcuLink::requestLog() const {
     std::lock_guard lock(m_logMutex);
-    return m_log;
+    QList<QByteArray> copy;
+    copy.reserve(m_log.size());
+    for (const QByteArray &request : m_log)
+        copy.append(QByteArray(request.constData(), request.size()));
+    return copy;
 }
 
 void EcuLink::clearRequestLog() {

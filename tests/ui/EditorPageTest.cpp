@@ -1,5 +1,6 @@
 #include "core/ControlNames.h"
 #include "core/ProgramLog.h"
+#include "editor/CellText.h"
 #include "editor/TableEditorController.h"
 #include "firmware/DemoFirmware.h"
 #include "firmware/FirmwareStore.h"
@@ -12,12 +13,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSlider>
 #include <QTableView>
 #include <QTest>
 
@@ -146,11 +149,18 @@ struct PageRig {
         EXPECT_NE(w, nullptr) << name.toStdString();
         return w;
     }
+    // Into the test artifacts, and a copy where KORVEL_SHOTS points.
     void shot(const QString &name, QWidget *w = nullptr) {
         QApplication::processEvents();
-        QDir().mkpath(QStringLiteral("/work/shots"));
-        const QImage image = w ? w->grab().toImage() : page.snapshot();
-        image.save(QStringLiteral("/work/shots/editor-%1.png").arg(name));
+        save(w ? w->grab().toImage() : page.snapshot(), name);
+    }
+    static void save(const QImage &image, const QString &name) {
+        const QString file = QStringLiteral("editor-%1.png").arg(name);
+        EXPECT_TRUE(image.save(QDir(test::artifactDir()).filePath(file))) << file.toStdString();
+        if (const QByteArray dir = qgetenv("KORVEL_SHOTS"); !dir.isEmpty()) {
+            QDir().mkpath(QString::fromLocal8Bit(dir));
+            image.save(QDir(QString::fromLocal8Bit(dir)).filePath(file));
+        }
     }
 };
 
@@ -215,6 +225,38 @@ TEST(EditorPage, AGridBlockIsRaisedByTheStep) {
     rig.shot(QStringLiteral("map-grid"));
 }
 
+TEST(EditorPage, ABlockCopiedAndPastedOneRowDownIsOneEdit) {
+    PageRig rig;
+    rig.open(kIgnition);
+    QTableView *grid = rig.page.grid();
+    QAbstractItemModel *model = grid->model();
+    // Rows 3 to 5, columns 2 to 4 (from 1); pasted with its corner one row down.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(model->index(2, 1)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      grid->visualRect(model->index(4, 3)).center());
+    std::vector<int> before;
+    for (int at = 0; at < 256; ++at)
+        before.push_back(rig.byte(0x6DC8 + at));
+    const QString corner = model->index(2, 1).data().toString();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().count('\n'), 3);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(model->index(3, 1)).center());
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+
+    for (int row = 0; row < 16; ++row)
+        for (int column = 0; column < 16; ++column) {
+            const bool pasted = row >= 3 && row <= 5 && column >= 1 && column <= 3;
+            const int source = pasted ? (row - 1) * 16 + column : row * 16 + column;
+            EXPECT_EQ(rig.byte(0x6DC8 + row * 16 + column), before[source]) << row << "," << column;
+        }
+    EXPECT_EQ(model->index(3, 1).data().toString(), corner) << "the grid shows the image again";
+    EXPECT_EQ(rig.store.undoCount(), 1) << "the whole paste is one step";
+    ASSERT_TRUE(rig.editor.undoStep());
+    for (int at = 0; at < 256; ++at)
+        EXPECT_EQ(rig.byte(0x6DC8 + at), before[at]) << at;
+}
+
 TEST(EditorPage, ATypedSingleValueIsWrittenOnEnter) {
     PageRig rig;
     rig.open(kSingle);
@@ -265,7 +307,7 @@ TEST(EditorPage, Screenshots) {
     QApplication::processEvents();
     const QImage surface = rig.page.surface()->render(QSize(900, 600));
     EXPECT_FALSE(surface.isNull());
-    surface.save(QStringLiteral("/work/shots/editor-surface.png"));
+    PageRig::save(surface, QStringLiteral("surface"));
 
     FirmwareImage other = rig.store.image();
     for (int i = 4; i < 10; ++i)

@@ -257,6 +257,48 @@ TEST(EditorPage, ABlockCopiedAndPastedOneRowDownIsOneEdit) {
         EXPECT_EQ(rig.byte(0x6DC8 + at), before[at]) << at;
 }
 
+TEST(EditorPage, MarksFollowTheAngleAndEveryNthPointBars) {
+    PageRig rig;
+    rig.open(kCurve);
+    DisplayOptions options = rig.editor.options();
+    options.markColour = 0x0000FF; // a colour nothing else on the chart uses
+    rig.editor.setOptions(options);
+    QTest::mouseClick(rig.child<QPushButton>(control::BitBtn17), Qt::LeftButton);
+    ASSERT_TRUE(rig.child<QWidget>(control::Panel1)->isVisible());
+    rig.child<QCheckBox>(control::Checkmarks)->setChecked(true);
+    rig.child<QSlider>(control::TrackBar3)->setValue(4);
+    rig.child<QSlider>(control::TrackBar4)->setValue(3);
+    EXPECT_EQ(rig.child<QLabel>(control::Label63)->text(), "60");
+    EXPECT_EQ(rig.child<QLabel>(control::Label64)->text(), "3");
+
+    ui::TableChartView *chart = rig.page.chart();
+    const QList<ui::TableChartView::PointMark> marks = chart->pointMarks();
+    ASSERT_EQ(marks.size(), 6) << "points 1, 4, ... 16 of the curve's 16";
+    for (int i = 0; i < marks.size(); ++i) {
+        EXPECT_EQ(marks[i].index, 3 * i);
+        EXPECT_EQ(marks[i].angle, 60);
+        EXPECT_EQ(marks[i].text, FloatToStr(chart->line(1)->at(3 * i).y()));
+    }
+    // Painted: mark-coloured text rises right of a marked point, none over the next one.
+    QApplication::processEvents();
+    const QImage image = chart->viewport()->grab().toImage();
+    const auto markPixels = [&image](QPoint at) {
+        int n = 0;
+        for (int y = at.y() - 40; y < at.y() - 2; ++y)
+            for (int x = at.x() - 4; x < at.x() + 30; ++x)
+                if (image.rect().contains(x, y) && image.pixelColor(x, y).blue() > 160 &&
+                    image.pixelColor(x, y).red() < 100 && image.pixelColor(x, y).green() < 100)
+                    ++n;
+        return n;
+    };
+    EXPECT_GT(markPixels(chart->pointPosition(1, 6)), 5);
+    EXPECT_EQ(markPixels(chart->pointPosition(1, 7)), 0);
+    rig.shot(QStringLiteral("curve-marks"));
+
+    rig.child<QCheckBox>(control::Checkmarks)->setChecked(false);
+    EXPECT_TRUE(chart->pointMarks().isEmpty());
+}
+
 TEST(EditorPage, ATypedSingleValueIsWrittenOnEnter) {
     PageRig rig;
     rig.open(kSingle);

@@ -2,7 +2,9 @@
 
 #include "app/ActuatorController.h"
 #include "app/ActuatorLayout.h"
+#include "app/ChartsController.h"
 #include "core/ControlNames.h"
+#include "core/Numbers.h"
 #include "ui/IndicatorPictures.h"
 
 #include <QCheckBox>
@@ -18,6 +20,7 @@ namespace {
 
 constexpr int kListTop = 18;
 constexpr int kListBottomMargin = 28;
+constexpr int kTickedListShrink = 50;
 constexpr int kValuePointSize = 30;
 constexpr int kTrackMaximum = 255;
 // The check box's first word ends in a Latin "e", as the program always spelled it.
@@ -25,14 +28,16 @@ const QString kActuatorsCaption = QStringLiteral("Исполнительныe м
 
 } // namespace
 
-DiagnosticSidePanel::DiagnosticSidePanel(ActuatorController &actuators, QWidget *parent)
-    : QWidget(parent), m_actuators(actuators) {
+DiagnosticSidePanel::DiagnosticSidePanel(ActuatorController &actuators, const ChartsController *charts, QWidget *parent)
+    : QWidget(parent), m_actuators(actuators), m_charts(charts) {
     setObjectName(control::Paneldia2);
     m_list = new QScrollArea(this); // the channel list, filled while diagnostics run
     m_list->setObjectName(control::ScrollBox2);
     m_list->hide();
     connect(&actuators, &ActuatorController::builtChanged, this, &DiagnosticSidePanel::buildActuatorControls);
     connect(&actuators, &ActuatorController::changed, this, &DiagnosticSidePanel::showActuatorState);
+    if (charts) // a new set of panels shows the list at its full height
+        connect(charts, &ChartsController::chartsBuilt, this, [this] { place(false); });
     if (actuators.built())
         buildActuatorControls();
 }
@@ -144,9 +149,20 @@ void DiagnosticSidePanel::place(bool justChecked) {
     }
 }
 
+void DiagnosticSidePanel::placeOnResize() {
+    if (!m_charts || !m_charts->built() || m_box) {
+        // The actuator controls stack under the list, the check box 4 below it.
+        place(false);
+        return;
+    }
+    // Built panels without actuator controls leave the lower half of the panel free.
+    m_list->setGeometry(0, kListTop, width(),
+                        static_cast<int>(roundHalfEven((height() - kListTop) / 2.0)) - kTickedListShrink);
+}
+
 void DiagnosticSidePanel::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    place(false);
+    placeOnResize();
 }
 
 } // namespace korvel::ui

@@ -324,7 +324,12 @@ void TableViewPage::refresh() {
     const bool map = kind == tablekind::TwoDimensional;
     m_displayMode->setVisible(map);
     m_fullScreen->setVisible(table);
-    // BitBtn6 and BitBtn17 follow the status timer's button rules (fullScreenShown).
+    // BitBtn6 follows the status timer's button rules; BitBtn17 goes with
+    // BitBtn9 there too, and is kept in step here at once so that a panel
+    // without a chart never offers the marks settings.
+    m_marksButton->setVisible(m_editor.fullScreenShown());
+    if (!m_editor.fullScreenShown())
+        m_marks->hide();
     m_depth->setVisible(map);
     m_depth->setChecked(m_editor.options().depth);
     m_row->setVisible(map && !m_editor.options().depth);

@@ -21,6 +21,7 @@ namespace {
 constexpr int kListTop = 18;
 constexpr int kListBottomMargin = 28;
 constexpr int kTickedListShrink = 50;
+constexpr int kMinimumWidth = 240;
 constexpr int kValuePointSize = 30;
 constexpr int kTrackMaximum = 255;
 // The check box's first word ends in a Latin "e", as the program always spelled it.
@@ -31,6 +32,8 @@ const QString kActuatorsCaption = QStringLiteral("Исполнительныe м
 DiagnosticSidePanel::DiagnosticSidePanel(ActuatorController &actuators, const ChartsController *charts, QWidget *parent)
     : QWidget(parent), m_actuators(actuators), m_charts(charts) {
     setObjectName(control::Paneldia2);
+    // Wide enough for the channel names, the actuator names and the 30 point value.
+    setMinimumWidth(kMinimumWidth);
     m_list = new QScrollArea(this); // the channel list, filled while diagnostics run
     m_list->setObjectName(control::ScrollBox2);
     m_list->hide();
@@ -92,6 +95,8 @@ void DiagnosticSidePanel::buildActuatorControls() {
     connect(m_box, &QCheckBox::toggled, &m_actuators, &ActuatorController::setChecked);
     connect(m_combo, &QComboBox::currentIndexChanged, &m_actuators, &ActuatorController::selectRow);
     connect(m_trackBar, &QSlider::valueChanged, &m_actuators, &ActuatorController::moveTrackBar);
+    // Built while the panel may already be on screen: a new child shows only when told.
+    m_box->show();
     m_shownChecked = !m_actuators.checked(); // the first showing places everything
     showActuatorState();
 }

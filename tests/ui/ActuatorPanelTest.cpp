@@ -154,6 +154,7 @@ TEST(ActuatorPanel, ResizeStacksTheListAndControlsByTheChartRules) {
     auto *box = child<QCheckBox>(window, CheckBoxActuators);
     auto *combo = child<QComboBox>(window, ComboBoxActuators);
     ASSERT_TRUE(box && combo);
+    EXPECT_TRUE(box->isVisible()) << "built while the page is on screen";
     window.resize(1300, 803);
     test::runEventsFor(50);
     EXPECT_EQ(list->geometry(), fullList()) << "unticked";

@@ -3,6 +3,7 @@
 #include "app/AccelerationController.h"
 #include "app/Session.h"
 #include "core/ControlNames.h"
+#include "core/SettingNames.h"
 #include "live/AccelerationTest.h"
 #include "sim/DemoRig.h"
 #include "ui/MainWindow.h"
@@ -52,7 +53,10 @@ TEST(AccelerationRuns, TwoRunsAgainstTheSimulatedCarAreListedAndShown) {
     rig.simulator()->setEngineState(state);
 
     Session session(work.path());
-    session.setSettingOverrides(rig.settingOverrides());
+    // A patient read timeout: the simulator shares a busy machine.
+    auto overrides = rig.settingOverrides();
+    overrides.append({setting::Timeout2, QStringLiteral("600")});
+    session.setSettingOverrides(overrides);
     ui::MainWindow window(session);
     window.resize(1280, 791);
     window.show();

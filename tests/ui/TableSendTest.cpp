@@ -3,6 +3,7 @@
 #include "app/CatalogController.h"
 #include "app/Session.h"
 #include "core/ControlNames.h"
+#include "core/SettingNames.h"
 #include "editor/CellText.h"
 #include "sim/DemoRig.h"
 #include "ui/MainWindow.h"
@@ -34,7 +35,10 @@ TEST(TableSend, AnEditedCurveSentToTheEcuReadsBackFromItsMemory) {
     QString error;
     ASSERT_TRUE(rig.start(&error)) << error.toStdString();
     Session session(work.path());
-    session.setSettingOverrides(rig.settingOverrides());
+    // A patient read timeout: the simulator shares a busy machine.
+    auto overrides = rig.settingOverrides();
+    overrides.append({setting::Timeout2, QStringLiteral("600")});
+    session.setSettingOverrides(overrides);
     ui::MainWindow window(session);
     window.resize(1280, 791);
     window.show();

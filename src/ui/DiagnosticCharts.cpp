@@ -156,9 +156,16 @@ void DiagnosticCharts::build() {
         delete listCanvas;
         return;
     }
-    for (int q = 1; q <= count; ++q)
-        m_views[q].box->setGeometry(4, (q - 1) * kBoxPitch, std::max(m_list->viewport()->width() - 26, 100), kBoxPitch);
-    listCanvas->resize(std::max(m_list->viewport()->width(), 120), count * kBoxPitch);
+    // Each box as wide as the list allows, and never narrower than its caption:
+    // a list laid out while hidden is still narrow, and scrolls sideways instead.
+    int canvasWidth = std::max(m_list->viewport()->width(), 120);
+    for (int q = 1; q <= count; ++q) {
+        TMyCheckBox *box = m_views[q].box;
+        const int width = std::max({m_list->viewport()->width() - 26, 100, box->sizeHint().width()});
+        box->setGeometry(4, (q - 1) * kBoxPitch, width, kBoxPitch);
+        canvasWidth = std::max(canvasWidth, width + 4);
+    }
+    listCanvas->resize(canvasWidth, count * kBoxPitch);
     m_list->setWidget(listCanvas);
     placeAll();
 }

@@ -170,6 +170,23 @@ bool TableEditorController::applyGridEdits() {
     return written.ok();
 }
 
+QString TableEditorController::copyBlock(int left, int top, int right, int bottom) const {
+    return blockText(m_view.cells, left, top, right, bottom);
+}
+
+bool TableEditorController::pasteBlock(int column, int row, const QString &text) {
+    if (m_ref.kind != tablekind::OneDimensional && m_ref.kind != tablekind::TwoDimensional)
+        return false;
+    CellTexts cells = m_view.cells;
+    const Outcome<int> laid = pasteBlockText(cells, CellPos{column, row}, text);
+    if (!laid) {
+        log(laid.error());
+        return false;
+    }
+    m_view.cells = std::move(cells);
+    return applyGridEdits();
+}
+
 bool TableEditorController::applyCells(const CellTexts &cells) {
     if (cells.size() != m_view.cells.size())
         return false;

@@ -79,6 +79,11 @@ public:
     bool setCellText(int column, int row, const QString &text);
     // Limits every cell, writes the grid back and shows the table again.
     bool applyGridEdits();
+    // Ctrl+C on the grid: the block's texts (columns and rows from 1, bounds included).
+    QString copyBlock(int left, int top, int right, int bottom) const;
+    // Ctrl+V on the grid: the copied texts from cell (column, row) on, limited
+    // and written back as one edit. False, nothing written, when nothing fits.
+    bool pasteBlock(int column, int row, const QString &text);
     // Whole-table cell texts from elsewhere (an imported table), applied as one edit.
     bool applyCells(const CellTexts &cells);
 

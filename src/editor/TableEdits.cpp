@@ -119,6 +119,45 @@ Outcome<bool> applyRangeCommand(CellTexts &cells, RangeCommand command, const st
     return Outcome<bool>::success(true);
 }
 
+QString blockText(const CellTexts &cells, int left, int top, int right, int bottom) {
+    QString text;
+    for (int row = std::min(top, bottom); row <= std::max(top, bottom); ++row) {
+        QStringList line;
+        for (int column = std::min(left, right); column <= std::max(left, right); ++column) {
+            const CellPos p{column, row};
+            if (inside(cells, p))
+                line << cells[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)];
+        }
+        if (!line.isEmpty())
+            text += line.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+Outcome<int> pasteBlockText(CellTexts &cells, const CellPos &at, const QString &text) {
+    if (!inside(cells, at))
+        return Outcome<int>::failure(QStringLiteral("Вставка вне таблицы"));
+    QString body = text;
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    while (body.endsWith(QLatin1Char('\n')))
+        body.chop(1);
+    if (body.trimmed().isEmpty())
+        return Outcome<int>::failure(QStringLiteral("В буфере обмена нет ячеек"));
+    int laid = 0;
+    const QStringList lines = body.split(QLatin1Char('\n'));
+    for (int j = 0; j < lines.size(); ++j) {
+        const QStringList texts = lines[j].split(QLatin1Char('\t'));
+        for (int i = 0; i < texts.size(); ++i) {
+            const CellPos p{at.column + i, at.row + j};
+            if (!inside(cells, p))
+                continue;
+            textAt(cells, p) = texts[i].trimmed();
+            ++laid;
+        }
+    }
+    return Outcome<int>::success(laid);
+}
+
 Outcome<bool> clampCells(CellTexts &cells, const OpenTable &table) {
     CellTexts limited = cells;
     for (auto &row : limited)

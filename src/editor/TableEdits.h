@@ -46,6 +46,15 @@ enum class RangeCommand {
 Outcome<bool> applyRangeCommand(CellTexts &cells, RangeCommand command, const std::vector<CellPos> &chosen,
                                 const QString &stepText);
 
+// A block of cells (bounds included, from 1) as text for the clipboard: a tab
+// between columns, a line break after each row, as spreadsheets exchange it.
+QString blockText(const CellTexts &cells, int left, int top, int right, int bottom);
+
+// Lays clipboard text into the grid with its first cell at `at`; what falls
+// outside the grid is dropped. Refused, nothing changed, when the text holds
+// no cell or `at` lies outside the grid. Returns the cells laid.
+Outcome<int> pasteBlockText(CellTexts &cells, const CellPos &at, const QString &text);
+
 // Every cell limited to the table's minimum and maximum; refused (nothing
 // changed) when a cell holds no number.
 Outcome<bool> clampCells(CellTexts &cells, const OpenTable &table);

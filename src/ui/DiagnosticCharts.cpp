@@ -41,6 +41,23 @@ QColor colourOf(int rgb) {
     return QColor::fromRgb(static_cast<QRgb>(rgb));
 }
 
+constexpr int kValuePointSize = 32;
+constexpr int kValueMinimumPointSize = 9;
+constexpr int kValueSideMargin = 4;
+
+QFont valueFont(int pointSize) {
+    return QFont(QStringLiteral("Times New Roman"), pointSize);
+}
+
+// The value's font: 32 point, smaller for a long number so that it stays
+// whole inside the panel.
+QFont fittedValueFont(const QString &text, int width) {
+    int size = kValuePointSize;
+    while (size > kValueMinimumPointSize && QFontMetrics(valueFont(size)).horizontalAdvance(text) > width)
+        --size;
+    return valueFont(size);
+}
+
 } // namespace
 
 DiagnosticCharts::DiagnosticCharts(ChartsController &charts, QScrollArea *channelList, QWidget *parent)
@@ -113,7 +130,7 @@ void DiagnosticCharts::build() {
         name->setWordWrap(true);
         name->setAlignment(Qt::AlignTop | Qt::AlignLeft);
         view.value = new QLabel(QStringLiteral("0"), view.panel);
-        view.value->setFont(QFont(QStringLiteral("Times New Roman"), 32));
+        view.value->setFont(valueFont(kValuePointSize));
         QPalette palette = view.value->palette();
         palette.setColor(QPalette::WindowText, colourOf(m_charts.colour(q)));
         view.value->setPalette(palette);
@@ -139,9 +156,16 @@ void DiagnosticCharts::build() {
         delete listCanvas;
         return;
     }
-    for (int q = 1; q <= count; ++q)
-        m_views[q].box->setGeometry(4, (q - 1) * kBoxPitch, std::max(m_list->viewport()->width() - 26, 100), kBoxPitch);
-    listCanvas->resize(std::max(m_list->viewport()->width(), 120), count * kBoxPitch);
+    // Each box as wide as the list allows, and never narrower than its caption:
+    // a list laid out while hidden is still narrow, and scrolls sideways instead.
+    int canvasWidth = std::max(m_list->viewport()->width(), 120);
+    for (int q = 1; q <= count; ++q) {
+        TMyCheckBox *box = m_views[q].box;
+        const int width = std::max({m_list->viewport()->width() - 26, 100, box->sizeHint().width()});
+        box->setGeometry(4, (q - 1) * kBoxPitch, width, kBoxPitch);
+        canvasWidth = std::max(canvasWidth, width + 4);
+    }
+    listCanvas->resize(canvasWidth, count * kBoxPitch);
     m_list->setWidget(listCanvas);
     placeAll();
 }
@@ -287,8 +311,11 @@ void DiagnosticCharts::repaintCharts() {
 }
 
 void DiagnosticCharts::centreValue(const ChannelView &view) const {
-    view.value->adjustSize();
     const QWidget *panel = view.panel;
+    const QFont font = fittedValueFont(view.value->text(), panel->width() - 2 * kValueSideMargin);
+    if (font != view.value->font())
+        view.value->setFont(font);
+    view.value->adjustSize();
     view.value->move(qRound((panel->width() - view.value->width()) / 2.0),
                      qRound((panel->height() - view.value->height()) / 2.0));
 }

@@ -2,7 +2,9 @@
 
 #include "app/ActuatorController.h"
 #include "app/ActuatorLayout.h"
+#include "app/ChartsController.h"
 #include "core/ControlNames.h"
+#include "core/Numbers.h"
 #include "ui/IndicatorPictures.h"
 
 #include <QCheckBox>
@@ -18,6 +20,8 @@ namespace {
 
 constexpr int kListTop = 18;
 constexpr int kListBottomMargin = 28;
+constexpr int kTickedListShrink = 50;
+constexpr int kMinimumWidth = 240;
 constexpr int kValuePointSize = 30;
 constexpr int kTrackMaximum = 255;
 // The check box's first word ends in a Latin "e", as the program always spelled it.
@@ -25,14 +29,18 @@ const QString kActuatorsCaption = QStringLiteral("Исполнительныe м
 
 } // namespace
 
-DiagnosticSidePanel::DiagnosticSidePanel(ActuatorController &actuators, QWidget *parent)
-    : QWidget(parent), m_actuators(actuators) {
+DiagnosticSidePanel::DiagnosticSidePanel(ActuatorController &actuators, const ChartsController *charts, QWidget *parent)
+    : QWidget(parent), m_actuators(actuators), m_charts(charts) {
     setObjectName(control::Paneldia2);
+    // Wide enough for the channel names, the actuator names and the 30 point value.
+    setMinimumWidth(kMinimumWidth);
     m_list = new QScrollArea(this); // the channel list, filled while diagnostics run
     m_list->setObjectName(control::ScrollBox2);
     m_list->hide();
     connect(&actuators, &ActuatorController::builtChanged, this, &DiagnosticSidePanel::buildActuatorControls);
     connect(&actuators, &ActuatorController::changed, this, &DiagnosticSidePanel::showActuatorState);
+    if (charts) // a new set of panels shows the list at its full height
+        connect(charts, &ChartsController::chartsBuilt, this, [this] { place(false); });
     if (actuators.built())
         buildActuatorControls();
 }
@@ -87,6 +95,8 @@ void DiagnosticSidePanel::buildActuatorControls() {
     connect(m_box, &QCheckBox::toggled, &m_actuators, &ActuatorController::setChecked);
     connect(m_combo, &QComboBox::currentIndexChanged, &m_actuators, &ActuatorController::selectRow);
     connect(m_trackBar, &QSlider::valueChanged, &m_actuators, &ActuatorController::moveTrackBar);
+    // Built while the panel may already be on screen: a new child shows only when told.
+    m_box->show();
     m_shownChecked = !m_actuators.checked(); // the first showing places everything
     showActuatorState();
 }
@@ -144,9 +154,20 @@ void DiagnosticSidePanel::place(bool justChecked) {
     }
 }
 
+void DiagnosticSidePanel::placeOnResize() {
+    if (!m_charts || !m_charts->built() || m_box) {
+        // The actuator controls stack under the list, the check box 4 below it.
+        place(false);
+        return;
+    }
+    // Built panels without actuator controls leave the lower half of the panel free.
+    m_list->setGeometry(0, kListTop, width(),
+                        static_cast<int>(roundHalfEven((height() - kListTop) / 2.0)) - kTickedListShrink);
+}
+
 void DiagnosticSidePanel::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    place(false);
+    placeOnResize();
 }
 
 } // namespace korvel::ui

@@ -14,7 +14,8 @@ class QToolButton;
 
 namespace korvel {
 class ActuatorController;
-}
+class ChartsController;
+} // namespace korvel
 
 namespace korvel::ui {
 
@@ -23,7 +24,10 @@ namespace korvel::ui {
 class DiagnosticSidePanel : public QWidget {
     Q_OBJECT
 public:
-    DiagnosticSidePanel(ActuatorController &actuators, QWidget *parent = nullptr);
+    // With `charts`, a resize while the chart panels are built follows their
+    // rules for the list (without, the list keeps its full height).
+    DiagnosticSidePanel(ActuatorController &actuators, const ChartsController *charts = nullptr,
+                        QWidget *parent = nullptr);
 
     QScrollArea *channelList() const { return m_list; }
 
@@ -34,8 +38,10 @@ private:
     void buildActuatorControls();
     void showActuatorState();
     void place(bool justChecked);
+    void placeOnResize();
 
     ActuatorController &m_actuators;
+    const ChartsController *m_charts = nullptr;
     QScrollArea *m_list = nullptr;
     QCheckBox *m_box = nullptr;
     QComboBox *m_combo = nullptr;

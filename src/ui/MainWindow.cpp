@@ -161,7 +161,7 @@ void MainWindow::buildPages() {
     page(PanelMain2, makePanelMain2(m_pages));
 
     auto *dia = new QSplitter(m_pages);
-    auto *side = new DiagnosticSidePanel(m_session.actuators(), dia);
+    auto *side = new DiagnosticSidePanel(m_session.actuators(), &m_session.charts(), dia);
     dia->addWidget(side);
     dia->insertWidget(0, new DiagnosticCharts(m_session.charts(), side->channelList(), dia));
     dia->setStretchFactor(0, 3);

@@ -1,6 +1,7 @@
 #include "ui/TableChartView.h"
 
 #include "core/ControlNames.h"
+#include "editor/CellText.h"
 #include "editor/TableEditorController.h"
 
 #include <QCategoryAxis>
@@ -9,6 +10,8 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QValueAxis>
+
+#include <cmath>
 
 namespace korvel::ui {
 namespace {
@@ -92,12 +95,12 @@ void TableChartView::refresh() {
         pen.setWidth(2);
         series->setPen(pen);
         series->setPointsVisible(data.pointSymbols && data.visible && s != 0);
-        series->setPointLabelsVisible(data.marks && data.visible);
-        series->setPointLabelsFormat(QStringLiteral("@yPoint"));
-        series->setPointLabelsFont(markFont);
-        series->setPointLabelsColor(colourOf(options.markColour));
-        series->setPointLabelsClipping(false);
+        // The marks are drawn over the chart (drawMarks): the series' own
+        // labels can neither be turned nor skip points.
+        series->setPointLabelsVisible(false);
     }
+    m_markFont = markFont;
+    m_markColour = colourOf(options.markColour);
     m_trackLabel->setText(view.trackLabel);
     m_trackLabel->setVisible(!view.trackLabel.isEmpty());
     m_trackLabel->adjustSize();
@@ -123,6 +126,42 @@ QPoint TableChartView::pointPosition(int number, int index) const {
     if (!series || index < 0 || index >= series->count())
         return {};
     return mapFromScene(chart()->mapToPosition(series->at(index), m_lines[1]));
+}
+
+QList<TableChartView::PointMark> TableChartView::pointMarks() const {
+    QList<PointMark> marks;
+    const TableView &view = m_editor.view();
+    const int every = std::max(1, m_editor.options().markEvery);
+    for (int s = 1; s <= kLineSeries; ++s) {
+        const ChartSeries &data = view.series[static_cast<std::size_t>(s - 1)];
+        if (!data.visible || !data.marks)
+            continue;
+        const QLineSeries *series = m_lines[static_cast<std::size_t>(s)];
+        for (int i = 0; i < series->count(); i += every)
+            marks << PointMark{s, i, pointPosition(s, i), FloatToStr(series->at(i).y()), view.markAngle};
+    }
+    return marks;
+}
+
+void TableChartView::drawMarks(QPainter *painter) const {
+    const QList<PointMark> marks = pointMarks();
+    if (marks.isEmpty())
+        return;
+    painter->save();
+    painter->setFont(m_markFont);
+    painter->setPen(m_markColour);
+    const QFontMetrics metrics(m_markFont);
+    for (const PointMark &mark : marks) {
+        // Level marks sit centred over the point; turned ones rise from it.
+        const int width = metrics.horizontalAdvance(mark.text);
+        const double lead = -width / 2.0 * (1.0 - std::min(std::abs(mark.angle), 90) / 90.0);
+        painter->save();
+        painter->translate(mapToScene(mark.at) + QPointF(0, -6));
+        painter->rotate(-mark.angle);
+        painter->drawText(QPointF(lead, 0), mark.text);
+        painter->restore();
+    }
+    painter->restore();
 }
 
 void TableChartView::mousePressEvent(QMouseEvent *event) {
@@ -168,6 +207,7 @@ void TableChartView::mouseReleaseEvent(QMouseEvent *event) {
 
 void TableChartView::drawForeground(QPainter *painter, const QRectF &rect) {
     QChartView::drawForeground(painter, rect);
+    drawMarks(painter);
     const PointSelection &s = m_editor.selection();
     if (s.pending() || !s.active() || s.source() != PointSelection::Source::Chart)
         return;

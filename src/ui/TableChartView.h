@@ -32,6 +32,16 @@ public:
     // The point of line `number` at `index` in view coordinates.
     QPoint pointPosition(int number, int index) const;
 
+    // A value mark over a point: every n-th point of a marked line, turned by the mark angle.
+    struct PointMark {
+        int line = 0;
+        int index = 0;
+        QPoint at; // the point in view coordinates
+        QString text;
+        int angle = 0; // degrees, counter-clockwise
+    };
+    QList<PointMark> pointMarks() const;
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -41,12 +51,15 @@ protected:
 
 private:
     void placeTrackLabel();
+    void drawMarks(QPainter *painter) const;
 
     TableEditorController &m_editor;
     std::array<QLineSeries *, 33> m_lines{}; // 0 = SeriesSecond
     QLabel *m_trackLabel = nullptr;
     int m_dragLine = 0; // 0: no drag
     int m_dragIndex = -1;
+    QFont m_markFont;
+    QColor m_markColour;
 };
 
 } // namespace korvel::ui

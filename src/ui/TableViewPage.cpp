@@ -9,7 +9,9 @@
 #include "ui/TableSurface.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QColorDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -95,6 +97,7 @@ TableViewPage::TableViewPage(TableEditorController &editor, QWidget *parent) : Q
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_grid->viewport()->installEventFilter(this);
+    m_grid->installEventFilter(this); // Ctrl+C / Ctrl+V of a block
     m_chart = new TableChartView(editor, m_tables);
     m_surface = new TableSurface(m_tables);
     auto *tablesLayout = new QVBoxLayout(m_tables);
@@ -321,7 +324,12 @@ void TableViewPage::refresh() {
     const bool map = kind == tablekind::TwoDimensional;
     m_displayMode->setVisible(map);
     m_fullScreen->setVisible(table);
-    // BitBtn6 and BitBtn17 follow the status timer's button rules (fullScreenShown).
+    // BitBtn6 follows the status timer's button rules; BitBtn17 goes with
+    // BitBtn9 there too, and is kept in step here at once so that a panel
+    // without a chart never offers the marks settings.
+    m_marksButton->setVisible(m_editor.fullScreenShown());
+    if (!m_editor.fullScreenShown())
+        m_marks->hide();
     m_depth->setVisible(map);
     m_depth->setChecked(m_editor.options().depth);
     m_row->setVisible(map && !m_editor.options().depth);
@@ -377,22 +385,52 @@ void TableViewPage::showFullScreen(QWidget *target) {
     target->showFullScreen();
 }
 
+QRect TableViewPage::selectedBlock() const {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    for (const QModelIndex &i : m_grid->selectionModel()->selectedIndexes()) {
+        const int c = i.column() + 1;
+        const int r = i.row() + 1;
+        left = left == 0 ? c : std::min(left, c);
+        top = top == 0 ? r : std::min(top, r);
+        right = std::max(right, c);
+        bottom = std::max(bottom, r);
+    }
+    return left == 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+bool TableViewPage::gridKey(const QKeyEvent *key) {
+    if (key->matches(QKeySequence::Copy)) {
+        const QRect block = selectedBlock();
+        if (!block.isNull())
+            QGuiApplication::clipboard()->setText(
+                m_editor.copyBlock(block.left(), block.top(), block.right(), block.bottom()));
+        return true;
+    }
+    if (key->matches(QKeySequence::Paste)) {
+        // The block lands with its first cell on the selection's top left (or the current cell).
+        QRect block = selectedBlock();
+        const QModelIndex current = m_grid->currentIndex();
+        if (block.isNull() && current.isValid())
+            block = QRect(current.column() + 1, current.row() + 1, 1, 1);
+        if (!block.isNull())
+            m_editor.pasteBlock(block.left(), block.top(), QGuiApplication::clipboard()->text());
+        return true;
+    }
+    return false;
+}
+
 bool TableViewPage::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_grid && event->type() == QEvent::KeyPress && gridKey(static_cast<QKeyEvent *>(event)))
+        return true;
     if (watched == m_grid->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        const QModelIndexList picked = m_grid->selectionModel()->selectedIndexes();
-        int left = 0, top = 0, right = 0, bottom = 0;
-        for (const QModelIndex &i : picked) {
-            const int c = i.column() + 1;
-            const int r = i.row() + 1;
-            left = left == 0 ? c : std::min(left, c);
-            top = top == 0 ? r : std::min(top, r);
-            right = std::max(right, c);
-            bottom = std::max(bottom, r);
-        }
+        const QRect block = selectedBlock();
         const bool shiftOnly = mouse->modifiers() == Qt::ShiftModifier && mouse->buttons() == Qt::NoButton;
         const QPoint p = mouse->position().toPoint();
-        m_editor.gridReleased(shiftOnly, left, top, right, bottom, p.x(), p.y());
+        if (block.isNull())
+            m_editor.gridReleased(shiftOnly, 0, 0, 0, 0, p.x(), p.y());
+        else
+            m_editor.gridReleased(shiftOnly, block.left(), block.top(), block.right(), block.bottom(), p.x(), p.y());
         return false;
     }
     if (watched == m_fullScreenWidget &&

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -55,6 +56,10 @@ private:
     void placeTableViews();
     void changeOptions(const std::function<void(DisplayOptions &)> &change);
     void showFullScreen(QWidget *target);
+    // The grid's selected block as columns and rows from 1; null when nothing is selected.
+    QRect selectedBlock() const;
+    // Ctrl+C / Ctrl+V on the grid; true when the key was taken.
+    bool gridKey(const QKeyEvent *key);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     TableEditorController &m_editor;

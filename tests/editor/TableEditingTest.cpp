@@ -192,6 +192,41 @@ TEST(TableEditing, ImportedCellsAreOneEdit) {
     EXPECT_FALSE(rig.editor.applyCells(row({"1", "2"}))) << "a table of another shape";
 }
 
+// Ctrl+C / Ctrl+V on the grid: the block comes back where it is pasted,
+// whatever falls off the grid's edge is dropped, and the paste is one edit.
+TEST(TableEditing, CopiedBlockPastedElsewhereIsOneEditClippedAtTheEdge) {
+    EditorRig rig;
+    rig.poke(0x5000, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    ASSERT_TRUE(rig.open(2, "address 5000\ncells 3\nrows 3\nmax 100\n"));
+    const QString copied = rig.editor.copyBlock(2, 1, 1, 2); // corners in either order
+    EXPECT_EQ(copied, "1\t2\n4\t5\n");
+
+    ASSERT_TRUE(rig.editor.pasteBlock(2, 2, copied));
+    const std::vector<int> expected{1, 2, 3, 4, 1, 2, 7, 4, 5};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(rig.byte(0x5000 + i), expected[static_cast<std::size_t>(i)]) << i;
+    EXPECT_EQ(rig.store.undoCount(), 1);
+    ASSERT_TRUE(rig.editor.undoStep());
+    EXPECT_EQ(rig.byte(0x5004), 5);
+    EXPECT_EQ(rig.byte(0x5008), 9);
+
+    // Text from a spreadsheet: CRLF lines, limited like every edit; only the corner cell fits.
+    ASSERT_TRUE(rig.editor.pasteBlock(3, 3, "250\t1\r\n7\t7\r\n"));
+    EXPECT_EQ(rig.byte(0x5008), 100);
+    EXPECT_EQ(rig.byte(0x5007), 8);
+
+    const int undo = rig.store.undoCount();
+    struct Refused {
+        int column, row;
+        const char *text;
+    };
+    for (const Refused &r : {Refused{1, 1, ""}, Refused{1, 1, "\n"}, Refused{4, 1, "5"}, Refused{1, 1, "5\tx"}}) {
+        EXPECT_FALSE(rig.editor.pasteBlock(r.column, r.row, QString::fromUtf8(r.text))) << r.text;
+        EXPECT_EQ(rig.byte(0x5000), 1) << r.text;
+        EXPECT_EQ(rig.store.undoCount(), undo) << r.text;
+    }
+}
+
 TEST(TableEditing, ReciprocalCellAtMinusD2KeepsItsRawValue) {
     EditorRig rig;
     rig.poke(0x5000, {50, 20});

@@ -1,7 +1,9 @@
 // The actuator controls on the right-hand diagnostic panel: where they sit,
 // when they show, and a drive of the simulated ECU through them.
+#include "app/ChartsController.h"
 #include "app/Session.h"
 #include "core/ControlNames.h"
+#include "live/FrameLayout.h"
 #include "sim/DemoRig.h"
 #include "ui/IndicatorPictures.h"
 #include "ui/MainWindow.h"
@@ -115,6 +117,63 @@ TEST(ActuatorPanel, TickingShowsTheControlsUnderAHalvedList) {
     EXPECT_FALSE(track->isVisible());
     EXPECT_EQ(list->height(), panel->height() - list->y() - 28);
     EXPECT_EQ(box->y(), list->geometry().bottom() + 1 + 4);
+}
+
+// A window resize while the chart panels are built: the list keeps the upper
+// half without actuator controls; with them, they stack under it with the
+// check box 4 pixels below, and an unticked box gives the list the panel back.
+TEST(ActuatorPanel, ResizeStacksTheListAndControlsByTheChartRules) {
+    using namespace control;
+    test::WorkDir work;
+    Session session(work.path());
+    ui::MainWindow window(session);
+    window.resize(1280, 791);
+    window.show();
+    ASSERT_TRUE(session.startUp());
+    session.raisePage(Paneldia);
+    auto *panel = child<QWidget>(window, Paneldia2);
+    auto *list = child<QScrollArea>(window, ScrollBox2);
+    ASSERT_TRUE(panel && list);
+    const auto fullList = [&] { return QRect(0, 18, panel->width(), panel->height() - 18 - 28); };
+    const auto halfList = [&] {
+        return QRect(0, 18, panel->width(), static_cast<int>(std::lround((panel->height() - 18) / 2.0)) - 50);
+    };
+
+    session.charts().startDiagnostics(channelNames(Protocol::Standard));
+    test::runEventsFor(50);
+    EXPECT_EQ(list->geometry(), fullList()) << "a new set of panels shows the whole list";
+    window.resize(1400, 865);
+    test::runEventsFor(50);
+    EXPECT_EQ(list->geometry(), halfList()) << "no actuator controls: the upper half";
+    auto *area = child<QWidget>(window, QStringLiteral("ScrollBox3"));
+    auto *charts = child<QWidget>(window, QStringLiteral("ScrollBox1"));
+    EXPECT_EQ(area->geometry(), QRect(4, 18, charts->width() - 8, charts->height() - 18));
+
+    session.actuators().diagnosticsShown(true);
+    test::runEventsFor(50);
+    auto *box = child<QCheckBox>(window, CheckBoxActuators);
+    auto *combo = child<QComboBox>(window, ComboBoxActuators);
+    ASSERT_TRUE(box && combo);
+    EXPECT_TRUE(box->isVisible()) << "built while the page is on screen";
+    window.resize(1300, 803);
+    test::runEventsFor(50);
+    EXPECT_EQ(list->geometry(), fullList()) << "unticked";
+    EXPECT_EQ(box->y(), list->geometry().bottom() + 1 + 4);
+
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    EXPECT_EQ(box->y(), list->geometry().bottom() + 1 + 20) << "just ticked";
+    for (const QSize size : {QSize(1400, 865), QSize(1280, 791)}) {
+        window.resize(size);
+        test::runEventsFor(50);
+        EXPECT_EQ(list->geometry(), halfList()) << size.width();
+        EXPECT_EQ(box->y(), list->geometry().bottom() + 1 + 4) << size.width();
+        EXPECT_EQ(combo->y(), box->geometry().bottom() + 1 + 20) << size.width();
+        auto *last = child<QLabel>(window, LabelActuatorRow + "8");
+        EXPECT_LE(last->geometry().bottom(), panel->height()) << "the last row stays on the panel";
+    }
+    if (const QByteArray dir = qgetenv("KORVEL_SHOTS"); !dir.isEmpty())
+        window.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("actuators-resized.png"));
+    session.shutDown();
 }
 
 // The user imposes an ignition advance on the simulated ECU and sees it come back.

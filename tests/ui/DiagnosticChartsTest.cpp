@@ -54,6 +54,16 @@ struct ChartsView {
     ui::DiagnosticCharts view;
 };
 
+// Into the test artifacts, and a copy where KORVEL_SHOTS points.
+void saveShot(QWidget &widget, const QString &file) {
+    const QImage image = widget.grab().toImage();
+    EXPECT_TRUE(image.save(QDir(test::artifactDir()).filePath(file))) << file.toStdString();
+    if (const QByteArray dir = qgetenv("KORVEL_SHOTS"); !dir.isEmpty()) {
+        QDir().mkpath(QString::fromLocal8Bit(dir));
+        image.save(QDir(QString::fromLocal8Bit(dir)).filePath(file));
+    }
+}
+
 QStringList names(int count) {
     return channelNames(Protocol::Fast).mid(0, count);
 }
@@ -129,6 +139,25 @@ TEST(DiagnosticCharts, FramesReachTheShownChartsAtTheScreensPace) {
     QTRY_COMPARE(below->count(), 62);
 }
 
+TEST(DiagnosticCharts, LongValuesStayWholeInsideTheirPanels) {
+    ChartsView v;
+    v.charts.startDiagnostics(names(4));
+    for (int q : {1, 2, 3})
+        v.box(q)->click();
+    v.channels.set(1, -12345.678f);
+    v.channels.set(2, 987654.25f);
+    v.channels.set(3, 7.5f);
+    v.charts.updateFrame();
+    QTRY_COMPARE(v.valueLabel(3)->text(), QStringLiteral("7.5"));
+    for (int q : {1, 2, 3}) {
+        const QLabel *value = v.valueLabel(q);
+        EXPECT_TRUE(v.panel(q)->rect().contains(value->geometry())) << value->text().toStdString();
+        EXPECT_GE(value->width(), value->fontMetrics().horizontalAdvance(value->text())) << value->text().toStdString();
+    }
+    EXPECT_LT(v.valueLabel(2)->font().pointSize(), 32);
+    EXPECT_EQ(v.valueLabel(3)->font().pointSize(), 32) << "a short value keeps its size";
+}
+
 TEST(DiagnosticCharts, Screenshots) {
     ChartsView v;
     v.view.resize(1000, 1200);
@@ -139,6 +168,9 @@ TEST(DiagnosticCharts, Screenshots) {
     for (int frame = 0; frame < 200; ++frame) {
         for (int q = 1; q <= 56; ++q)
             v.channels.set(q, static_cast<float>(q * 10 + 8 * std::sin(frame / (3.0 + q % 7))));
+        // Long numbers: they must stay whole inside their panels.
+        v.channels.set(27, static_cast<float>(-12345.678 + frame));
+        v.channels.set(33, static_cast<float>(987654.321 + 3 * std::sin(frame / 4.0)));
         v.charts.updateFrame();
     }
     QTest::qWait(100);
@@ -150,7 +182,7 @@ TEST(DiagnosticCharts, Screenshots) {
     v.list.setGeometry(1000, 0, 250, 1200);
     shot.show();
     QTest::qWait(100);
-    EXPECT_TRUE(shot.grab().save(QDir(test::artifactDir()).filePath("charts-diagnostics.png")));
+    saveShot(shot, QStringLiteral("charts-diagnostics.png"));
     v.view.setParent(nullptr);
     v.list.setParent(nullptr);
 
@@ -174,5 +206,5 @@ TEST(DiagnosticCharts, Screenshots) {
     EXPECT_GT(runs.columns(), 10);
     EXPECT_TRUE(runs.data(runs.index(0, 6), AccelerationRuns::ShadeRole).isValid());
     QTest::qWait(50);
-    EXPECT_TRUE(panel.grab().save(QDir(test::artifactDir()).filePath("charts-acceleration.png")));
+    saveShot(panel, QStringLiteral("charts-acceleration.png"));
 }

@@ -1,5 +1,6 @@
 #include "core/ControlNames.h"
 #include "core/ProgramLog.h"
+#include "editor/CellText.h"
 #include "editor/TableEditorController.h"
 #include "firmware/DemoFirmware.h"
 #include "firmware/FirmwareStore.h"
@@ -12,12 +13,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSlider>
 #include <QTableView>
 #include <QTest>
 
@@ -146,11 +149,18 @@ struct PageRig {
         EXPECT_NE(w, nullptr) << name.toStdString();
         return w;
     }
+    // Into the test artifacts, and a copy where KORVEL_SHOTS points.
     void shot(const QString &name, QWidget *w = nullptr) {
         QApplication::processEvents();
-        QDir().mkpath(QStringLiteral("/work/shots"));
-        const QImage image = w ? w->grab().toImage() : page.snapshot();
-        image.save(QStringLiteral("/work/shots/editor-%1.png").arg(name));
+        save(w ? w->grab().toImage() : page.snapshot(), name);
+    }
+    static void save(const QImage &image, const QString &name) {
+        const QString file = QStringLiteral("editor-%1.png").arg(name);
+        EXPECT_TRUE(image.save(QDir(test::artifactDir()).filePath(file))) << file.toStdString();
+        if (const QByteArray dir = qgetenv("KORVEL_SHOTS"); !dir.isEmpty()) {
+            QDir().mkpath(QString::fromLocal8Bit(dir));
+            image.save(QDir(QString::fromLocal8Bit(dir)).filePath(file));
+        }
     }
 };
 
@@ -215,6 +225,80 @@ TEST(EditorPage, AGridBlockIsRaisedByTheStep) {
     rig.shot(QStringLiteral("map-grid"));
 }
 
+TEST(EditorPage, ABlockCopiedAndPastedOneRowDownIsOneEdit) {
+    PageRig rig;
+    rig.open(kIgnition);
+    QTableView *grid = rig.page.grid();
+    QAbstractItemModel *model = grid->model();
+    // Rows 3 to 5, columns 2 to 4 (from 1); pasted with its corner one row down.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(model->index(2, 1)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      grid->visualRect(model->index(4, 3)).center());
+    std::vector<int> before;
+    for (int at = 0; at < 256; ++at)
+        before.push_back(rig.byte(0x6DC8 + at));
+    const QString corner = model->index(2, 1).data().toString();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().count('\n'), 3);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(model->index(3, 1)).center());
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+
+    for (int row = 0; row < 16; ++row)
+        for (int column = 0; column < 16; ++column) {
+            const bool pasted = row >= 3 && row <= 5 && column >= 1 && column <= 3;
+            const int source = pasted ? (row - 1) * 16 + column : row * 16 + column;
+            EXPECT_EQ(rig.byte(0x6DC8 + row * 16 + column), before[source]) << row << "," << column;
+        }
+    EXPECT_EQ(model->index(3, 1).data().toString(), corner) << "the grid shows the image again";
+    EXPECT_EQ(rig.store.undoCount(), 1) << "the whole paste is one step";
+    ASSERT_TRUE(rig.editor.undoStep());
+    for (int at = 0; at < 256; ++at)
+        EXPECT_EQ(rig.byte(0x6DC8 + at), before[at]) << at;
+}
+
+TEST(EditorPage, MarksFollowTheAngleAndEveryNthPointBars) {
+    PageRig rig;
+    rig.open(kCurve);
+    DisplayOptions options = rig.editor.options();
+    options.markColour = 0x0000FF; // a colour nothing else on the chart uses
+    rig.editor.setOptions(options);
+    QTest::mouseClick(rig.child<QPushButton>(control::BitBtn17), Qt::LeftButton);
+    ASSERT_TRUE(rig.child<QWidget>(control::Panel1)->isVisible());
+    rig.child<QCheckBox>(control::Checkmarks)->setChecked(true);
+    rig.child<QSlider>(control::TrackBar3)->setValue(4);
+    rig.child<QSlider>(control::TrackBar4)->setValue(3);
+    EXPECT_EQ(rig.child<QLabel>(control::Label63)->text(), "60");
+    EXPECT_EQ(rig.child<QLabel>(control::Label64)->text(), "3");
+
+    ui::TableChartView *chart = rig.page.chart();
+    const QList<ui::TableChartView::PointMark> marks = chart->pointMarks();
+    ASSERT_EQ(marks.size(), 6) << "points 1, 4, ... 16 of the curve's 16";
+    for (int i = 0; i < marks.size(); ++i) {
+        EXPECT_EQ(marks[i].index, 3 * i);
+        EXPECT_EQ(marks[i].angle, 60);
+        EXPECT_EQ(marks[i].text, FloatToStr(chart->line(1)->at(3 * i).y()));
+    }
+    // Painted: mark-coloured text rises right of a marked point, none over the next one.
+    QApplication::processEvents();
+    const QImage image = chart->viewport()->grab().toImage();
+    const auto markPixels = [&image](QPoint at) {
+        int n = 0;
+        for (int y = at.y() - 40; y < at.y() - 2; ++y)
+            for (int x = at.x() - 4; x < at.x() + 30; ++x)
+                if (image.rect().contains(x, y) && image.pixelColor(x, y).blue() > 160 &&
+                    image.pixelColor(x, y).red() < 100 && image.pixelColor(x, y).green() < 100)
+                    ++n;
+        return n;
+    };
+    EXPECT_GT(markPixels(chart->pointPosition(1, 6)), 5);
+    EXPECT_EQ(markPixels(chart->pointPosition(1, 7)), 0);
+    rig.shot(QStringLiteral("curve-marks"));
+
+    rig.child<QCheckBox>(control::Checkmarks)->setChecked(false);
+    EXPECT_TRUE(chart->pointMarks().isEmpty());
+}
+
 TEST(EditorPage, ATypedSingleValueIsWrittenOnEnter) {
     PageRig rig;
     rig.open(kSingle);
@@ -265,7 +349,7 @@ TEST(EditorPage, Screenshots) {
     QApplication::processEvents();
     const QImage surface = rig.page.surface()->render(QSize(900, 600));
     EXPECT_FALSE(surface.isNull());
-    surface.save(QStringLiteral("/work/shots/editor-surface.png"));
+    PageRig::save(surface, QStringLiteral("surface"));
 
     FirmwareImage other = rig.store.image();
     for (int i = 4; i < 10; ++i)

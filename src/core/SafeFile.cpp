@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -24,17 +25,20 @@ bool landedWhole(QFile &file, qint64 expected) {
 }
 
 // The temporary beside the target: hidden, and under a name that tells it apart from the file itself.
-QString temporaryPattern(const QFileInfo &target, const QString &unique) {
-    return target.absolutePath() + QStringLiteral("/.") + target.fileName() + QLatin1Char('.') + unique +
-           QStringLiteral(".tmp");
+QString temporaryPrefix(const QFileInfo &target) {
+    return QLatin1Char('.') + target.fileName() + QLatin1Char('.');
 }
+const QString kTemporarySuffix = QStringLiteral(".tmp");
 
 // A process killed during a save leaves its temporary behind; the next save of the same file clears it.
 void removeLeftTemporaries(const QFileInfo &target) {
     const QDir folder(target.absolutePath());
-    const QString pattern = QFileInfo(temporaryPattern(target, QStringLiteral("??????"))).fileName();
-    for (const QString &name : folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
-        QFile::remove(folder.filePath(name));
+    const QRegularExpression left(QLatin1Char('^') + QRegularExpression::escape(temporaryPrefix(target)) +
+                                  QStringLiteral("[A-Za-z0-9]{6}") + QRegularExpression::escape(kTemporarySuffix) +
+                                  QLatin1Char('$'));
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (left.match(name).hasMatch())
+            QFile::remove(folder.filePath(name));
 }
 
 bool copyInto(QFile &from, QFile &to) {
@@ -54,7 +58,8 @@ bool copyInto(QFile &from, QFile &to) {
 QString replaceThroughTemporary(const QString &path, QFile *head, const QByteArray &bytes) {
     const QFileInfo target(path);
     removeLeftTemporaries(target);
-    QTemporaryFile temp(temporaryPattern(target, QStringLiteral("XXXXXX")));
+    QTemporaryFile temp(target.absolutePath() + QLatin1Char('/') + temporaryPrefix(target) + QStringLiteral("XXXXXX") +
+                        kTemporarySuffix);
     if (!temp.open())
         return temp.errorString();
     const qint64 expected = (head ? head->size() : 0) + bytes.size();

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -29,9 +30,12 @@ struct Kind {
     QString name;
     int kills;
     std::uint32_t seed;
-    int maxDelayUs; // a few rounds of the writer, so that most kills land inside a write
     std::function<void(const struct Kind &)> check;
 };
+
+// A kill comes at a random moment within this many of the writer's rounds after
+// it starts writing: most kills land inside a round, a few after several.
+constexpr int kRoundsPerKill = 3;
 
 // What a killed writer had reported: the last completed round (for the CSV
 // log the lines on disk after its last write), if any.
@@ -42,23 +46,55 @@ QByteArray readAll(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Starts the writer, lets it write for a random moment and kills it.
-LastDone killWriter(const Kind &kind, const QString &folder, std::uint32_t seed, std::uint32_t firstRound,
-                    QRandomGenerator &random) {
-    QProcess writer;
-    writer.start(QStringLiteral(KORVEL_CRASH_WRITER),
-                 {kind.name, folder, QString::number(seed), QString::number(firstRound)});
-    QByteArray out;
-    while (!out.contains("ready\n")) {
+// Starts the writer and reads its output until it holds `text` `count` times.
+bool startWriter(QProcess &writer, const Kind &kind, const QString &folder, std::uint32_t seed,
+                 std::uint32_t firstRound, QByteArray &out, const QByteArray &text = "ready\n", int count = 1) {
+    if (writer.state() == QProcess::NotRunning)
+        writer.start(QStringLiteral(KORVEL_CRASH_WRITER),
+                     {kind.name, folder, QString::number(seed), QString::number(firstRound)});
+    while (out.count(text) < count) {
         if (!writer.waitForReadyRead(30000)) {
-            ADD_FAILURE() << "the writer did not start: " << writer.readAllStandardError().toStdString();
+            ADD_FAILURE() << "the writer did not write: " << writer.readAllStandardError().toStdString();
             writer.kill();
             writer.waitForFinished();
-            return {};
+            return false;
         }
         out += writer.readAllStandardOutput();
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(kind.maxDelayUs)));
+    return true;
+}
+
+// The writer's time for a round on this machine and build (sanitizers and a
+// busy machine make it several times slower), in a folder of its own.
+int roundTimeUs(const Kind &kind) {
+    constexpr int kRounds = 5;
+    QTemporaryDir scratch;
+    QFile config(scratch.filePath(kConfigName));
+    if (!config.open(QIODevice::WriteOnly) || config.write(configBytes(kind.seed, 0)) < 0)
+        return 0;
+    config.close();
+    QProcess writer;
+    QByteArray out;
+    if (!startWriter(writer, kind, scratch.path(), kind.seed, 1, out))
+        return 0;
+    QElapsedTimer clock;
+    clock.start();
+    out.clear();
+    const bool wrote = startWriter(writer, kind, scratch.path(), kind.seed, 1, out, "done ", kRounds);
+    const qint64 us = clock.nsecsElapsed() / 1000 / kRounds;
+    writer.kill();
+    writer.waitForFinished();
+    return wrote ? int(us) : 0;
+}
+
+// Starts the writer, lets it write for a random moment and kills it.
+LastDone killWriter(const Kind &kind, const QString &folder, std::uint32_t seed, std::uint32_t firstRound,
+                    int maxDelayUs, QRandomGenerator &random) {
+    QProcess writer;
+    QByteArray out;
+    if (!startWriter(writer, kind, folder, seed, firstRound, out))
+        return {};
+    std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(maxDelayUs)));
     writer.kill();
     writer.waitForFinished();
     out += writer.readAllStandardOutput();
@@ -114,12 +150,14 @@ void checkWholeFiles(const Kind &kind, const std::vector<WholeFile> &files) {
         names += QFileInfo(file.path).fileName();
         held.push_back(0);
     }
+    const int maxDelayUs = kRoundsPerKill * roundTimeUs(kind);
+    ASSERT_GT(maxDelayUs, 0);
     QRandomGenerator random(kind.seed);
     int newRoundSeen = 0;
     int insideSave = 0;
     for (int kill = 0; kill < kind.kills; ++kill) {
         const std::uint32_t first = *std::max_element(held.begin(), held.end()) + 1;
-        const LastDone done = killWriter(kind, base.path(), kind.seed, first, random);
+        const LastDone done = killWriter(kind, base.path(), kind.seed, first, maxDelayUs, random);
         const std::uint32_t inProgress = done ? std::uint32_t(*done) + 1 : first;
         for (std::size_t i = 0; i < files.size(); ++i) {
             const WholeFile &file = files[i];
@@ -136,8 +174,9 @@ void checkWholeFiles(const Kind &kind, const std::vector<WholeFile> &files) {
         }
         insideSave += expectOnlyOurFiles(base.path(), names) > 0;
     }
-    std::printf("[ %s ] %d kills: %d inside a save (its temporary left), %d files already in the round not reported\n",
-                qPrintable(kind.name), kind.kills, insideSave, newRoundSeen);
+    std::printf("[ %s ] %d kills within %d µs: %d inside a save (its temporary left), %d files already in the round "
+                "not reported\n",
+                qPrintable(kind.name), kind.kills, maxDelayUs, insideSave, newRoundSeen);
 }
 
 void checkFirmwareSaves(const Kind &kind) {
@@ -159,6 +198,8 @@ void checkConfigSaves(const Kind &kind) {
 void checkCsvLog(const Kind &kind) {
     QTemporaryDir base;
     ASSERT_TRUE(base.isValid());
+    const int maxDelayUs = kRoundsPerKill * roundTimeUs(kind);
+    ASSERT_GT(maxDelayUs, 0);
     QRandomGenerator random(kind.seed);
     const QByteArray header = cp1251::encode(CsvLog::header(Protocol::Fast, kLogFieldSeparator));
     int linesKept = 0;
@@ -166,7 +207,7 @@ void checkCsvLog(const Kind &kind) {
     for (int kill = 0; kill < kind.kills; ++kill) {
         const QString folder = base.filePath(QString::number(kill)); // each connection its own file
         const std::uint32_t seed = kind.seed + std::uint32_t(kill);
-        const LastDone done = killWriter(kind, folder, seed, 1, random);
+        const LastDone done = killWriter(kind, folder, seed, 1, maxDelayUs, random);
         const int onDisk = done ? int(*done) : 0;
         const int nextWrite = onDisk + CsvLog::kLinesPerWrite + 1 + (onDisk == 0 ? 1 : 0);
         const QString path =
@@ -186,8 +227,8 @@ void checkCsvLog(const Kind &kind) {
         linesKept += int(lines.size());
         insideWrite += expectOnlyOurFiles(folder, {CsvLog::kFileName});
     }
-    std::printf("[ %s ] %d kills: %d inside a write (its temporary left), %d lines kept in all\n",
-                qPrintable(kind.name), kind.kills, insideWrite, linesKept);
+    std::printf("[ %s ] %d kills within %d µs: %d inside a write (its temporary left), %d lines kept in all\n",
+                qPrintable(kind.name), kind.kills, maxDelayUs, insideWrite, linesKept);
 }
 
 class CrashSafeFilesTest : public ::testing::TestWithParam<Kind> {};
@@ -197,9 +238,9 @@ TEST_P(CrashSafeFilesTest, EveryKillLeavesOldOrNewContent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CrashSafeFilesTest,
-                         ::testing::Values(Kind{kKindFirmware, 200, 11, 10000, checkFirmwareSaves},
-                                           Kind{kKindConfig, 200, 22, 36000, checkConfigSaves},
-                                           Kind{kKindCsv, 200, 33, 12000, checkCsvLog}),
+                         ::testing::Values(Kind{kKindFirmware, 200, 11, checkFirmwareSaves},
+                                           Kind{kKindConfig, 200, 22, checkConfigSaves},
+                                           Kind{kKindCsv, 200, 33, checkCsvLog}),
                          [](const ::testing::TestParamInfo<Kind> &info) { return info.param.name.toStdString(); });
 
 } // namespace

@@ -12,7 +12,6 @@
 #include "firmware/FirmwareStore.h"
 #include "live/CsvLog.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 
@@ -101,8 +100,10 @@ int writeCsv(const QString &folder, std::uint32_t seed) {
 } // namespace
 
 int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    // No application object: the writer starts as fast as it can, for the test starts it hundreds of times.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args += QString::fromLocal8Bit(argv[i]);
     if (args.size() != 5)
         return fail(QStringLiteral("usage: crash_writer <firmware|config|csv> <folder> <seed> <first round>"));
     const QString &kind = args[1];

@@ -64,7 +64,7 @@ inline std::uint32_t roundOfImage(const QByteArray &bytes) {
 // long enough (and of a varying length) that the file spans several pages.
 inline QStringList configLines(std::uint32_t seed, std::uint32_t round) {
     const QString filler = QStringLiteral("Данные%1;").arg(round);
-    const int repeats = 1500 + int(mix(seed, round) % 1500);
+    const int repeats = 600 + int(mix(seed, round) % 600);
     return {QStringLiteral("Ecu com=COM1"), QStringLiteral("Скорость ECU COM=57600"), QStringLiteral("Писать логи=да"),
             QStringLiteral("Раунд=%1").arg(round), QStringLiteral("Заметка=") + filler.repeated(repeats)};
 }

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <thread>
 
 namespace korvel::test {
@@ -32,6 +33,10 @@ struct Kind {
     std::uint32_t seed;
     std::function<void(const struct Kind &)> check;
 };
+
+void PrintTo(const Kind &kind, std::ostream *out) {
+    *out << qPrintable(kind.name);
+}
 
 // A kill comes at a random moment within this many of the writer's rounds after
 // it starts writing: most kills land inside a round, a few after several.

@@ -1,7 +1,9 @@
 #include "core/SafeFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -22,14 +24,46 @@ bool landedWhole(QFile &file, qint64 expected) {
     return file.flush() && QFileInfo(file.fileName()).size() == expected;
 }
 
-} // namespace
+// The temporary beside the target: hidden, and under a name that tells it apart from the file itself.
+QString temporaryPrefix(const QFileInfo &target) {
+    return QLatin1Char('.') + target.fileName() + QLatin1Char('.');
+}
+const QString kTemporarySuffix = QStringLiteral(".tmp");
 
-QString writeFileSafely(const QString &path, const QByteArray &bytes) {
+// A process killed during a save leaves its temporary behind; the next save of the same file clears it.
+void removeLeftTemporaries(const QFileInfo &target) {
+    const QDir folder(target.absolutePath());
+    const QRegularExpression left(QLatin1Char('^') + QRegularExpression::escape(temporaryPrefix(target)) +
+                                  QStringLiteral("[A-Za-z0-9]{6}") + QRegularExpression::escape(kTemporarySuffix) +
+                                  QLatin1Char('$'));
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (left.match(name).hasMatch())
+            QFile::remove(folder.filePath(name));
+}
+
+bool copyInto(QFile &from, QFile &to) {
+    constexpr qint64 kChunk = 1 << 20;
+    while (!from.atEnd()) {
+        const QByteArray chunk = from.read(kChunk);
+        if (chunk.isEmpty() || to.write(chunk) != chunk.size())
+            return false;
+    }
+    return true;
+}
+
+// The content of `head` (when given) followed by `bytes` goes into a temporary
+// in the target's folder, flushed to disk and then renamed over the target:
+// whoever looks at the target, even after a crash, sees the old or the new
+// file and nothing in between.
+QString replaceThroughTemporary(const QString &path, QFile *head, const QByteArray &bytes) {
     const QFileInfo target(path);
-    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    removeLeftTemporaries(target);
+    QTemporaryFile temp(target.absolutePath() + QLatin1Char('/') + temporaryPrefix(target) + QStringLiteral("XXXXXX") +
+                        kTemporarySuffix);
     if (!temp.open())
         return temp.errorString();
-    if (temp.write(bytes) != bytes.size() || !landedWhole(temp, bytes.size()))
+    const qint64 expected = (head ? head->size() : 0) + bytes.size();
+    if ((head && !copyInto(*head, temp)) || temp.write(bytes) != bytes.size() || !landedWhole(temp, expected))
         return QStringLiteral("запись прервана: %1").arg(temp.errorString());
     if (::fsync(temp.handle()) != 0)
         return systemError();
@@ -44,18 +78,19 @@ QString writeFileSafely(const QString &path, const QByteArray &bytes) {
     return {};
 }
 
+} // namespace
+
+QString writeFileSafely(const QString &path, const QByteArray &bytes) {
+    return replaceThroughTemporary(path, nullptr, bytes);
+}
+
 QString appendToFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return file.errorString();
-    const qint64 before = file.size();
-    if (file.write(bytes) != bytes.size() || !landedWhole(file, before + bytes.size())) {
-        const QString why = file.errorString();
-        // Leave no half line behind: the next attempt appends the same bytes again.
-        file.resize(before);
-        return QStringLiteral("запись прервана: %1").arg(why);
-    }
-    return {};
+    QFile existing(path);
+    if (!existing.exists())
+        return replaceThroughTemporary(path, nullptr, bytes);
+    if (!existing.open(QIODevice::ReadOnly))
+        return existing.errorString();
+    return replaceThroughTemporary(path, &existing, bytes);
 }
 
 } // namespace korvel

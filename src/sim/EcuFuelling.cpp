@@ -58,4 +58,11 @@ EngineState EcuFuelling::fuel(const EngineState &truth) const {
     return s;
 }
 
+double EcuFuelling::mixtureFor(const EngineState &reported) const {
+    const EngineState fuelled = fuel(reported);
+    if (fuelled.mixture == kFreeAir || fuelled.afrTarget <= 0)
+        return fuelled.mixture;
+    return reported.afrTarget * fuelled.mixture / fuelled.afrTarget;
+}
+
 } // namespace korvel::sim

@@ -30,6 +30,9 @@ public:
     // The state as the ECU reports it, from the engine's true state: measured
     // air, the target, the working point, the correction and the true mixture.
     EngineState fuel(const EngineState &truth) const;
+    // The true mixture for a state set from outside, which keeps its own
+    // reported values: its target off by the air error and the correction.
+    double mixtureFor(const EngineState &reported) const;
     const AirErrorMap &errorMap() const { return m_errorMap; }
     const GridAxes &axes() const { return m_axes; }
 

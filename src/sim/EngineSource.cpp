@@ -7,8 +7,12 @@ EngineSource::EngineSource(std::uint32_t seed, std::uint32_t troubleCodes)
 
 EngineState EngineSource::now() const {
     std::lock_guard lock(m_mutex);
-    if (m_fixed)
-        return m_fuelling ? m_fuelling->fuel(*m_fixed) : *m_fixed;
+    if (m_fixed) {
+        EngineState state = *m_fixed;
+        if (m_fuelling)
+            state.mixture = m_fuelling->mixtureFor(state);
+        return state;
+    }
     EngineState state = m_drive.at(std::chrono::duration<double>(Clock::now() - m_started).count());
     state.troubleCodes = m_troubleCodes;
     return m_fuelling ? m_fuelling->fuel(state) : state;

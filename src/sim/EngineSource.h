@@ -24,8 +24,9 @@ public:
     EngineState at(double seconds) const;
     // Seconds since the source was created.
     double elapsed() const;
-    // The ECU fuels from its memory from now on: every state carries the ECU's
-    // view of the air, its target and the true mixture.
+    // The ECU fuels from its memory from now on: every drive state carries the
+    // ECU's view of the air, its target and the true mixture; a state set from
+    // outside keeps its values and gains the true mixture.
     void setFuelling(std::shared_ptr<const EcuFuelling> fuelling);
     bool closedLoop() const;
     void set(const EngineState &state);

@@ -3,6 +3,7 @@
 #include "cli/MapCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/MonitorOptions.h"
+#include "cli/TuneCommand.h"
 #include "core/StopSignals.h"
 
 #include <QCommandLineParser>
@@ -87,14 +88,18 @@ int main(int argc, char **argv) {
                        "  read-firmware [options] OUT\n"
                        "             connect as monitor does (same options), read the ECU's firmware\n"
                        "             into the file OUT and exit; 0 only when OUT holds the whole image\n"
-                       "  map        dump or build a calibration map (korvel-cli map --help)"));
+                       "  map        dump or build a calibration map (korvel-cli map --help)\n"
+                       "  tune --simulate MINUTES\n"
+                       "             tune a simulated ECU on a virtual clock and print how the mixture\n"
+                       "             error falls (korvel-cli tune --help)"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption workDir(QStringList{QStringLiteral("C"), QStringLiteral("workdir")},
                                QStringLiteral("Working folder holding config.ini (default: the current folder)."),
                                QStringLiteral("folder"), QDir::currentPath());
     parser.addOption(workDir);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("settings, monitor, read-firmware or map"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("settings, monitor, read-firmware, map or tune"));
     // Everything after the command is the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
 
@@ -118,6 +123,8 @@ int main(int argc, char **argv) {
         return readFirmware(parser.value(workDir), args.mid(1), out, err);
     if (command == QStringLiteral("map"))
         return runMapCommand(args.mid(1), out, err);
+    if (command == QStringLiteral("tune"))
+        return runTuneCommand(args.mid(1), out, err);
     const QString problem = command.isEmpty() ? QStringLiteral("no command given")
                                               : QStringLiteral("unknown command '%1'").arg(args.join(' '));
     err << "korvel-cli: " << problem << "\n\n";

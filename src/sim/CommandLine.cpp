@@ -27,6 +27,8 @@ struct Names {
     QString lambdaWarmup = QStringLiteral("lambda-warmup");
     QString lambdaNoise = QStringLiteral("lambda-noise");
     QString seed = QStringLiteral("seed");
+    QString closedLoop = QStringLiteral("closed-loop");
+    QString airError = QStringLiteral("air-error");
     QString troubleCodes = QStringLiteral("trouble-codes");
     QString sessionTimeout = QStringLiteral("session-timeout");
     QString verbose = QStringLiteral("verbose");
@@ -131,6 +133,8 @@ std::optional<CommandLineSettings> parseCommandLine(const QStringList &arguments
         {n.lambdaWarmup, QString(), QStringLiteral("ms")},
         {n.lambdaNoise, QString()},
         {n.seed, QString(), QStringLiteral("n")},
+        {n.closedLoop, QString()},
+        {n.airError, QString(), QStringLiteral("percent")},
         {n.troubleCodes, QString(), QStringLiteral("hex")},
         {n.sessionTimeout, QString(), QStringLiteral("ms")},
         {{QStringLiteral("v"), n.verbose}, QString()},
@@ -238,6 +242,14 @@ std::optional<CommandLineSettings> parseCommandLine(const QStringList &arguments
         if (!ok)
             return badValue(n.seed);
     }
+    o.closedLoop = parser.isSet(n.closedLoop) || parser.isSet(n.airError);
+    if (parser.isSet(n.airError)) {
+        bool ok = false;
+        const double percent = parser.value(n.airError).toDouble(&ok);
+        if (!ok || percent < 0 || percent > 50)
+            return badValue(n.airError);
+        o.airErrorSize = percent / 100;
+    }
     if (parser.isSet(n.troubleCodes)) {
         bool ok = false;
         o.troubleCodes = parser.value(n.troubleCodes).toUInt(&ok, 16);
@@ -322,6 +334,11 @@ Options:
       --lambda-noise             stray bytes and CR LF line ends on the
                                  wideband line
       --seed N                   seed of the simulated drive (default 1)
+      --closed-loop              the ECU fuels from its tables in RAM with a hidden,
+                                 seeded air-measurement error: written tables
+                                 change the mixture the wideband reports
+      --air-error PERCENT        size of that error, 0 to 50 (default 15);
+                                 implies --closed-loop
       --trouble-codes HEX        trouble-code bits (code byte 1 lowest)
       --session-timeout MS       without requests for this long the ECU ends
                                  communication and returns to 10400 baud

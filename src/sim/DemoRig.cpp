@@ -42,6 +42,10 @@ bool DemoRig::start(QString *error) {
     options.firmwareFactory = [firmware] { return firmware; };
     options.ecuLinkPath = dir.filePath(kEcuLink);
     options.lambdaLinkPath = dir.filePath(kLambdaLink);
+    // The ECU fuels from its tables in RAM with a visible air-measurement error,
+    // so automatic tuning has something to correct and shows it working.
+    options.closedLoop = m_closedLoop;
+    options.airErrorSize = kDemoAirError;
     m_simulator = std::make_unique<Simulator>(options);
     if (!m_simulator->start(error)) {
         m_simulator.reset();

@@ -22,6 +22,8 @@ public:
     static inline const QString kFirmwareFile = QStringLiteral("demo-firmware.bin");
     static inline const QString kMapFile = QStringLiteral("demo-map.j5");
 
+    static constexpr double kDemoAirError = 0.15;
+
     explicit DemoRig(QString workDir);
     ~DemoRig();
 
@@ -34,10 +36,13 @@ public:
     QList<std::pair<QString, QString>> settingOverrides() const;
 
     Simulator *simulator() { return m_simulator.get(); }
+    // On by default: the ECU fuels from its RAM tables, so tuning changes the mixture.
+    void setClosedLoop(bool on) { m_closedLoop = on; }
 
 private:
     QString m_workDir;
     std::unique_ptr<Simulator> m_simulator;
+    bool m_closedLoop = true;
 };
 
 } // namespace korvel::sim

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "sim/DriveModel.h"
+#include "sim/EcuFuelling.h"
 #include "sim/EngineState.h"
 #include "sim/StopSignal.h"
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -18,6 +20,15 @@ public:
     explicit EngineSource(std::uint32_t seed = 1, std::uint32_t troubleCodes = 0);
 
     EngineState now() const;
+    // The drive at `seconds` after the start, as the ECU fuels it (a virtual clock's view).
+    EngineState at(double seconds) const;
+    // Seconds since the source was created.
+    double elapsed() const;
+    // The ECU fuels from its memory from now on: every drive state carries the
+    // ECU's view of the air, its target and the true mixture; a state set from
+    // outside keeps its values and gains the true mixture.
+    void setFuelling(std::shared_ptr<const EcuFuelling> fuelling);
+    bool closedLoop() const;
     void set(const EngineState &state);
     void resumeDrive();
     bool driving() const;
@@ -28,6 +39,7 @@ private:
     std::uint32_t m_troubleCodes;
     Clock::time_point m_started;
     std::optional<EngineState> m_fixed;
+    std::shared_ptr<const EcuFuelling> m_fuelling;
 };
 
 } // namespace korvel::sim

@@ -47,6 +47,7 @@ struct EngineState {
     std::array<double, 4> ignitionCorrection{};
     double octaneCorrection = 0;
     double afrTarget = 14.7;    // the mixture the ECU aims at
+    double mixture = 0;         // the true air/fuel ratio in the exhaust; 0: the target's
     double injCorrection = 1.0; // injection time correction coefficient
     double rco = 0;
     double injPhase = 0;         // degrees

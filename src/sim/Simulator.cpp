@@ -86,6 +86,9 @@ struct Simulator::Parts {
 
 Simulator::Simulator(SimulatorOptions options)
     : m_options(std::move(options)), m_parts(std::make_unique<Parts>(m_options)) {
+    if (m_options.closedLoop)
+        m_parts->engine.setFuelling(
+            std::make_shared<EcuFuelling>(m_parts->memory, AirErrorMap(m_options.seed, m_options.airErrorSize)));
     m_parts->ecu.setLatencyMs(m_options.latencyMs);
     m_parts->ecu.setLineTiming(m_options.lineTiming);
     m_parts->ecu.setAnswerChunks(m_options.answerChunks);

@@ -36,6 +36,11 @@ struct SimulatorOptions {
     std::uint32_t seed = 1;         // the drive (and, unless set there, the wideband noise)
     std::uint32_t troubleCodes = 0; // bits of the four trouble-code bytes during the drive
 
+    // The ECU fuels from its own tables in RAM with a hidden air-measurement
+    // error of up to ±airErrorSize (seeded by `seed`), so written tables change the mixture.
+    bool closedLoop = false;
+    double airErrorSize = 0.15;
+
     WidebandType wideband = WidebandType::Innovate;
     int widebandWarmupMs = 5000;
     double afrError = 0; // measured mixture = target x (1 + error)

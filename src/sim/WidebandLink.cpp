@@ -14,7 +14,7 @@ constexpr auto kDetachedPollStep = std::chrono::milliseconds(10);
 
 WidebandLink::WidebandLink(const EngineSource &engine, WidebandSettings settings, TraceSink trace)
     : m_engine(engine), m_settings(settings), m_trace(std::move(trace)), m_afrError(settings.afrError),
-      m_noiseState(settings.seed) {}
+      m_noiseState(settings.seed), m_sensor(settings.seed) {}
 
 WidebandLink::~WidebandLink() {
     stop();
@@ -49,7 +49,16 @@ void WidebandLink::vanish() {
 double WidebandLink::measuredAfr(const EngineState &state) const {
     if (state.flag(EngineFlag::FuelCut) || state.flag(EngineFlag::EngineOff) || state.rpm <= 0)
         return kFreeAirAfr;
+    if (state.mixture > 0) // the ECU fuels in a closed loop: the true mixture, without the sensor's lag
+        return state.mixture * (1 + m_afrError.load());
     return state.afrTarget * (1 + m_afrError.load());
+}
+
+double WidebandLink::sensorReading() {
+    const EngineState state = m_engine.now();
+    if (state.mixture <= 0)
+        return measuredAfr(state);
+    return m_sensor.sample(m_engine.elapsed(), state.rpm, state.mixture * (1 + m_afrError.load()));
 }
 
 QByteArray WidebandLink::withNoise(QByteArray message) {
@@ -105,8 +114,7 @@ void WidebandLink::run() {
             m_settings.warmupMs > 0
                 ? std::chrono::duration<double, std::milli>(now - warmupStart).count() / m_settings.warmupMs
                 : 1.0;
-        const QByteArray message =
-            withNoise(encodeWidebandMessage(m_settings.type, measuredAfr(m_engine.now()), status, warmed));
+        const QByteArray message = withNoise(encodeWidebandMessage(m_settings.type, sensorReading(), status, warmed));
         if (message.isEmpty())
             continue;
         if (m_settings.traceMessages && m_trace)

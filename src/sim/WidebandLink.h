@@ -2,6 +2,7 @@
 
 #include "sim/EcuLink.h"
 #include "sim/EngineSource.h"
+#include "sim/MixtureSensor.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/StopSignal.h"
 #include "sim/Wideband.h"
@@ -54,6 +55,8 @@ public:
 private:
     void run();
     QByteArray withNoise(QByteArray message);
+    // What the sensor reads now: with a closed-loop ECU the exhaust's delay, lag and noise.
+    double sensorReading();
 
     const EngineSource &m_engine;
     WidebandSettings m_settings;
@@ -66,6 +69,7 @@ private:
     std::atomic<double> m_afrError{0};
     std::atomic<bool> m_sensorError{false};
     std::uint64_t m_noiseState = 0;
+    MixtureSensor m_sensor;
 };
 
 } // namespace korvel::sim

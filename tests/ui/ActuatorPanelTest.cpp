@@ -8,6 +8,7 @@
 #include "ui/IndicatorPictures.h"
 #include "ui/MainWindow.h"
 
+#include "Shots.h"
 #include "TestSupport.h"
 #include "WaitFor.h"
 
@@ -171,8 +172,7 @@ TEST(ActuatorPanel, ResizeStacksTheListAndControlsByTheChartRules) {
         auto *last = child<QLabel>(window, LabelActuatorRow + "8");
         EXPECT_LE(last->geometry().bottom(), panel->height()) << "the last row stays on the panel";
     }
-    if (const QByteArray dir = qgetenv("KORVEL_SHOTS"); !dir.isEmpty())
-        window.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("actuators-resized.png"));
+    test::saveShot(window, QStringLiteral("actuators-resized.png"));
     session.shutDown();
 }
 
@@ -222,10 +222,7 @@ TEST(ActuatorPanel, ImposesAValueOnTheSimulatedEcu) {
     auto *indicator = child<QToolButton>(window, ImageActuatorRow + "1");
     EXPECT_TRUE(shows(indicator, ui::actuatorOverriddenPicture(indicator->iconSize().height())));
     test::runEventsFor(200);
-    const QString shot = QDir(test::artifactDir()).filePath("actuators.png");
-    EXPECT_TRUE(window.grab().save(shot));
-    if (const QByteArray dir = qgetenv("KORVEL_SHOTS"); !dir.isEmpty())
-        window.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("actuators.png"));
+    test::saveShot(window, QStringLiteral("actuators.png"));
 
     session.disconnectEcu();
     ASSERT_TRUE(waitFor([&] { return !session.isConnecting(); }));

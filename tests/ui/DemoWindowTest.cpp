@@ -7,6 +7,7 @@
 #include "ui/StatusPanels.h"
 
 #include "ControlNamesCheck.h"
+#include "Shots.h"
 #include "TestSupport.h"
 #include "WaitFor.h"
 
@@ -30,7 +31,7 @@ namespace {
 constexpr int kConnectMs = 60000;
 
 void saveShot(QWidget &window, const QString &name) {
-    window.grab().save(QDir(test::artifactDir()).filePath(QStringLiteral("demo-%1.png").arg(name)));
+    test::saveShot(window, QStringLiteral("demo-%1.png").arg(name));
 }
 
 void press(ui::MainWindow &window, const QString &button) {

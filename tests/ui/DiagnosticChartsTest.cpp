@@ -10,6 +10,7 @@
 #include "live/LiveParameters.h"
 #include "ui/AccelerationPanel.h"
 
+#include "Shots.h"
 #include "TestSupport.h"
 
 #include <QChartView>
@@ -53,16 +54,6 @@ struct ChartsView {
     QScrollArea list;
     ui::DiagnosticCharts view;
 };
-
-// Into the test artifacts, and a copy where KORVEL_SHOTS points.
-void saveShot(QWidget &widget, const QString &file) {
-    const QImage image = widget.grab().toImage();
-    EXPECT_TRUE(image.save(QDir(test::artifactDir()).filePath(file))) << file.toStdString();
-    if (const QByteArray dir = qgetenv("KORVEL_SHOTS"); !dir.isEmpty()) {
-        QDir().mkpath(QString::fromLocal8Bit(dir));
-        image.save(QDir(QString::fromLocal8Bit(dir)).filePath(file));
-    }
-}
 
 QStringList names(int count) {
     return channelNames(Protocol::Fast).mid(0, count);
@@ -182,7 +173,7 @@ TEST(DiagnosticCharts, Screenshots) {
     v.list.setGeometry(1000, 0, 250, 1200);
     shot.show();
     QTest::qWait(100);
-    saveShot(shot, QStringLiteral("charts-diagnostics.png"));
+    test::saveShot(shot, QStringLiteral("charts-diagnostics.png"));
     v.view.setParent(nullptr);
     v.list.setParent(nullptr);
 
@@ -206,5 +197,5 @@ TEST(DiagnosticCharts, Screenshots) {
     EXPECT_GT(runs.columns(), 10);
     EXPECT_TRUE(runs.data(runs.index(0, 6), AccelerationRuns::ShadeRole).isValid());
     QTest::qWait(50);
-    saveShot(panel, QStringLiteral("charts-acceleration.png"));
+    test::saveShot(panel, QStringLiteral("charts-acceleration.png"));
 }

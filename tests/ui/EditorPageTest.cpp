@@ -9,6 +9,7 @@
 #include "ui/TableSurface.h"
 #include "ui/TableViewPage.h"
 
+#include "Shots.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -155,12 +156,7 @@ struct PageRig {
         save(w ? w->grab().toImage() : page.snapshot(), name);
     }
     static void save(const QImage &image, const QString &name) {
-        const QString file = QStringLiteral("editor-%1.png").arg(name);
-        EXPECT_TRUE(image.save(QDir(test::artifactDir()).filePath(file))) << file.toStdString();
-        if (const QByteArray dir = qgetenv("KORVEL_SHOTS"); !dir.isEmpty()) {
-            QDir().mkpath(QString::fromLocal8Bit(dir));
-            image.save(QDir(QString::fromLocal8Bit(dir)).filePath(file));
-        }
+        test::saveShot(image, QStringLiteral("editor-%1.png").arg(name));
     }
 };
 

@@ -1,51 +1,35 @@
 // A table edited in the window goes to the simulated ECU's RAM over the
 // serial link with "Перезапись калибровки" and can be read back from there.
 #include "app/CatalogController.h"
-#include "app/Session.h"
-#include "core/ControlNames.h"
-#include "core/SettingNames.h"
 #include "editor/CellText.h"
-#include "sim/DemoRig.h"
-#include "ui/MainWindow.h"
 #include "ui/TableViewPage.h"
 
-#include "TestSupport.h"
-#include "WaitFor.h"
+#include "DemoWindow.h"
 
 #include <QPushButton>
 #include <QTableView>
 #include <QTreeView>
-
-#include <gtest/gtest.h>
 
 using namespace korvel;
 using korvel::test::waitFor;
 
 namespace {
 
-constexpr int kConnectMs = 60000;
 constexpr int kTable = 0x9000; // "Задержка форсунок": 16 cells of two bytes
 constexpr int kTableBytes = 32;
 
 } // namespace
 
 TEST(TableSend, AnEditedCurveSentToTheEcuReadsBackFromItsMemory) {
-    test::WorkDir work;
-    sim::DemoRig rig(work.path());
+    test::DemoWindow demo;
     QString error;
-    ASSERT_TRUE(rig.start(&error)) << error.toStdString();
-    Session session(work.path());
-    // A patient read timeout: the simulator shares a busy machine.
-    auto overrides = rig.settingOverrides();
-    overrides.append({setting::Timeout2, QStringLiteral("600")});
-    session.setSettingOverrides(overrides);
-    ui::MainWindow window(session);
-    window.resize(1280, 791);
-    window.show();
-    ASSERT_TRUE(session.startUp());
-    session.connectEcu();
-    ASSERT_TRUE(waitFor([&] { return session.identity().ecuSwid() == "AFF68EED"; }, kConnectMs))
-        << session.log().lines().join('\n').toStdString();
+    ASSERT_TRUE(demo.startCar(&error)) << error.toStdString();
+    ASSERT_TRUE(demo.openWindow());
+    ASSERT_TRUE(demo.connectAndSetUp()) << demo.log();
+    ASSERT_TRUE(waitFor([&] { return demo.session->identity().ecuSwid() == "AFF68EED"; })) << demo.log();
+    Session &session = *demo.session;
+    ui::MainWindow &window = *demo.window;
+    sim::DemoRig &rig = demo.rig;
     ASSERT_TRUE(session.catalog().mapLoaded());
 
     session.showPagesFor(control::TButshowcalibr);
@@ -85,7 +69,5 @@ TEST(TableSend, AnEditedCurveSentToTheEcuReadsBackFromItsMemory) {
     ASSERT_TRUE(waitFor([&] { return rig.simulator()->readMemory(kTable, kTableBytes) == image(); }))
         << session.log().lines().join('\n').toStdString();
 
-    session.disconnectEcu();
-    ASSERT_TRUE(waitFor([&] { return !session.isConnecting(); }));
-    session.shutDown();
+    EXPECT_TRUE(demo.disconnect());
 }

@@ -3,10 +3,12 @@
 #include "firmware/DemoFirmware.h"
 #include "firmware/FirmwareStore.h"
 #include "live/LiveParameters.h"
+#include "sim/DriveModel.h"
 #include "sim/EcuFuelling.h"
 #include "sim/EcuMemory.h"
 #include "sim/EngineSource.h"
 #include "sim/MixtureSensor.h"
+#include "sim/SplitMix.h"
 #include "tuning/Accumulator.h"
 #include "tuning/FourPointMethod.h"
 #include "tuning/GridAxes.h"
@@ -25,8 +27,37 @@ namespace korvel::cli {
 namespace {
 
 constexpr std::int64_t kCorrectionTable = 0x7CF7;
-constexpr int kMinTicksPerCell = 40; // a cell only crossed in passing is not tuned there
+// A cell the drive only crosses while accelerating is never held long enough
+// to be tuned there; a cell is judged once the drive has spent this long in it.
+constexpr double kMinSecondsPerCell = 5;
+// How many of the drive's states in a cell stand for it when it is judged.
+constexpr std::size_t kStatesPerCell = 200;
 constexpr int kFourPointBytes = 18;
+
+// The drive's states in each cell, kept as a uniform sample (reservoir
+// sampling, seeded) so that a long drive is represented evenly.
+class DrivenStates {
+public:
+    explicit DrivenStates(std::uint32_t seed) : m_random(seed) {}
+
+    void add(const sim::EngineState &truth) {
+        const auto cell = static_cast<std::size_t>(truth.workPoint);
+        std::vector<sim::EngineState> &kept = m_states[cell];
+        const std::uint64_t seen = ++m_seen[cell];
+        if (kept.size() < kStatesPerCell) {
+            kept.push_back(truth);
+        } else if (const std::uint64_t slot = sim::nextRandom(m_random) % seen; slot < kStatesPerCell) {
+            kept[slot] = truth;
+        }
+    }
+    std::uint64_t seen(int cell) const { return m_seen[static_cast<std::size_t>(cell)]; }
+    const std::vector<sim::EngineState> &of(int cell) const { return m_states[static_cast<std::size_t>(cell)]; }
+
+private:
+    std::uint64_t m_random;
+    std::array<std::vector<sim::EngineState>, 256> m_states;
+    std::array<std::uint64_t, 256> m_seen{};
+};
 
 // Tuning's writes go straight into the simulated ECU's memory; the worker is never busy.
 class MemoryWrites : public TuningWrites {
@@ -59,26 +90,26 @@ private:
     std::set<int> m_corrected;
 };
 
-// The mixture error of the tables in one image at a cell's own breakpoints,
-// where the ECU fuels from that cell alone: what a steady drive there would show.
-double cellError(const sim::EcuFuelling &fuelling, int cell) {
-    const GridAxes &axes = fuelling.axes();
-    sim::EngineState s;
-    s.rpm = axes.rpm[static_cast<std::size_t>(cell % 16)];
-    s.throttle = axes.throttle[static_cast<std::size_t>(cell / 16)];
-    s.manifoldPressure = 60;
-    const sim::EngineState fuelled = fuelling.fuel(s);
-    return fuelled.mixture / fuelled.afrTarget - 1;
+// The mixture error that the tables in one image give in a cell, as the
+// wideband would show it on average over the drive's own states there.
+double cellError(const sim::EcuFuelling &fuelling, const std::vector<sim::EngineState> &states) {
+    double sum = 0;
+    for (const sim::EngineState &truth : states) {
+        const sim::EngineState fuelled = fuelling.fuel(truth);
+        sum += fuelled.mixture / fuelled.afrTarget - 1;
+    }
+    return states.empty() ? 0 : sum / static_cast<double>(states.size());
 }
 
-MinuteFigures figuresOf(const QByteArray &image, const sim::AirErrorMap &map, const std::set<int> &visited) {
+MinuteFigures figuresOf(const QByteArray &image, const sim::AirErrorMap &map, const std::set<int> &visited,
+                        const DrivenStates &driven) {
     const sim::EcuMemory memory(image);
     const sim::EcuFuelling fuelling(memory, map);
     MinuteFigures f;
     double squares = 0;
     int within = 0;
     for (int cell : visited) {
-        const double e = cellError(fuelling, cell);
+        const double e = cellError(fuelling, driven.of(cell));
         squares += e * e;
         within += std::abs(e) <= 0.02 ? 1 : 0;
     }
@@ -127,7 +158,8 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
 
     std::vector<QByteArray> images; // the ECU's memory at the end of each minute
     std::vector<int> corrected;
-    std::array<int, 256> ticksInCell{};
+    const sim::DriveModel drive(options.seed); // the engine's true state, before the ECU fuels it
+    DrivenStates driven(options.seed);
     const int ticksPerMinute = static_cast<int>(std::lround(60 / options.tickSeconds));
     LiveParameters live;
     for (int minute = 0; minute <= options.minutes; ++minute) {
@@ -138,8 +170,11 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
             const sim::EngineState s = engine.at(t);
             const double reading = sensor.sample(t, s.rpm, s.mixture);
             // Tuning leaves closed-throttle running alone ("Не настраивать ниже %").
-            if (s.mixture > 0 && s.mixture != sim::EcuFuelling::kFreeAir && s.throttle >= settings.minThrottle)
-                ++ticksInCell[static_cast<std::size_t>(s.workPoint)];
+            if (s.mixture > 0 && s.mixture != sim::EcuFuelling::kFreeAir && s.throttle >= settings.minThrottle) {
+                sim::EngineState truth = drive.at(t);
+                truth.workPoint = s.workPoint;
+                driven.add(truth);
+            }
 
             live.rpm = s.rpm;
             live.throttle = s.throttle;
@@ -159,14 +194,15 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
         images.push_back(memory.image());
         corrected.push_back(static_cast<int>(writes.takeCorrected().size()));
     }
-    // Every minute is judged over the same cells: those the drive fuelled in long enough.
+    // Every minute is judged over the same cells and states: where the drive fuelled long enough.
+    const auto minTicks = static_cast<std::uint64_t>(std::lround(kMinSecondsPerCell / options.tickSeconds));
     std::set<int> visited;
     for (int cell = 0; cell < 256; ++cell)
-        if (ticksInCell[static_cast<std::size_t>(cell)] >= kMinTicksPerCell)
+        if (driven.seen(cell) >= minTicks)
             visited.insert(cell);
     std::vector<MinuteFigures> out;
     for (std::size_t minute = 0; minute < images.size(); ++minute) {
-        MinuteFigures f = figuresOf(images[minute], fuelling->errorMap(), visited);
+        MinuteFigures f = figuresOf(images[minute], fuelling->errorMap(), visited, driven);
         f.minute = static_cast<int>(minute);
         f.cellsCorrected = corrected[minute];
         out.push_back(f);

@@ -15,7 +15,8 @@ struct HarnessOptions {
 };
 
 // The mixture error of the ECU's tables at the end of one simulated minute, over
-// the cells the whole drive fuelled in for a while (the same cells every minute).
+// the cells the whole drive fuelled in for a while, at the drive's own states
+// there (the same cells and states every minute).
 struct MinuteFigures {
     int minute = 0;
     int visitedCells = 0;

@@ -15,7 +15,7 @@ shift
 build="${KORVEL_FUZZ_BUILD:-$root/build-fuzz}"
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(KwpAnswers WidebandStreams ConfigIni ErrorsCfg HexdataCfg CalibrationMapWalk)
+  targets=(KwpAnswers WidebandStreams ConfigIni ErrorsCfg HexdataCfg ChartLayout CalibrationMapWalk KvImport)
 fi
 
 launcher=()

@@ -206,6 +206,7 @@ void ConnectionController::onTimer5() {
         p.tables.addGridChoices(kStandardGridChoices);
     }
     p.timers.engineTimer.start();
+    emit setUpFinished();
 }
 
 void ConnectionController::disconnectEcu() {

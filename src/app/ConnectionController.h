@@ -73,6 +73,8 @@ signals:
     void diagnosticsStarted();
     // Disconnect: the diagnostic view's per-channel controls go away.
     void diagnosticsStopped();
+    // The post-connect set-up (Timer5) is done: grid axes, tuning tables, the firmware buttons.
+    void setUpFinished();
 
 private:
     void onTimer3();

@@ -126,6 +126,7 @@ void Session::forwardSignals() {
     connect(&m_view, &ViewState::statisticsRowsChanged, this,
             [this] { m_statistics.setChannels(m_view.statisticsRowNames()); });
     connect(&m_liveController, &LiveController::liveUpdated, this, &Session::liveUpdated);
+    connect(m_connection.get(), &ConnectionController::setUpFinished, this, &Session::connectionSetUp);
     connect(&m_liveController, &LiveController::liveUpdated, &m_actuators, &ActuatorController::showState);
     connect(m_connection.get(), &ConnectionController::diagnosticsShown, &m_actuators,
             &ActuatorController::diagnosticsShown);

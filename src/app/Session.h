@@ -164,6 +164,8 @@ signals:
     void closeRequested();
     // How the ECU worker's connect ended.
     void ecuConnectFinished(korvel::EcuConnectOutcome outcome);
+    // The post-connect set-up is done: the firmware can be opened or read.
+    void connectionSetUp();
     void statusBarChanged();
     // A processed engine tick (the panels were refreshed).
     void liveUpdated();

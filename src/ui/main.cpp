@@ -1,6 +1,7 @@
 #include "app/Session.h"
 #include "core/StopSignals.h"
 #include "sim/DemoRig.h"
+#include "ui/DemoMode.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -41,8 +42,10 @@ int main(int argc, char **argv) {
     }
 
     korvel::Session session(workDir);
-    if (rig)
+    if (rig) {
         session.setSettingOverrides(rig->settingOverrides());
+        korvel::ui::openFirmwareWhenConnected(session, QDir(workDir).filePath(korvel::sim::DemoRig::kFirmwareFile));
+    }
     korvel::ui::MainWindow window(session);
     // Ctrl+C or a shutdown of the system closes the window as the user would:
     // the CSV log is written and the ports are let go.

@@ -6,6 +6,7 @@
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
 #include "sim/DemoRig.h"
+#include "ui/DemoMode.h"
 #include "ui/MainWindow.h"
 
 #include "Shots.h"
@@ -51,10 +52,18 @@ public:
     // Connects and waits until polling runs and the post-connect set-up (grid
     // axes, tuning tables, the buttons it enables) is done.
     bool connectAndSetUp() {
-        session->timers().Timer5.setInterval(kQuickSetUpMs);
         session->connectEcu();
-        return waitFor([&] { return session->live().engine().processedFrames() >= 5; }, kConnectMs) &&
-               waitFor([&] { return session->controls().isEnabled(control::TButshowBiglDia); }, kConnectMs);
+        if (!waitFor([&] { return session->live().engine().processedFrames() >= 5; }, kConnectMs))
+            return false;
+        // The set-up was armed at the connect's first tick; it comes sooner now that polling runs.
+        if (session->timers().Timer5.isActive())
+            session->timers().Timer5.setInterval(kQuickSetUpMs);
+        return waitFor([&] { return session->controls().isEnabled(control::TButshowBiglDia); }, kConnectMs);
+    }
+
+    // As `korvel --demo` does: the ECU's own firmware opens once a connection is set up.
+    void openFirmwareWhenConnected() {
+        ui::openFirmwareWhenConnected(*session, work.path(sim::DemoRig::kFirmwareFile));
     }
 
     bool disconnect() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Coverage-guided fuzzing of the parsers that read outside bytes.
 # Usage: scripts/fuzz.sh <seconds-per-target> [target...]
+# KORVEL_FUZZ_RUNS=N ends each target after N executions if that comes first.
 # Builds the clang configuration (-DKORVEL_FUZZ=ON, in build-fuzz/ next to the
 # sources unless KORVEL_FUZZ_BUILD says otherwise), then runs each target in
 # turn, one job at a time, for the given time, with fuzz/dict/<target>.dict
@@ -27,6 +28,10 @@ cmake --build "$build" -j"${KORVEL_FUZZ_JOBS:-2}" --target "${targets[@]/#/fuzz_
 # Leaks in Qt's own start-up are not ours; the project's suppressions apply.
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:${LSAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}"
+# Targets that go through a scratch file write it in memory where they can.
+[ -d /dev/shm ] && export TMPDIR="${TMPDIR:-/dev/shm}"
+runs=()
+[ -n "${KORVEL_FUZZ_RUNS:-}" ] && runs=(-runs="$KORVEL_FUZZ_RUNS")
 status=0
 summary=()
 for t in "${targets[@]}"; do
@@ -37,7 +42,7 @@ for t in "${targets[@]}"; do
   dict=()
   [ -f "$root/fuzz/dict/$t.dict" ] && dict=(-dict="$root/fuzz/dict/$t.dict")
   set +e
-  (cd "$out" && "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 "${dict[@]}" \
+  (cd "$out" && "$build/fuzz/fuzz_$t" -max_total_time="$seconds" "${runs[@]}" -print_final_stats=1 "${dict[@]}" \
      -artifact_prefix="$out/" corpus "$root/fuzz/corpus/$t") >"$log" 2>&1
   rc=$?
   set -e

@@ -398,3 +398,36 @@ TEST(TuningControl, TimerFasaWritesThePhaseTableInFourBlocks) {
     EXPECT_TRUE(rig.timers.TimerFasa.isActive());
     EXPECT_TRUE(rig.timers.engineTimer.isActive());
 }
+
+// A wideband that reads nothing yet (warming up, out of range, silent) gives
+// the four-point method no coefficient: its shares would be 0 and drive the
+// corrections to the floor. Only ticks with a reading are shared out.
+TEST(TuningControl, TheFourPointMethodSharesOnlyTicksWithAMixtureReading) {
+    Rig rig;
+    rig.settings.setValue(setting::FourPoints, "да");
+    rig.tuning.startConnection(Protocol::Fast);
+    ASSERT_TRUE(rig.tuning.startTuning()) << rig.log.lines().join("\n").toStdString();
+    ControlBoard board;
+    EngineTick engine(board);
+    engine.startConnection(Protocol::Fast);
+    QByteArray frame(51, '\0');
+    frame[9] = char(128); // the ECU aims at 14.7
+    frame[11] = 20;       // throttle %
+    frame[12] = 75;       // 3000 rpm
+    TuningTrace trace;
+    const auto drive = [&](double widebandAfr, int ticks) {
+        TickInputs inputs;
+        inputs.lambdaAfr = widebandAfr;
+        for (int i = 0; i < ticks; ++i) {
+            engine.processFrame(frame, 2 + i % 2, inputs);
+            rig.tuning.engineStep(engine, true, trace);
+        }
+    };
+    drive(0, 30);
+    const int point = rig.tuning.workingPoint().index();
+    EXPECT_EQ(rig.tuning.fourPoint().shareCount(point), 0) << "no reading, no shares";
+    drive(15.4, 30);
+    EXPECT_GT(rig.tuning.fourPoint().shareCount(point), 0);
+    for (int slot = 0; slot < rig.tuning.fourPoint().shareCount(point); ++slot)
+        EXPECT_GT(rig.tuning.fourPoint().share(point, slot), 0) << slot;
+}

@@ -1,20 +1,16 @@
 #include "cli/ClosedLoopHarness.h"
 
+#include "cli/TuningSessionCore.h"
 #include "firmware/DemoFirmware.h"
-#include "firmware/FirmwareStore.h"
-#include "live/LiveParameters.h"
+#include "sim/DiagnosticFrames.h"
 #include "sim/DriveModel.h"
 #include "sim/EcuFuelling.h"
 #include "sim/EcuMemory.h"
 #include "sim/EngineSource.h"
 #include "sim/MixtureSensor.h"
 #include "sim/SplitMix.h"
-#include "tuning/Accumulator.h"
-#include "tuning/FourPointMethod.h"
 #include "tuning/GridAxes.h"
-#include "tuning/TuningGrid.h"
 #include "tuning/TuningWrites.h"
-#include "tuning/WorkingPoint.h"
 
 #include <array>
 #include <cmath>
@@ -26,7 +22,9 @@ namespace korvel::cli {
 
 namespace {
 
-constexpr std::int64_t kCorrectionTable = 0x7CF7;
+constexpr int kCells = 256;
+// "Не настраивать ниже %" as config.ini ships it: tuning leaves closed-throttle running alone.
+constexpr double kMinThrottle = 2;
 // A cell the drive only crosses while accelerating is never held long enough
 // to be tuned there; a cell is judged once the drive has spent this long in it.
 constexpr double kMinSecondsPerCell = 5;
@@ -55,8 +53,8 @@ public:
 
 private:
     std::uint64_t m_random;
-    std::array<std::vector<sim::EngineState>, 256> m_states;
-    std::array<std::uint64_t, 256> m_seen{};
+    std::array<std::vector<sim::EngineState>, kCells> m_states;
+    std::array<std::uint64_t, kCells> m_seen{};
 };
 
 // Tuning's writes go straight into the simulated ECU's memory; the worker is never busy.
@@ -67,27 +65,29 @@ public:
     bool busy() const override { return false; }
     void remake(int address, std::uint8_t value, int) override {
         m_memory.write(address, QByteArray(1, static_cast<char>(value)));
-        note(address);
+        m_written.insert(address);
     }
     void remakeFourPoints(int address, const QByteArray &bytes) override {
         m_memory.write(address, bytes.left(kFourPointBytes));
-        note(address);
+        m_written.insert(address);
     }
-    void remakeGbc(int, const QByteArray &) override {}
+    void remakeGbc(int address, const QByteArray &table) override { m_memory.write(address, table); }
     void remakePopr(int address, const QByteArray &table) override { m_memory.write(address, table); }
     void remakeUoz(int, const QByteArray &) override {}
     void correct23DF(int, const QByteArray &, int, int) override {}
 
-    std::set<int> takeCorrected() { return std::exchange(m_corrected, {}); }
+    // The cells of the table corrected one by one since the last call.
+    std::set<int> takeCorrected(std::int64_t table) {
+        std::set<int> cells;
+        for (int address : std::exchange(m_written, {}))
+            if (address >= table && address < table + kCells)
+                cells.insert(static_cast<int>(address - table));
+        return cells;
+    }
 
 private:
-    void note(int address) {
-        const int cell = address - static_cast<int>(kCorrectionTable);
-        if (cell >= 0 && cell < 256)
-            m_corrected.insert(cell);
-    }
     sim::EcuMemory &m_memory;
-    std::set<int> m_corrected;
+    std::set<int> m_written;
 };
 
 // The mixture error that the tables in one image give in a cell, as the
@@ -132,72 +132,37 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
         std::make_shared<sim::EcuFuelling>(memory, sim::AirErrorMap(options.seed, options.airErrorSize));
     engine.setFuelling(fuelling);
     sim::MixtureSensor sensor(options.seed);
+    const sim::PressureSensor pressureSensor = sim::PressureSensor::fromImage(image);
 
-    FirmwareStore store;
-    store.loadImage(*FirmwareImage::fromBytes(image));
-    const GridAxes axes = fuelling->axes();
-    TuningGrid grid;
-    for (int i = 0; i < 256; ++i) {
-        const float corr =
-            static_cast<float>(static_cast<std::uint8_t>(image.at(static_cast<qsizetype>(kCorrectionTable) + i))) / 128;
-        TuningCell &c = grid.cells[static_cast<std::size_t>(i)];
-        c.corrCurrent = c.learned = c.corrThr = corr;
-    }
     MemoryWrites writes(memory);
-    TuningSettings settings;
-    Accumulator accumulator(grid, axes, store);
-    accumulator.setTables({kCorrectionTable, -1});
-    accumulator.setWrites(&writes);
-    accumulator.startConnection(settings.minThrottle);
-    FourPointMethod fourPoint;
-    fourPoint.startConnection({settings.stationaryCycles, static_cast<int>(settings.weight), settings.minThrottle,
-                               settings.corrMin, settings.corrMax});
-    WorkingPointModel pointModel;
-    TuningCounters fourPointCounters;
-    TuningTrace fourPointTrace;
+    TuningSessionCore session(image, writes, options.fourPoint);
+    const sim::DriveModel drive(options.seed); // the engine's true state, before the ECU fuels it
+    DrivenStates driven(options.seed);
 
     std::vector<QByteArray> images; // the ECU's memory at the end of each minute
     std::vector<int> corrected;
-    const sim::DriveModel drive(options.seed); // the engine's true state, before the ECU fuels it
-    DrivenStates driven(options.seed);
     const int ticksPerMinute = static_cast<int>(std::lround(60 / options.tickSeconds));
-    LiveParameters live;
     for (int minute = 0; minute <= options.minutes; ++minute) {
-        if (minute == 1)
-            accumulator.start(false, false);
+        if (minute == 1 && !session.startTuning())
+            return {};
         for (int i = 0; i < ticksPerMinute; ++i) {
             const double t = (minute * ticksPerMinute + i) * options.tickSeconds;
             const sim::EngineState s = engine.at(t);
-            const double reading = sensor.sample(t, s.rpm, s.mixture);
-            // Tuning leaves closed-throttle running alone ("Не настраивать ниже %").
-            if (s.mixture > 0 && s.mixture != sim::EcuFuelling::kFreeAir && s.throttle >= settings.minThrottle) {
+            if (s.mixture > 0 && s.mixture != sim::EcuFuelling::kFreeAir && s.throttle >= kMinThrottle) {
                 sim::EngineState truth = drive.at(t);
                 truth.workPoint = s.workPoint;
                 driven.add(truth);
             }
-
-            live.rpm = s.rpm;
-            live.throttle = s.throttle;
-            live.loadValue = s.throttle;
-            live.coolantTemp = s.coolantTemp;
-            live.afrEcu = s.afrTarget;
-            live.afrWideband = reading;
-            if (options.fourPoint) {
-                const WorkingPoint wp = pointModel.compute(axes, {s.rpm, s.throttle, s.manifoldPressure * 10}, false);
-                const double coefficient = std::round(reading / s.afrTarget * 1000) / 1000;
-                fourPoint.tick({wp, s.rpm, s.throttle, coefficient, minute >= 1}, grid, store, kCorrectionTable,
-                               &writes, fourPointCounters, fourPointTrace);
-            } else {
-                accumulator.tickFast({live, settings, true, true});
-            }
+            session.tick(t, sim::encodeDiagnosticFrame(sim::FrameLayout::Fast, s, pressureSensor),
+                         sensor.sample(t, s.rpm, s.mixture));
         }
         images.push_back(memory.image());
-        corrected.push_back(static_cast<int>(writes.takeCorrected().size()));
+        corrected.push_back(static_cast<int>(writes.takeCorrected(session.correctionTable()).size()));
     }
     // Every minute is judged over the same cells and states: where the drive fuelled long enough.
     const auto minTicks = static_cast<std::uint64_t>(std::lround(kMinSecondsPerCell / options.tickSeconds));
     std::set<int> visited;
-    for (int cell = 0; cell < 256; ++cell)
+    for (int cell = 0; cell < kCells; ++cell)
         if (driven.seen(cell) >= minTicks)
             visited.insert(cell);
     std::vector<MinuteFigures> out;

@@ -27,9 +27,11 @@ struct MinuteFigures {
 
 // Tuning against the closed-loop simulated ECU on a virtual clock: the drive's
 // frames and the wideband readings are made tick by tick without any serial
-// timing, the tuning core accumulates them and writes its corrections straight
-// into the simulated ECU's memory, which fuels from them on the next tick.
-// Minute 0 is a minute of driving before tuning starts. The figures come once
+// timing; the session's engine tick decodes them and its tuning controller
+// (write-back timers included) writes its corrections straight into the
+// simulated ECU's memory, which fuels from them on the next tick. Minute 0 is
+// a minute of driving before tuning starts; tuning starts as TButTune would.
+// Nothing comes back when tuning does not start. The figures come once
 // the drive is over, as the visited cells are known only then.
 std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
                                                const std::function<void(const MinuteFigures &)> &perMinute = {});

@@ -94,6 +94,10 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
         out << figuresLine(f) << '\n';
         out.flush();
     });
+    if (minutes.empty()) {
+        err << "korvel-cli tune: tuning did not start\n";
+        return 1;
+    }
     if (parser.isSet(csv)) {
         const QString problem = writeFileSafely(parser.value(csv), tuneCsv(minutes));
         if (!problem.isEmpty()) {

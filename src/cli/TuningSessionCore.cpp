@@ -1,0 +1,98 @@
+#include "cli/TuningSessionCore.h"
+
+#include "core/SettingNames.h"
+#include "firmware/Complectation.h"
+#include "firmware/Conversions.h"
+#include "firmware/PressureSensor.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <utility>
+
+namespace korvel::cli {
+
+namespace {
+
+// The settings tuning reads, as config.ini ships them; the firmware type is
+// forced to the demo firmware's.
+const std::pair<QString, QString> kShippedTuningSettings[] = {
+    {setting::FirmwareType, QStringLiteral("j5ls")},
+    {setting::TuneBy, QStringLiteral("Дросселю")},
+    {setting::PhaseTuning, setting::No},
+    {setting::StationaryRpm, QStringLiteral("100")},
+    {setting::StationaryLoad, QStringLiteral("100")},
+    {setting::StationaryCycles, QStringLiteral("4")},
+    {setting::MinLoad, QStringLiteral("2")},
+    {setting::MinRpm, QStringLiteral("700")},
+    {setting::CyclesPerEvaluation, QStringLiteral("7")},
+    {setting::CorrectionWeight, QStringLiteral("70")},
+    {setting::MinCorrection, QStringLiteral("0.7")},
+    {setting::MaxCorrection, QStringLiteral("1.3")},
+    {setting::WriteBackInterval, QStringLiteral("120000")},
+    {setting::NeighbourInterval, QStringLiteral("5000")},
+    {setting::NeighbourFactor, QStringLiteral("0")},
+    {setting::FirmwareSaveInterval, QStringLiteral("500")},
+};
+
+constexpr int kIdentificationBytes = 224;
+
+// The equipment bytes as the ECU worker reads them from the ECU at connect.
+QStringList complectationOf(const FirmwareImage &image) {
+    QStringList bytes;
+    for (std::uint16_t address : complectationAddresses())
+        bytes << IntToHexEven(image.byteAt(address).value_or(0));
+    return bytes;
+}
+
+} // namespace
+
+TuningSessionCore::TuningSessionCore(const QByteArray &ecuImage, TuningWrites &writes, bool fourPoint) {
+    for (const auto &[name, value] : kShippedTuningSettings)
+        m_settings.setValue(name, value);
+    m_settings.setValue(setting::FourPoints, fourPoint ? setting::Yes : setting::No);
+
+    // Connected to an ECU that runs the image the program has open.
+    m_tables.startUp(m_dir.path());
+    m_store.loadImage(*FirmwareImage::fromBytes(ecuImage));
+    m_identity.ImageSwid(m_store.image());
+    m_identity.EcuSwid(ecuImage.first(kIdentificationBytes));
+    m_tables.postConnectSetup(m_settings, complectationOf(m_store.image()), m_dir.path(), QDateTime::currentDateTime());
+    m_tuning.setWrites(&writes);
+    m_tuning.startConnection(Protocol::Fast);
+    m_engine.startConnection(Protocol::Fast);
+    m_liveSettings = LiveSettings::from(m_settings);
+    const PressureSensorConstants constants = pressureSensorConstants(m_store.image(), m_identity.FirmwareFamily());
+    m_pressureSensor = {true, constants.gain, constants.offset};
+    // The engine timer runs while connected; the write-back checks it. It never fires here.
+    m_timers.engineTimer.start();
+}
+
+bool TuningSessionCore::startTuning() {
+    return m_tuning.startTuning();
+}
+
+void TuningSessionCore::tick(double seconds, const QByteArray &frame, double widebandAfr) {
+    fireDueTimers(seconds);
+    m_engine.processFrame(frame, ++m_numlog, {m_liveSettings, widebandAfr, m_pressureSensor});
+    m_tuning.engineStep(m_engine, true, m_trace);
+}
+
+// The cycle filling's write-back (Timer4) and the neighbours' learning (Timer6)
+// on the virtual clock. Their handlers stop and start them again, which sets
+// the next time they are due.
+void TuningSessionCore::fireDueTimers(double seconds) {
+    for (QTimer *timer : {&m_timers.Timer4, &m_timers.Timer6}) {
+        if (!timer->isActive()) {
+            m_due.erase(timer);
+            continue;
+        }
+        const auto due = m_due.try_emplace(timer, seconds + timer->interval() / 1000.0).first;
+        if (seconds < due->second)
+            continue;
+        QMetaObject::invokeMethod(timer, "timeout");
+        due->second = seconds + timer->interval() / 1000.0;
+    }
+}
+
+} // namespace korvel::cli

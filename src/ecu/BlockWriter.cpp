@@ -5,6 +5,8 @@
 namespace korvel {
 
 namespace {
+constexpr char kNegativeResponse = 0x7F;
+
 QString hex4(int address) {
     return QString::number(address & 0xFFFF, 16).toUpper().rightJustified(4, u'0');
 }
@@ -38,8 +40,11 @@ void BlockWriter::write(int address, int length, const QByteArray &data) {
     address &= 0xFFFF;
     m_memory.WriteMemory(address, length, data);
     ++m_tally.requests;
-    if (!m_link.verifyWrites())
+    if (!m_link.verifyWrites()) {
+        if (!taken(address))
+            m_tally.failedAddresses.append(address);
         return;
+    }
     if (confirmed(address, data))
         return;
     m_host.PostLog(ecutext::WriteNotConfirmed + hex4(address));
@@ -56,6 +61,28 @@ void BlockWriter::writeBlocks(int address, const QByteArray &data2, int blocks) 
         write(address, Block, blockOf(data2, k));
         address = (address + Block) & 0xFFFF;
     }
+}
+
+bool BlockWriter::taken(int address) {
+    switch (m_link.lastStatus()) {
+    case ExchangeStatus::PortClosed:
+    case ExchangeStatus::PortLost:
+    case ExchangeStatus::Stopped:
+        return false; // the port's own line says why
+    case ExchangeStatus::Done:
+    case ExchangeStatus::NoAnswer:
+    case ExchangeStatus::WrongAnswer:
+        break;
+    }
+    if (m_link.lastAnswerMissing()) {
+        m_host.PostLog(ecutext::WriteUnanswered + hex4(address));
+        return false;
+    }
+    if (m_link.lastResponse().startsWith(kNegativeResponse)) {
+        m_host.PostLog(ecutext::WriteFailed + hex4(address));
+        return false;
+    }
+    return true;
 }
 
 bool BlockWriter::confirmed(int address, const QByteArray &data) {

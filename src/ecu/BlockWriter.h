@@ -14,8 +14,10 @@ namespace korvel {
 // a write is never accepted, so a write can only be confirmed by reading it
 // back: with "Проверять запись" on, every request is followed by a read of
 // the same bytes; a difference is logged and the request sent once more, and
-// a second difference counts the block as failed. The tally of a command
-// runs until it is taken.
+// a second difference counts the block as failed. Without the read-back a
+// block still counts as failed when the ECU refused it (7F), kept silent or
+// the port was gone: its RAM is then never reported written. The tally of a
+// command runs until it is taken.
 class BlockWriter {
 public:
     static constexpr int Block = 0x40;
@@ -36,6 +38,8 @@ public:
 
 private:
     bool confirmed(int address, const QByteArray &data);
+    // Without the read-back: false when the last write was plainly not taken (logged).
+    bool taken(int address);
 
     WorkerHost &m_host;
     EcuLink &m_link;

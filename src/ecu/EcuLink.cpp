@@ -82,6 +82,8 @@ bool EcuLink::fail(ExchangeStatus status) {
 
 bool EcuLink::ExchangeRequest(const QByteArray &request) {
     m_lastReadData.clear();
+    m_lastResponse.clear();
+    m_answerMissing = true;
     if (m_fields.PortReadTimeOut.load() == 0)
         m_fields.PortReadTimeOut = DefaultReadTimeOut;
     if (!m_port.isOpen())
@@ -108,11 +110,14 @@ bool EcuLink::ExchangeRequest(const QByteArray &request) {
     }
 
     // The K-line echoes every byte the tester sends; the answer follows the echo.
+    m_answerMissing = false;
     if (KwpFrame::parse(received) != request)
         return fail(ExchangeStatus::WrongAnswer);
+    m_answerMissing = received.size() <= sent.size();
     const QByteArray response =
         sent.isEmpty() ? QByteArray()
                        : KwpFrame::parse(QByteArrayView(received).sliced(qMin(sent.size(), received.size())));
+    m_lastResponse = response;
     const ResponseVerdict verdict = ResponseCheck(request, response, m_fields.MemoryAccessReady.load());
     if (verdict.error)
         ReportLinkError(verdict.error->code, verdict.error->text);

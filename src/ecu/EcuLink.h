@@ -39,6 +39,11 @@ public:
     bool ExchangeRequest(const QByteArray &request);
     // How the last exchange ended.
     ExchangeStatus lastStatus() const { return m_status; }
+    // The ECU kept silent in the last exchange: nothing came after the echo
+    // (or nothing at all). Bytes that are no frame are an answer, a spoilt one.
+    bool lastAnswerMissing() const { return m_answerMissing; }
+    // The data of the last exchange's answer; empty when none could be parsed.
+    const QByteArray &lastResponse() const { return m_lastResponse; }
     void ReportLinkError(LinkErrorCode code, const QString &text = {});
     // The diagnostic frame request of the active protocol; counts in `numlog`.
     bool DiagnosticRequest();
@@ -66,6 +71,8 @@ private:
     bool m_verifyWrites = false;
     bool m_fastExchange = false;
     ExchangeStatus m_status = ExchangeStatus::Done;
+    bool m_answerMissing = true;
+    QByteArray m_lastResponse;
     QByteArray m_lastReadData;
     QByteArray m_readResult;
 };

@@ -54,6 +54,7 @@ inline const QString RewriteThrottleCorrection = QStringLiteral("PC>>&&пере�
 // + four hex digits of the block's address.
 inline const QString WriteNotConfirmed = QStringLiteral("ECU: << Запись не подтверждена, повторяю запись по адресу ");
 inline const QString WriteFailed = QStringLiteral("ECU: << ОШИБКА ЗАПИСИ: блок не записан по адресу ");
+inline const QString WriteUnanswered = QStringLiteral("ECU: << Нет ответа на запись по адресу ");
 // Actuators.
 inline const QString ActuatorDone = QStringLiteral("ECU: >>ИМ-ОК ");
 

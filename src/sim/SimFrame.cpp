@@ -115,6 +115,15 @@ void RequestParser::append(const QByteArray &bytes) {
     }
 }
 
+namespace {
+// The bytes from `offset` on may begin a request from the tester to the ECU.
+bool requestHeaderAt(const QByteArray &bytes, qsizetype offset) {
+    const qsizetype available = bytes.size() - offset;
+    return (available < 2 || byteAt(bytes, offset + 1) == kEcuAddress) &&
+           (available < 3 || byteAt(bytes, offset + 2) == kTesterAddress);
+}
+} // namespace
+
 std::optional<ParsedFrame> RequestParser::next() {
     qsizetype firstIncomplete = -1;
     for (qsizetype offset = 0; offset < m_buffer.size(); ++offset) {
@@ -122,6 +131,9 @@ std::optional<ParsedFrame> RequestParser::next() {
         const Scan scan = scanFrame(m_buffer, offset, &frame);
         if (scan == Scan::Incomplete && firstIncomplete < 0)
             firstIncomplete = offset;
+        // A request to the ECU still arriving: a frame-like run inside its data must not cut it.
+        if (scan == Scan::Incomplete && requestHeaderAt(m_buffer, offset))
+            break;
         if (scan != Scan::Good)
             continue;
         m_discarded.append(m_buffer.left(offset));

@@ -47,8 +47,9 @@ std::optional<ParsedFrame> parseFrame(const QByteArray &bytes);
 
 // The ECU's receiver: collects the bytes it understood and yields the requests
 // addressed to it. Resynchronises over garbage: the earliest complete frame
-// with a good checksum wins and everything before it is discarded; bytes that
-// can no longer start a good frame are dropped as soon as that is certain.
+// with a good checksum wins and everything before it is discarded, unless a
+// request to the ECU is still arriving before it; bytes that can no longer
+// start a good frame are dropped as soon as that is certain.
 class RequestParser {
 public:
     void append(const QByteArray &bytes);

@@ -85,6 +85,23 @@ TEST(RequestParser, SkipsGarbageAndBadChecksumsAndForeignTargets) {
     }
 }
 
+// Written byte by byte, a write's data may hold a run that is a whole frame
+// of its own (here one to another unit) before the write itself is complete.
+TEST(RequestParser, ARequestStillArrivingIsNotCutByAFrameInsideItsData) {
+    const QByteArray data = hex("3D009000058111F18104");
+    const QByteArray request = encodeRequestFrame(data);
+    RequestParser parser;
+    std::optional<ParsedFrame> found;
+    for (const char byte : request) {
+        ASSERT_FALSE(found) << "taken before its last byte";
+        parser.append(QByteArray(1, byte));
+        found = parser.next();
+    }
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->data, data);
+    EXPECT_EQ(parser.takeDiscarded(), QByteArray());
+}
+
 TEST(RequestParser, ReportsWhatItThrewAwayAndNeverGrowsWithoutBound) {
     RequestParser parser;
     parser.append(hex("8110F18104"));

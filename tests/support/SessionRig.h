@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace korvel::test {
@@ -24,11 +25,15 @@ inline const QString kMissingAdapter = QStringLiteral("/dev/korvel-no-such-adapt
 
 // A working folder, the simulator and a started session pointed at it.
 struct SessionRig {
+    // `adjust` changes the simulator's options before it starts.
     explicit SessionRig(sim::Protocol protocol = sim::Protocol::Fast,
-                        sim::WidebandType wideband = sim::WidebandType::Innovate) {
+                        sim::WidebandType wideband = sim::WidebandType::Innovate,
+                        const std::function<void(sim::SimulatorOptions &)> &adjust = {}) {
         sim::SimulatorOptions options = test::quickSimulatorOptions();
         options.protocol = protocol;
         options.wideband = wideband;
+        if (adjust)
+            adjust(options);
         simulator = std::make_unique<sim::Simulator>(options);
         QString error;
         started = simulator->start(&error);

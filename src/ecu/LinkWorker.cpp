@@ -40,6 +40,33 @@ void LinkWorker::pause(int ms) const {
                          [this] { return isInterruptionRequested(); });
 }
 
+void LinkWorker::handOver(const std::function<void()> &work) {
+    std::unique_lock lock(m_handOverMutex);
+    m_handOver = &work;
+    // Posted while the lock is held: the UI thread's runHandOver() takes the
+    // lock only once the worker waits, so all the worker wrote before, the
+    // posted call included, comes before the UI thread runs `work`. The call
+    // is looked up by name so that Qt alone builds and frees it.
+    QMetaObject::invokeMethod(this, "runHandOver", Qt::QueuedConnection);
+    m_handOverDone.wait(lock, [this] { return m_handOver == nullptr; });
+}
+
+void LinkWorker::runHandOver() {
+    const std::function<void()> *work = nullptr;
+    {
+        std::lock_guard lock(m_handOverMutex);
+        work = m_handOver;
+    }
+    if (!work)
+        return;
+    (*work)(); // the worker waits meanwhile, so `work` and what it refers to stay put
+    {
+        std::lock_guard lock(m_handOverMutex);
+        m_handOver = nullptr;
+    }
+    m_handOverDone.notify_all();
+}
+
 void LinkWorker::postLog(const QString &line) {
     if (m_log)
         runOnUi([this, &line] { m_log->append(line); });

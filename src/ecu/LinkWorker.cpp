@@ -15,7 +15,14 @@ namespace {
 constexpr int kShutdownSlice = 5; // ms between runs of the pending hand-overs
 } // namespace
 
-LinkWorker::LinkWorker(ProgramLog *log, QObject *parent) : QThread(parent), m_log(log) {}
+LinkWorker::LinkWorker(ProgramLog *log, QObject *parent) : QThread(parent), m_log(log) {
+    // The thread's last step takes the pause lock and shutdown() takes it once
+    // wait() has returned: the thread's end is then ordered before whatever
+    // follows shutdown() (the object's destruction) by a lock ThreadSanitizer
+    // sees; QThread's own wait() orders it with a futex it cannot see.
+    QObject::connect(
+        this, &QThread::finished, this, [this] { std::lock_guard lock(m_pauseMutex); }, Qt::DirectConnection);
+}
 
 LinkWorker::~LinkWorker() {
     shutdown();
@@ -32,6 +39,7 @@ void LinkWorker::shutdown() {
         return; // called from the worker itself: it stops at the top of its loop
     while (!wait(QDeadlineTimer(kShutdownSlice)))
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    std::lock_guard lock(m_pauseMutex); // after the thread's last step (see the constructor)
 }
 
 void LinkWorker::pause(int ms) const {

@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 namespace korvel {
@@ -31,20 +32,29 @@ protected:
     ~LinkWorker() override;
 
     // Runs `work` on the UI thread while the worker waits for it to finish.
-    // (Wrapped, so that the UI side of every hand-over runs inside this
-    // function: the ThreadSanitizer suppressions name it.)
     template <typename Work> void runOnUi(Work work) {
         if (QThread::currentThread() == thread())
             work();
         else
-            QMetaObject::invokeMethod(
-                this, [&work] { work(); }, Qt::BlockingQueuedConnection);
+            handOver([&work] { work(); });
     }
     void postLog(const QString &line);    // appends a line to the program log
     void replaceLog(const QString &line); // replaces its last line
 
 private:
+    // The hand-over: the worker publishes `work` under the lock and waits until
+    // the UI thread has run it. The lock and the wait are the worker's own (not
+    // Qt's blocking queued call), so what orders the two threads is visible to
+    // ThreadSanitizer: the worker's writes before a hand-over reach the UI
+    // thread, and the UI thread's reads of the worker's stack end before the
+    // worker goes on.
+    void handOver(const std::function<void()> &work);
+    Q_INVOKABLE void runHandOver(); // UI thread: runs the pending hand-over
+
     ProgramLog *m_log;
+    std::mutex m_handOverMutex;
+    std::condition_variable m_handOverDone;
+    const std::function<void()> *m_handOver = nullptr; // guarded by m_handOverMutex
     // Pauses wait here; shutdown() wakes them.
     mutable std::mutex m_pauseMutex;
     mutable std::condition_variable m_pauseWake;

@@ -108,6 +108,62 @@ TEST(EcuWorker, ShutsDownWhileTheWorkerWaitsForTheUiThread) {
     EXPECT_FALSE(log.lines().isEmpty()) << "the waiting hand-over ran during the shutdown";
 }
 
+namespace {
+// A worker that hands plain (unguarded) values to the UI thread and reads back
+// what the UI thread wrote: only the hand-over itself orders the two.
+class HandOverProbe : public LinkWorker {
+public:
+    static constexpr int Rounds = 40;
+
+    HandOverProbe() : LinkWorker(nullptr, nullptr) {}
+    ~HandOverProbe() override { shutdown(); }
+
+    // UI thread only.
+    QStringList uiSaw;    // the worker's stack text of each round
+    QList<int> workerSaw; // what the worker read back, handed over at the end
+    bool allOnUiThread = true;
+    bool done = false;
+
+protected:
+    void run() override {
+        int reply = -1;
+        QList<int> readBack;
+        for (int round = 0; round < Rounds; ++round) {
+            const QString text = QString::number(round); // lives on the worker's stack
+            runOnUi([&] {
+                uiSaw.append(text);
+                allOnUiThread = allOnUiThread && QThread::currentThread() == thread();
+                reply = round * 2;
+            });
+            readBack.append(reply);
+        }
+        runOnUi([&] {
+            workerSaw = readBack;
+            done = true;
+        });
+    }
+};
+} // namespace
+
+// Each hand-over runs on the UI thread while the worker waits: the UI thread
+// sees what the worker wrote just before, and the worker sees what the UI
+// thread wrote as soon as it goes on. (Under ThreadSanitizer this also checks
+// that the ordering is one the sanitizer can see.)
+TEST(LinkWorker, HandOverOrdersTheWorkerAndTheUiThreadBothWays) {
+    HandOverProbe worker;
+    worker.start();
+    ASSERT_TRUE(waitFor([&] { return worker.done; }));
+    QStringList expectedTexts;
+    QList<int> expectedReplies;
+    for (int round = 0; round < HandOverProbe::Rounds; ++round) {
+        expectedTexts.append(QString::number(round));
+        expectedReplies.append(round * 2);
+    }
+    EXPECT_EQ(worker.uiSaw, expectedTexts);
+    EXPECT_EQ(worker.workerSaw, expectedReplies);
+    EXPECT_TRUE(worker.allOnUiThread);
+}
+
 TEST(EcuWorker, StopsWhenShutDownIdle) {
     ProgramLog log;
     TECUThread worker(&log);

@@ -34,10 +34,11 @@ QString decodeBody(const QByteArray &bytes, TextEncoding encoding) {
         return QString::fromUtf8(bytes);
     case TextEncoding::Utf8Bom:
         return QString::fromUtf8(bytes.mid(3));
+    // The byte order mark is already off; a U+FEFF after it is text (kept, not skipped as a second mark).
     case TextEncoding::Utf16LE:
-        return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.mid(2));
+        return QStringDecoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::ConvertInitialBom).decode(bytes.mid(2));
     case TextEncoding::Utf16BE:
-        return QStringDecoder(QStringDecoder::Utf16BE).decode(bytes.mid(2));
+        return QStringDecoder(QStringDecoder::Utf16BE, QStringDecoder::Flag::ConvertInitialBom).decode(bytes.mid(2));
     }
     return {};
 }

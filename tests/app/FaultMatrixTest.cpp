@@ -232,6 +232,7 @@ protected:
     void TearDown() override {
         heartbeat.stop();
         EXPECT_LT(longestStall, kLongestStallMs) << "the window's thread stalled";
+        rig.reset(); // while what its signals write into is still there
     }
 
     Session &s() { return *rig->session; }
@@ -323,7 +324,9 @@ protected:
     // Stages: each hits its fault and checks what the stage itself promises.
     void faultDuringConnect() {
         std::optional<EcuConnectOutcome> outcome;
-        QObject::connect(&s(), &Session::ecuConnectFinished, [&](EcuConnectOutcome ended) { outcome = ended; });
+        // Connected for this stage only: the reconnect that follows must not write to `outcome`.
+        const QObject stage;
+        QObject::connect(&s(), &Session::ecuConnectFinished, &stage, [&](EcuConnectOutcome ended) { outcome = ended; });
         imageBefore = makeDemoFirmware(); // the default firmware the connect loads
         inject();
         s().connectEcu();

@@ -6,11 +6,11 @@ namespace korvel {
 
 namespace {
 constexpr char kNegativeResponse = 0x7F;
+} // namespace
 
 QString hex4(int address) {
     return QString::number(address & 0xFFFF, 16).toUpper().rightJustified(4, u'0');
 }
-} // namespace
 
 QByteArray blockOf(const QByteArray &bytes, int k) {
     QByteArray block = bytes.mid(static_cast<qsizetype>(k) * BlockWriter::Block, BlockWriter::Block);

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 namespace korvel {
 
@@ -35,6 +36,10 @@ public:
     void restart(EcuCommandKind command);
     // The finished command's tally; the next write starts a new one.
     EcuWriteResult take();
+    // Blocks of the running tally that failed so far.
+    qsizetype failedCount() const { return m_tally.failedAddresses.size(); }
+    // A table of the running command that did not land whole.
+    void noteFailedTable(const QString &name) { m_tally.failedTables.append(name); }
 
 private:
     bool confirmed(int address, const QByteArray &data);
@@ -47,6 +52,9 @@ private:
     EcuWriteResult m_tally;
     bool m_open = false; // a tally is running
 };
+
+// An ECU address as four uppercase hex digits, for log lines.
+QString hex4(int address);
 
 // 64 bytes of `bytes` from block `k` on, zeros where it ends early.
 QByteArray blockOf(const QByteArray &bytes, int k);

@@ -93,6 +93,9 @@ struct EcuCommand {
 
     // InputOutputControl only
     ActuatorCommand actuator;
+
+    // Given by the pending-command slot as the command is handed over.
+    std::uint64_t serial = 0;
 };
 
 } // namespace korvel

@@ -1,5 +1,6 @@
 #include "ecu/EcuCommands.h"
 
+#include "ecu/ActuatorTable.h"
 #include "ecu/EcuTexts.h"
 
 namespace korvel {
@@ -8,7 +9,8 @@ namespace {
 const QString kDefaultPortName = QStringLiteral("COM1");
 const QString kDefaultPortSpeed = QStringLiteral("57600");
 constexpr int kReadRamPause = 200;
-constexpr int kWritePause = 100; // ms before a write command, or between its two blocks of a pass
+constexpr int kWritePause = 100;    // ms before a write command, or between its two blocks of a pass
+constexpr int kConnectAttempts = 3; // tries of each connect step that reads or writes ECU memory
 } // namespace
 
 const std::vector<EcuCommands::Row> &EcuCommands::table() {
@@ -43,7 +45,28 @@ void EcuCommands::runPending() {
 
 void EcuCommands::OpenComPort(const EcuCommand &command) {
     clear(command);
-    m_host.PublishConnectOutcome(connect(command));
+    const EcuConnectOutcome outcome = connect(command);
+    // Actuators a lost link left imposed go back to the ECU first.
+    if (outcome == EcuConnectOutcome::Polling)
+        releaseForcedActuators();
+    m_host.PublishConnectOutcome(outcome);
+}
+
+ActuatorStep::Exchange EcuCommands::actuatorExchange() {
+    return [this](const QByteArray &request) { return m_link.ExchangeRequest(request); };
+}
+
+void EcuCommands::reportActuators(const QList<int> &stuck) {
+    for (int row : stuck)
+        m_host.PostLog(ecutext::ActuatorStillForced + actuatorTable()[row].name);
+    m_fields.forcedActuators = static_cast<int>(m_actuatorStep.forced().size());
+}
+
+void EcuCommands::releaseForcedActuators() {
+    if (m_actuatorStep.forced().empty() || !m_fields.isConnected())
+        return;
+    m_actuatorStep.reset();
+    reportActuators(m_actuatorStep.releaseForced(actuatorExchange(), m_fields.ControlState));
 }
 
 EcuConnectOutcome EcuCommands::connect(const EcuCommand &command) {
@@ -73,31 +96,60 @@ EcuConnectOutcome EcuCommands::connect(const EcuCommand &command) {
     return m_link.portOpen() ? EcuConnectOutcome::Polling : EcuConnectOutcome::PortLost;
 }
 
-// Identification read and the clearing of the correction marker area; an
-// outcome stops the connect before this step sets polling on.
+// Identification read and the clearing of the correction marker area, each
+// tried a few times; an outcome stops the connect before this step sets polling on.
 std::optional<EcuConnectOutcome> EcuCommands::connectFastProtocol(const EcuCommand &command) {
     m_host.PostLog(ecutext::ReadRam);
     m_host.pause(kReadRamPause);
-    if (!m_memory.ReadIdentification()) {
+    bool identified = false;
+    for (int attempt = 1; attempt <= kConnectAttempts && !identified; ++attempt) {
+        identified = m_memory.ReadIdentification();
+        if (identified)
+            break;
         m_link.ReportLinkError(LinkErrorCode::RamRead);
         if (!m_link.portOpen())
             return EcuConnectOutcome::PortLost;
-        return m_host.stopRequested() ? EcuConnectOutcome::Stopped : EcuConnectOutcome::IdentificationFailed;
+        if (m_host.stopRequested())
+            return EcuConnectOutcome::Stopped;
     }
-    for (int step = 1; step <= EcuMemory::ClearBlocks; ++step) {
-        const bool finished = m_memory.ClearStep(command.kind);
-        // A step that finished early has already set polling on.
-        if (finished != (step == EcuMemory::ClearBlocks))
-            return m_fields.IsDiagnostic.load() == 1 ? EcuConnectOutcome::Polling : EcuConnectOutcome::ClearFailed;
+    if (!identified)
+        return abandonConnect(ecutext::IdentificationGaveUp, EcuConnectOutcome::IdentificationFailed);
+
+    m_memory.startClear();
+    int failures = 0;
+    while (!m_memory.ClearStep(command.kind)) {
+        if (m_memory.clearBlockLanded()) {
+            failures = 0;
+            continue;
+        }
+        if (!m_link.portOpen())
+            return EcuConnectOutcome::PortLost;
+        if (m_host.stopRequested())
+            return EcuConnectOutcome::Stopped;
+        if (++failures >= kConnectAttempts)
+            return abandonConnect(ecutext::ClearGaveUp, EcuConnectOutcome::ClearFailed);
     }
+    // The last block has set polling on.
     m_link.DiagnosticRequest();
     return std::nullopt;
 }
 
+// A connect that cannot finish closes its session and port, so that the
+// user can simply connect again; the line says which step failed.
+EcuConnectOutcome EcuCommands::abandonConnect(const QString &line, EcuConnectOutcome outcome) {
+    m_host.PostLog(line);
+    m_session.StopSession();
+    m_fields.IsECUConnected = 0;
+    m_link.CloseEcuPort();
+    return outcome;
+}
+
 void EcuCommands::CloseComPort(const EcuCommand &command) {
     clear(command);
-    if (m_fields.isConnected())
+    if (m_fields.isConnected()) {
+        releaseForcedActuators();
         m_session.StopSession();
+    }
     m_fields.IsECUConnected = 0;
     m_link.CloseEcuPort();
 }
@@ -116,6 +168,7 @@ void EcuCommands::ReadFW(const EcuCommand &command) {
         m_host.PublishFirmwareRead({});
         return;
     }
+    releaseForcedActuators();
     m_host.PostLog(ecutext::ReadRam);
     m_host.PublishFirmwareRead(m_memory.ReadFirmware());
 }
@@ -211,13 +264,18 @@ void EcuCommands::InputOutputControl(const EcuCommand &command) {
         return;
     }
     m_actuatorStep.take(command.actuator);
-    if (!m_actuatorStep.run([this](const QByteArray &request) { return m_link.ExchangeRequest(request); },
-                            m_fields.ControlState))
+    const bool finished = m_actuatorStep.run(actuatorExchange(), m_fields.ControlState);
+    m_fields.forcedActuators = static_cast<int>(m_actuatorStep.forced().size());
+    if (!finished)
         return;
+    const QList<int> stuck = m_actuatorStep.stuckRows();
     m_actuatorStep.reset();
     m_link.DiagnosticRequest();
     m_fields.Command.finishIf(sameAction);
-    m_host.PostLog(ecutext::ActuatorDone);
+    // Done only when every actuator it returned went back to the ECU.
+    if (stuck.isEmpty())
+        m_host.PostLog(ecutext::ActuatorDone);
+    reportActuators(stuck);
 }
 
 } // namespace korvel

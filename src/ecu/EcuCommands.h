@@ -33,6 +33,11 @@ public:
 
     // Runs every row whose kind is that of the pending command at that moment.
     void runPending();
+    // A table write dropped half-way is reported (see TableWrites::noteDropped).
+    void noteDroppedWrite() {
+        if (m_writes.blocksInProgress())
+            m_writes.noteDropped(m_fields.Command.load());
+    }
 
 private:
     void OpenComPort(const EcuCommand &command);
@@ -49,10 +54,18 @@ private:
     void RewriteDR(const EcuCommand &command);
     void InputOutputControl(const EcuCommand &command);
 
+    // Every actuator still imposed goes back to the ECU (a way out of the
+    // actuator controls other than the controls themselves).
+    void releaseForcedActuators();
+    // Logs the rows that stay forced and publishes how many are imposed.
+    void reportActuators(const QList<int> &stuck);
+    ActuatorStep::Exchange actuatorExchange();
+
     void clear(const EcuCommand &command) { m_fields.Command.finish(command.kind); }
     EcuConnectOutcome connect(const EcuCommand &command);
     // The fast protocol's steps after the session start; none when polling may start.
     std::optional<EcuConnectOutcome> connectFastProtocol(const EcuCommand &command);
+    EcuConnectOutcome abandonConnect(const QString &line, EcuConnectOutcome outcome);
 
     EcuFields &m_fields;
     WorkerHost &m_host;

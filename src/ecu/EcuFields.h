@@ -43,6 +43,10 @@ struct EcuFields {
     std::atomic<bool> MemoryAccessReady{false};
     SharedValue<QByteArray> ReadRam;
     SharedValue<QByteArray> ControlState; // actuator state bytes of the last 0x30 answer
+    std::atomic<int> forcedActuators{0};
+    // A table write in progress: blocks written of all (0 of 0 when none runs).
+    std::atomic<int> writeBlocksDone{0};
+    std::atomic<int> writeBlocksTotal{0}; // actuators imposed on the ECU and not handed back
 
     // Identification of the connected ECU.
     SharedValue<QString> komplectecu; // 22 hex digits of the eleven complectation bytes

@@ -1,5 +1,6 @@
 #include "ecu/EcuMemory.h"
 
+#include "ecu/BlockWriter.h"
 #include "ecu/EcuTexts.h"
 
 #include <array>
@@ -47,6 +48,8 @@ constexpr std::array<AreaRead, EcuMemory::IdentificationBlocks> kIdentificationB
 constexpr std::array<int, EcuMemory::ClearBlocks> kClearBlocks{0xFD00, 0xFD40, 0xFD80, 0xFDC0};
 constexpr int kClearBlockLength = 0x40;
 constexpr char kClearMark = static_cast<char>(0x80);
+
+constexpr char kNegativeResponse = 0x7F;
 
 const QByteArray kReadService("\x23\x00", 2);
 const QByteArray kWriteService("\x3D\x00", 2);
@@ -168,11 +171,19 @@ FirmwareReadResult EcuMemory::ReadFirmware() {
             m_progressPosition = block;
             publishProgress();
         }
-        const QByteArray data = ReadMemory(address, length);
+        QByteArray data = ReadMemory(address, length);
+        // One bad or missing answer is read again, a few times, each logged.
+        for (int retry = 1; retry < FirmwareReadAttempts && data.size() != length; ++retry) {
+            if (!m_link.portOpen() || m_host.stopRequested())
+                break;
+            m_host.PostLog(ecutext::FirmwareRetry.arg(hex4(address)).arg(retry));
+            m_host.PostLog(ecutext::ReadEcuRam); // the reads replace this line, not the retry's
+            data = ReadMemory(address, length);
+        }
         if (data.size() != length) {
             // Unlike a silent stop, polling comes back and the window learns
             // which block failed instead of waiting for ever.
-            m_host.PostLog(ecutext::FirmwareNoAnswer + QString::number(address, 16).toUpper().rightJustified(4, u'0'));
+            m_host.PostLog(ecutext::FirmwareNoAnswer + hex4(address));
             m_fields.IsDiagnostic = m_link.portOpen() ? savedDiagnostic : 0;
             publishProgress();
             result.failedAddress = address;
@@ -191,17 +202,23 @@ FirmwareReadResult EcuMemory::ReadFirmware() {
 
 bool EcuMemory::ClearStep(EcuCommandKind command) {
     m_host.pause(StepPause);
-    const int block = m_counterA % ClearBlocks;
+    const int block = m_clearBlock % ClearBlocks;
     m_fields.IsDiagnostic = 0;
     if (m_fields.MemoryAccessReady.load()) {
         const char length = kClearBlockLength;
         WriteMemory(addressBytes(kClearBlocks[block]), QByteArrayView(&length, 1),
                     QByteArray(kClearBlockLength, kClearMark));
-        ++m_counterA;
+        // A block the ECU refused or did not answer is written again.
+        m_clearLanded =
+            m_link.portOpen() && !m_link.lastAnswerMissing() && !m_link.lastResponse().startsWith(kNegativeResponse);
+        if (m_clearLanded)
+            ++m_clearBlock;
+    } else {
+        m_clearLanded = false;
     }
-    if (m_counterA < ClearBlocks)
+    if (m_clearBlock < ClearBlocks)
         return false;
-    m_counterA = 0;
+    m_clearBlock = 0;
     m_fields.Command.finish(command);
     m_link.DiagnosticRequest();
     m_fields.IsDiagnostic = 1;

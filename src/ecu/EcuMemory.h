@@ -21,6 +21,7 @@ public:
     static constexpr int FirmwareBlocks = 682; // of FirmwareBlock bytes, then one of FirmwareTail
     static constexpr int FirmwareBlock = 0x60;
     static constexpr int FirmwareTail = 0x40;
+    static constexpr int FirmwareReadAttempts = 3; // requests per block before the read gives up
 
     EcuMemory(EcuFields &fields, WorkerHost &host, EcuLink &link) : m_fields(fields), m_host(host), m_link(link) {}
 
@@ -40,17 +41,18 @@ public:
     // The 224 bytes at 0000–00DF in five blocks, with progress; the worker's
     // SWID and the UI thread's identification come from them.
     bool ReadIdentification();
-    // The whole 64 KB image, with progress per block. A block without an
-    // answer ends the read (logged) and polling resumes; the result says so.
+    // The whole 64 KB image, with progress per block. A block is asked for
+    // again after a bad or missing answer (each retry logged); one that fails
+    // every attempt ends the read (logged), polling resumes and the result says so.
     FirmwareReadResult ReadFirmware();
     // One block of the correction marker area (FD00–FDFF := 0x80) per call; true
     // ("finished") after the fourth, which also ends `command` and resumes polling.
     bool ClearStep(EcuCommandKind command);
 
-    // Block counters: A is shared by the clear step, "remakegbc" and
-    // "remakepopr", B belongs to "remakeuoz". They outlive commands and connections.
-    int &counterA() { return m_counterA; }
-    int &counterB() { return m_counterB; }
+    // The clear step of each connect starts at its first block (FD00).
+    void startClear() { m_clearBlock = 0; }
+    // The last clear step's block was taken by the ECU.
+    bool clearBlockLanded() const { return m_clearLanded; }
 
 private:
     QByteArray read(QByteArrayView address, QByteArrayView length, bool logged);
@@ -62,8 +64,8 @@ private:
     SwidCrc m_swid;
     int m_progressMaximum = 0;
     int m_progressPosition = 0;
-    int m_counterA = 0;
-    int m_counterB = 0;
+    int m_clearBlock = 0; // blocks of the clear step written in this connect
+    bool m_clearLanded = false;
 };
 
 } // namespace korvel

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 namespace korvel {
 
@@ -43,10 +44,12 @@ struct EcuReadResult {
 // firmware buttons wait for the rewrite).
 struct EcuWriteResult {
     EcuCommandKind command = EcuCommandKind::remake;
-    bool finished = true;       // false: the notice that "rewritetabl" has started
-    int requests = 0;           // write requests sent, retries included
-    bool verified = false;      // every block was read back ("Проверять запись")
-    QList<int> failedAddresses; // blocks that still differed after their one retry
+    bool finished = true;  // false: the notice that "rewritetabl" has started
+    int requests = 0;      // write requests sent, retries included
+    bool verified = false; // every block was read back ("Проверять запись")
+    QList<int>
+        failedAddresses; // blocks not written: refused, unanswered, still differing after their one retry, or dropped
+    QStringList failedTables; // "rewritetabl": the tables (by name) with a failed block
     bool failed() const { return !failedAddresses.isEmpty(); }
 };
 

@@ -39,12 +39,20 @@ inline const QString Request = QStringLiteral("Запрос - ");
 inline const QString Answer = QStringLiteral("; Ответ - ");
 inline const QString WrongReadLength = QStringLiteral("Неверная длина ответа! Запрос - ");
 
+// A connect step that failed three times: the session and the port are closed.
+inline const QString IdentificationGaveUp = QStringLiteral(
+    "ECU: << Подключение прервано: блок идентификации не прочитан (3 попытки); сеанс закрыт, подключитесь снова");
+inline const QString ClearGaveUp = QStringLiteral("ECU: << Подключение прервано: область маркеров коррекции FD00-FDFF "
+                                                  "не очищена (3 попытки); сеанс закрыт, подключитесь снова");
+
 // Memory services.
 inline const QString ReadRam = QStringLiteral("ECU: >> Read RAM ");
 inline const QString ReadEcuRam = QStringLiteral("ECU: >> Read ECU RAM");
 inline const QString SomeSettings = QStringLiteral("ECU: >> Some settings");
 // + four hex digits of the block's address.
 inline const QString FirmwareNoAnswer = QStringLiteral("ECU: << Прошивка не считана: нет ответа на чтение адреса ");
+// %1: four hex digits of the block's address; %2: the retry's number.
+inline const QString FirmwareRetry = QStringLiteral("ECU: << Блок %1 прошивки не прочитан, повтор %2");
 inline const QString FirmwareNotReady =
     QStringLiteral("ECU: << Прошивка не считана: нет связи с ЭБУ или память ЭБУ недоступна");
 
@@ -54,8 +62,14 @@ inline const QString RewriteThrottleCorrection = QStringLiteral("PC>>&&пере�
 // + four hex digits of the block's address.
 inline const QString WriteNotConfirmed = QStringLiteral("ECU: << Запись не подтверждена, повторяю запись по адресу ");
 inline const QString WriteFailed = QStringLiteral("ECU: << ОШИБКА ЗАПИСИ: блок не записан по адресу ");
+inline const QString WriteDropped =
+    QStringLiteral("ECU: << ОШИБКА ЗАПИСИ: запись таблицы прервана, блок не записан по адресу ");
+// + the table's name: a block of it did not land.
+inline const QString TableNotWritten = QStringLiteral("ECU: << ОШИБКА ЗАПИСИ: таблица не записана в ЭБУ: ");
 inline const QString WriteUnanswered = QStringLiteral("ECU: << Нет ответа на запись по адресу ");
 // Actuators.
 inline const QString ActuatorDone = QStringLiteral("ECU: >>ИМ-ОК ");
+// + the actuator's name: its return of control went unanswered, or it still shows the value imposed.
+inline const QString ActuatorStillForced = QStringLiteral("ECU: << ИМ не возвращён блоку: ");
 
 } // namespace korvel::ecutext

@@ -77,11 +77,17 @@ bool KwpSession::StopSession() {
     m_host.PostLog(ecutext::StopDiagnosticSession);
     m_fields.PortTimeOut = ClosingTimeOut;
     m_fields.PortReadTimeOut = ClosingTimeOut;
-    if (!m_link.ExchangeRequest(kStopDiagnosticSession))
-        return false;
-    m_link.SetEcuBaud(EcuPort::InitialBaud);
+    const bool diagnosticStopped = m_link.ExchangeRequest(kStopDiagnosticSession);
+    // An ECU that took the 20 talks at 10400 again; one that did not still
+    // talks at the session rate, and the 82 ends its session all the same
+    // (imposed actuators go back with it).
+    if (diagnosticStopped)
+        m_link.SetEcuBaud(EcuPort::InitialBaud);
     m_host.PostLog(ecutext::StopCommunication);
-    return m_link.ExchangeRequest(kStopCommunication);
+    const bool stopped = m_link.ExchangeRequest(kStopCommunication);
+    if (!diagnosticStopped)
+        m_link.SetEcuBaud(EcuPort::InitialBaud);
+    return diagnosticStopped && stopped;
 }
 
 } // namespace korvel

@@ -42,6 +42,17 @@ void LinkWorker::shutdown() {
     std::lock_guard lock(m_pauseMutex); // after the thread's last step (see the constructor)
 }
 
+bool LinkWorker::waitUntil(const std::function<bool()> &done, int ms) {
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired() || !isRunning())
+            return done();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        QThread::msleep(kShutdownSlice);
+    }
+    return true;
+}
+
 void LinkWorker::pause(int ms) const {
     std::unique_lock lock(m_pauseMutex);
     m_pauseWake.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),

@@ -23,6 +23,10 @@ public:
     // A derived worker calls it from its own destructor, while its fields live.
     void shutdown();
 
+    // UI thread only: waits up to `ms` until `done` holds, running the
+    // worker's hand-overs meanwhile. False when the time ran out.
+    bool waitUntil(const std::function<bool()> &done, int ms);
+
     // Pause of the worker's loop; ends early when the thread is asked to stop.
     void pause(int ms) const;
 

@@ -2,6 +2,8 @@
 
 #include "core/SharedValue.h"
 
+#include <atomic>
+#include <cstdint>
 #include <optional>
 #include <utility>
 
@@ -17,6 +19,7 @@ public:
 
     // Hands `command` over only while none is pending; false when busy.
     bool submit(Command command) {
+        stamp(command);
         bool taken = false;
         m_slot.update([&](std::optional<Command> &slot) {
             if (!slot) {
@@ -27,7 +30,10 @@ public:
         return taken;
     }
     // Whatever is pending gives way to `command`.
-    void replace(Command command) { m_slot.store(std::move(command)); }
+    void replace(Command command) {
+        stamp(command);
+        m_slot.store(std::move(command));
+    }
     // Drops a pending command.
     void clear() { m_slot.store(std::nullopt); }
 
@@ -64,7 +70,15 @@ public:
     }
 
 private:
+    // Each command handed over gets a number of its own, so the worker tells
+    // a new command from the one it is in the middle of, even of the same kind.
+    void stamp(Command &command) {
+        if constexpr (requires { command.serial; })
+            command.serial = m_serials.fetch_add(1) + 1;
+    }
+
     SharedValue<std::optional<Command>> m_slot;
+    std::atomic<std::uint64_t> m_serials{0};
 };
 
 } // namespace korvel

@@ -73,6 +73,7 @@ void TECUThread::run() {
     EcuCommands commands(*this, host, link, session, memory);
 
     while (!isInterruptionRequested()) {
+        commands.noteDroppedWrite();
         bool polled = false;
         if (!Command.pending() || ErrorComPorts.load() != 0) {
             if (IsECUConnected.load() == 1 && IsComConnected.load() == 1 && IsDiagnostic.load() == 1) {

@@ -3,6 +3,7 @@
 #include "ecu/EcuTexts.h"
 #include "firmware/TuningAddressSets.h"
 
+#include <algorithm>
 #include <array>
 
 namespace korvel {
@@ -26,6 +27,10 @@ const std::array<RewriteRow, 9> kRewriteOrder{{
 }};
 
 } // namespace
+
+QString tableName(const RewriteRow &row) {
+    return row.line.mid(row.line.indexOf(u':') + 1).trimmed();
+}
 
 std::span<const RewriteRow> rewriteOrder() {
     return kRewriteOrder;
@@ -62,42 +67,78 @@ void TableWrites::shortWrite(const EcuCommand &command) {
 
 void TableWrites::blockWriter(const EcuCommand &command) {
     m_writer.restart(command.kind);
-    m_writer.writeBlocks(command.adressdata, command.data2, command.plusrw);
+    showProgress(0, command.plusrw);
+    writeBlocks(command.adressdata, command.data2, command.plusrw);
     m_fields.Command.finish(command.kind);
     m_fields.IsDiagnostic = 1;
+}
+
+int TableWrites::tableStart(const EcuCommand &command) {
+    if (command.kind == EcuCommandKind::remakeuoz)
+        return kIgnitionTable;
+    return command.kind == EcuCommandKind::remakepopr ? command.decpopr : command.decgbc;
 }
 
 bool TableWrites::tableBlock(const EcuCommand &command) {
     if (!m_fields.MemoryAccessReady.load())
         return false; // stays pending and tries again on the next pass
-    const bool ignition = command.kind == EcuCommandKind::remakeuoz;
-    int &counter = ignition ? m_memory.counterB() : m_memory.counterA();
-    const int k = counter;
-    if (k == 0)
+    // Every command counts its own blocks from the first.
+    if (!m_blocks || m_blocks->command.serial != command.serial) {
+        noteDropped(command);
+        m_blocks = BlocksInProgress{command, 0};
         m_writer.restart(command.kind);
-    else
-        m_writer.begin(command.kind);
-    const int start = ignition                                     ? kIgnitionTable
-                      : command.kind == EcuCommandKind::remakepopr ? command.decpopr
-                                                                   : command.decgbc;
-    m_writer.write(start + BlockWriter::Block * k, BlockWriter::Block, blockOf(command.data, k));
-    ++counter;
+        showProgress(0, TableBlocks);
+    }
+    const int k = m_blocks->written;
+    m_writer.write(tableStart(command) + BlockWriter::Block * k, BlockWriter::Block, blockOf(command.data, k));
+    ++m_blocks->written;
+    m_fields.writeBlocksDone = m_blocks->written;
     m_fields.IsDiagnostic = 0;
-    if (counter < TableBlocks)
+    if (m_blocks->written < TableBlocks)
         return false;
-    counter = 0;
+    m_blocks.reset();
     endCommand(command);
     return true;
 }
 
+void TableWrites::noteDropped(const std::optional<EcuCommand> &pending) {
+    if (!m_blocks || (pending && pending->serial == m_blocks->command.serial))
+        return;
+    // The command was dropped (a disconnect, a command put in its place)
+    // before its last block: what it did not write is reported, not hidden.
+    const EcuCommand &dropped = m_blocks->command;
+    EcuWriteResult result = m_writer.take();
+    for (int k = m_blocks->written; k < TableBlocks; ++k) {
+        const int address = (tableStart(dropped) + BlockWriter::Block * k) & 0xFFFF;
+        m_host.PostLog(ecutext::WriteDropped + hex4(address));
+        result.failedAddresses.append(address);
+    }
+    m_blocks.reset();
+    showProgress(0, 0);
+    // Polling comes back as at the end of a whole write.
+    if (m_fields.isConnected() && m_link.portOpen())
+        m_fields.IsDiagnostic = 1;
+    m_host.PublishWrite(result);
+}
+
 void TableWrites::rewriteTables(const EcuCommand &command) {
     m_writer.restart(command.kind);
+    int tables = 0;
+    for (const RewriteRow &row : kRewriteOrder)
+        tables += std::ranges::any_of(command.tables, [&](const EcuTable &t) { return t.column == row.column; });
+    showProgress(0, tables * TableBlocks);
     for (const RewriteRow &row : kRewriteOrder) {
         for (const EcuTable &table : command.tables) {
             if (table.column != row.column)
                 continue;
             m_host.PostLog(row.line + ecutext::TableLineEnd);
+            const qsizetype failedBefore = m_writer.failedCount();
             writeTable(table.adressdata, table.data2);
+            if (m_writer.failedCount() > failedBefore) {
+                const QString name = tableName(row);
+                m_host.PostLog(ecutext::TableNotWritten + name);
+                m_writer.noteFailedTable(name);
+            }
             break;
         }
     }
@@ -105,6 +146,7 @@ void TableWrites::rewriteTables(const EcuCommand &command) {
 
 void TableWrites::rewriteThrottleCorrection(const EcuCommand &command) {
     m_writer.restart(command.kind);
+    showProgress(0, TableBlocks);
     m_host.PostLog(ecutext::RewriteThrottleCorrection);
     writeTable(command.adressdata, command.data2);
 }
@@ -112,9 +154,21 @@ void TableWrites::rewriteThrottleCorrection(const EcuCommand &command) {
 // A whole table through the block writer. The command stays pending until
 // every table is written, so the window hands over nothing in between.
 void TableWrites::writeTable(int address, const QByteArray &data2) {
-    m_writer.writeBlocks(address, data2, TableBlocks);
+    writeBlocks(address, data2, TableBlocks);
     m_fields.IsDiagnostic = 1;
     m_host.pause(m_fields.PortTimeOut.load());
+}
+
+void TableWrites::writeBlocks(int address, const QByteArray &data2, int blocks) {
+    for (int k = 0; k < blocks; ++k) {
+        m_writer.write(address + BlockWriter::Block * k, BlockWriter::Block, blockOf(data2, k));
+        m_fields.writeBlocksDone.fetch_add(1);
+    }
+}
+
+void TableWrites::showProgress(int done, int total) {
+    m_fields.writeBlocksTotal = total;
+    m_fields.writeBlocksDone = done;
 }
 
 void TableWrites::endCommand(const EcuCommand &command) {

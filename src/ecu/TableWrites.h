@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <span>
 
 namespace korvel {
@@ -21,6 +22,8 @@ struct RewriteRow {
 };
 // The tables "rewritetabl" writes, in this order; the first is written always.
 std::span<const RewriteRow> rewriteOrder();
+// The table's name in its line ("Поправка дроссель").
+QString tableName(const RewriteRow &row);
 
 // The ignition-advance table that "remakeuoz" writes, block by block.
 inline constexpr int kIgnitionTable = 0x6DC8;
@@ -50,15 +53,31 @@ public:
     // "remakeuoz"), only with memory access. True when it was the fourth: the
     // counter starts again, the command ends and polling resumes.
     bool tableBlock(const EcuCommand &command);
+    // A counter-driven write that is no longer the pending command was
+    // dropped before its last block: its unwritten blocks are logged and its
+    // tally is handed over as failed. Runs before every pass of the worker.
+    void noteDropped(const std::optional<EcuCommand> &pending);
+    bool blocksInProgress() const { return m_blocks.has_value(); }
     // "rewritetabl": the tables of the command in the rewrite order, each with its line.
     void rewriteTables(const EcuCommand &command);
     // "RewriteDR": the throttle correction table from `data2` at `adressdata`.
     void rewriteThrottleCorrection(const EcuCommand &command);
 
     // Hands the tally of the command that ended to the UI thread.
-    void publish() { m_host.PublishWrite(m_writer.take()); }
+    void publish() {
+        showProgress(0, 0);
+        m_host.PublishWrite(m_writer.take());
+    }
 
 private:
+    struct BlocksInProgress {
+        EcuCommand command;
+        int written = 0;
+    };
+    static int tableStart(const EcuCommand &command);
+    // Block by block, each counted in the write progress the status bar shows.
+    void writeBlocks(int address, const QByteArray &data2, int blocks);
+    void showProgress(int done, int total);
     void writeTable(int address, const QByteArray &data2);
     void endCommand(const EcuCommand &command);
 
@@ -67,6 +86,7 @@ private:
     EcuLink &m_link;
     EcuMemory &m_memory;
     BlockWriter m_writer;
+    std::optional<BlocksInProgress> m_blocks; // the counter-driven write in progress
 };
 
 } // namespace korvel

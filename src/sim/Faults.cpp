@@ -77,6 +77,10 @@ std::optional<FaultRule> FaultBoard::take(RequestKind kind) {
     for (auto it = m_rules.begin(); it != m_rules.end(); ++it) {
         if (!matches(*it, kind))
             continue;
+        if (it->after > 0) {
+            --it->after; // this one passes untouched
+            return std::nullopt;
+        }
         FaultRule hit = *it;
         if (it->count > 0 && --it->count == 0)
             m_rules.erase(it);

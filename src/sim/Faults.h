@@ -39,6 +39,7 @@ struct FaultRule {
     std::uint8_t negativeCode = kConditionsNotCorrect;
     int garbageBytes = 3;
     int corruptByte = 0; // CorruptWrite: which data byte of the write, from 0 (past the end: the last)
+    int after = 0;       // matching requests let through untouched before the rule hits
 };
 
 // Faults at random: each request (of the given kind, or any) is hit with the

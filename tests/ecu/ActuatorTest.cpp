@@ -2,7 +2,9 @@
 // actuator actions against the simulated ECU.
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
+#include "ecu/ActuatorStep.h"
 #include "ecu/ActuatorTable.h"
+#include "ecu/EcuTexts.h"
 #include "ecu/TECUThread.h"
 #include "sim/Simulator.h"
 
@@ -186,4 +188,56 @@ TEST_F(ActuatorOverSim, ActionWithoutSessionIsDropped) {
     ASSERT_TRUE(waitFor([&] { return !worker->Command.pending(); }));
     EXPECT_FALSE(appended.contains(kDone));
     EXPECT_TRUE(simulator->requestLog().isEmpty());
+}
+
+// A return of control counts only when the ECU answered it: an unanswered
+// release is sent again, and the actuator that was imposed is read back.
+TEST_F(ActuatorOverSim, AnUnansweredReleaseIsSentAgainAndReadBack) {
+    connectFast();
+    sim::EngineState engine;
+    engine.ignition = 12; // the ECU's own value: 0x18
+    simulator->setEngineState(engine);
+    EXPECT_EQ(run(action(0x4A, 0x07, 0, 0x14)), hexList({"304A0714", "304A01"}));
+    EXPECT_EQ(worker->forcedActuators.load(), 1);
+
+    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ActuatorControl});
+    EXPECT_EQ(run(action(0x4A, 0x00, 0xEE)), hexList({"304A00", "304A00", "304200", "304100", "304D00", "304900",
+                                                      "304C00", "304E00", "304B00", "304A01"}));
+    EXPECT_EQ(worker->forcedActuators.load(), 0);
+    EXPECT_EQ(run(action(0x4A, 0x01)), hexList({"304A01"}));
+    EXPECT_EQ(worker->ControlState.load(), hex("18000000")) << "the ECU has its ignition advance back";
+}
+
+// An ECU that never takes the release: the sweep tries each three times, then
+// names the actuator that stays forced instead of reporting success; the
+// close of the session hands it back before it ends the session.
+TEST_F(ActuatorOverSim, AnActuatorThatStaysForcedIsNamedAndReleasedAtClose) {
+    connectFast();
+    sim::EngineState engine;
+    engine.ignition = 12;
+    simulator->setEngineState(engine);
+    EXPECT_EQ(run(action(0x4A, 0x07, 0, 0x14)), hexList({"304A0714", "304A01"}));
+
+    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ActuatorControl, 0});
+    simulator->clearRequestLog();
+    const qsizetype done = appended.count(kDone);
+    ASSERT_TRUE(worker->Command.submit(EcuCommand::inputOutputControl(action(0x4A, 0x00, 0xEE))));
+    const QString stillForced = ecutext::ActuatorStillForced + QStringLiteral("УОЗ");
+    ASSERT_TRUE(waitFor([&] { return appended.contains(stillForced); })) << appended.join('\n').toStdString();
+    EXPECT_FALSE(worker->Command.pending());
+    EXPECT_EQ(simulator->requestLog().count(hex("304A00")), ActuatorStep::ReleaseAttempts);
+    EXPECT_EQ(appended.count(kDone), done) << "no success while an actuator stays forced";
+    EXPECT_EQ(worker->forcedActuators.load(), 1);
+
+    // The ECU listens again; the close hands the actuator back, then ends the
+    // session. Even when the 20 goes unanswered, the 82 is sent.
+    simulator->clearFaults();
+    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::StopDiagnosticSession});
+    simulator->clearRequestLog();
+    ASSERT_TRUE(worker->Command.submit({EcuCommandKind::CloseComPort, {}}));
+    ASSERT_TRUE(waitFor([&] { return worker->IsComConnected.load() == 0; }));
+    QList<QByteArray> sent = simulator->requestLog();
+    sent.removeAll(hex("210F"));
+    EXPECT_EQ(sent, hexList({"304A00", "304A01", "20", "82"}));
+    EXPECT_EQ(worker->forcedActuators.load(), 0);
 }

@@ -1,6 +1,7 @@
 // The ECU worker against the simulated ECU behind a pseudo-terminal.
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
+#include "ecu/EcuTexts.h"
 #include "ecu/TECUThread.h"
 #include "sim/Simulator.h"
 
@@ -147,7 +148,7 @@ TEST_F(EcuOverSim, EveryConnectEndsWithItsOutcome) {
     // The fault must meet the first identification read, not a configuration read.
     const auto failIdentification = [](sim::Simulator &ecu) {
         ASSERT_TRUE(waitFor([&] { return ecu.requestLog().contains(hex("230072C840")); }, kConnectMs));
-        ecu.injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::ReadMemory});
+        ecu.injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::ReadMemory, 0});
     };
     const Case cases[] = {
         {"fast", sim::Protocol::Fast, Protocol::Fast, "57600", {}, {}, {}, EcuConnectOutcome::Polling, 1, 1, 1},
@@ -214,8 +215,8 @@ TEST_F(EcuOverSim, EveryConnectEndsWithItsOutcome) {
          failIdentification,
          {},
          EcuConnectOutcome::IdentificationFailed,
-         1,
-         1,
+         0,
+         0,
          0},
         {"adapter unplugged",
          sim::Protocol::Fast,
@@ -390,29 +391,59 @@ TEST_F(EcuOverSim, ReportsAWrongSessionAnswerAndGoesOn) {
     EXPECT_EQ(worker->IsECUConnected.load(), 1);
 }
 
-TEST_F(EcuOverSim, AFailedIdentificationReadStopsBeforePolling) {
+// An identification read that fails is tried again; one that fails three
+// times closes the session and the port, with a line naming the step, so that
+// the user can simply connect again.
+TEST_F(EcuOverSim, AFailedIdentificationReadIsTriedThreeTimesThenTheSessionCloses) {
     startSimulator();
     connectEcu(Protocol::Fast, "57600");
-    // The fault must meet the first identification read, not a configuration read.
+    // The fault must meet the identification reads, not a configuration read.
     ASSERT_TRUE(waitFor([&] { return simulator->requestLog().contains(hex("230072C840")); }, kConnectMs));
-    simulator->injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::ReadMemory});
-    ASSERT_TRUE(waitFor([&] { return log.lines().contains("ECU: << ОШИБКА ЧТЕНИЯ RAM!"); }, kConnectMs))
-        << log.lines().join('\n').toStdString();
-    runEventsFor(1000);
+    simulator->injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::ReadMemory, 0});
+    ASSERT_TRUE(waitFor([&] { return !outcomes.isEmpty(); }, kConnectMs)) << log.lines().join('\n').toStdString();
+    simulator->clearFaults();
 
+    EXPECT_EQ(outcomes, QList<EcuConnectOutcome>{EcuConnectOutcome::IdentificationFailed});
     const QStringList lines = log.lines();
-    const qsizetype at = lines.indexOf("ECU: << ОШИБКА ЧТЕНИЯ RAM!");
-    // The failing read reports itself first; the connect's line carries the next count.
-    EXPECT_EQ(lines.mid(at - 2), QStringList({"Неверная длина ответа! Запрос - 2300000030; Ответ - 7F2322;",
-                                              "Ошибка №1", "ECU: << ОШИБКА ЧТЕНИЯ RAM!", "Ошибка №2"}));
-    EXPECT_EQ(worker->error.load(), 2);
-    EXPECT_EQ(worker->IsECUConnected.load(), 1);
-    EXPECT_EQ(worker->IsDiagnostic.load(), 0) << "no polling after a failed identification read";
+    EXPECT_EQ(lines.count("ECU: << ОШИБКА ЧТЕНИЯ RAM!"), 3) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains(ecutext::IdentificationGaveUp));
+    EXPECT_EQ(simulator->requestLog().count(hex("2300000030")), 3);
+    // The session ends as a disconnect ends it, and the port is free again.
+    EXPECT_EQ(simulator->requestLog().mid(simulator->requestLog().size() - 2),
+              QList<QByteArray>({hex("20"), hex("82")}));
+    EXPECT_EQ(worker->IsComConnected.load(), 0);
+    EXPECT_EQ(worker->IsECUConnected.load(), 0);
+    EXPECT_EQ(worker->IsDiagnostic.load(), 0);
     EXPECT_EQ(worker->numlog.load(), 0);
-    EXPECT_EQ(simulator->requestLog().last(), hex("2300000030"));
-    EXPECT_EQ(progress.last(), qMakePair(5, 0));
     EXPECT_TRUE(identificationBlock.isEmpty());
-    EXPECT_TRUE(worker->SWID.load().isEmpty());
+
+    // Connect again: this time the first read fails and the second succeeds.
+    outcomes.clear();
+    simulator->clearRequestLog();
+    connectEcu(Protocol::Fast, "57600");
+    ASSERT_TRUE(waitFor([&] { return simulator->requestLog().contains(hex("230072C840")); }, kConnectMs));
+    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory});
+    ASSERT_TRUE(waitFor([&] { return !outcomes.isEmpty(); }, kConnectMs)) << log.lines().join('\n').toStdString();
+    EXPECT_EQ(outcomes, QList<EcuConnectOutcome>{EcuConnectOutcome::Polling});
+    EXPECT_EQ(identificationBlock.size(), 224);
+    EXPECT_TRUE(waitFor([&] { return polling(); }));
+}
+
+// A clear-step block the ECU refuses is written again; refused three times,
+// the connect ends as above.
+TEST_F(EcuOverSim, ARefusedClearBlockIsWrittenAgain) {
+    startSimulator();
+    connectEcu(Protocol::Fast, "57600");
+    ASSERT_TRUE(waitFor([&] { return simulator->requestLog().contains(hex("2300000030")); }, kConnectMs));
+    simulator->injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::WriteMemory, 2});
+    ASSERT_TRUE(waitFor([&] { return !outcomes.isEmpty(); }, kConnectMs)) << log.lines().join('\n').toStdString();
+    EXPECT_EQ(outcomes, QList<EcuConnectOutcome>{EcuConnectOutcome::Polling});
+    QList<int> cleared;
+    for (const QByteArray &request : simulator->requestLog())
+        if (request.startsWith(hex("3D00")))
+            cleared.append((static_cast<std::uint8_t>(request[2]) << 8) | static_cast<std::uint8_t>(request[3]));
+    EXPECT_EQ(cleared, QList<int>({0xFD00, 0xFD00, 0xFD00, 0xFD40, 0xFD80, 0xFDC0}));
+    EXPECT_EQ(simulator->readMemory(0xFD00, 0x100), QByteArray(0x100, static_cast<char>(0x80)));
 }
 
 TEST_F(EcuOverSim, DisconnectEndsTheSessionAtTheInitialRate) {
@@ -543,28 +574,55 @@ TEST_F(FirmwareReadOverSim, ReadsTheWholeImageInBlocksAndResumesPolling) {
     EXPECT_TRUE(waitFor([&] { return polling() && worker->numlog.load() > polls + 2; })) << "polling resumes";
 }
 
-// A block that never answers ends the read; the window learns which one, and
-// the diagnostic polling the read stopped comes back.
+// A block that never answers is asked for three times, each retry logged,
+// then ends the read; the window learns which one, and the diagnostic
+// polling the read stopped comes back.
 TEST_F(FirmwareReadOverSim, ABlockWithoutAnswerEndsTheReadAndPollingResumes) {
     connectForQuickReads();
     simulator->clearRequestLog();
     sendCommand(EcuCommandKind::ReadFW);
     ASSERT_TRUE(waitFor([&] { return readRequests().size() >= 10; }, kFirmwareReadMs));
-    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory});
+    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory, 0});
     ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, kFirmwareReadMs)) << log.lines().join('\n').toStdString();
+    simulator->clearFaults();
 
     ASSERT_EQ(results.size(), 1);
     EXPECT_FALSE(results[0].complete);
     EXPECT_TRUE(results[0].image.isEmpty());
     const QList<QByteArray> reads = readRequests();
-    ASSERT_GE(reads.size(), 11);
+    ASSERT_GE(reads.size(), 13);
     const int failed = results[0].failedAddress;
     EXPECT_GE(failed, 10 * 0x60);
-    EXPECT_EQ(reads.last().toHex(), firmwareReadRequests().at(failed / 0x60).toHex()) << "no read after the failed one";
-    EXPECT_TRUE(appended.contains(QStringLiteral("ECU: << Прошивка не считана: нет ответа на чтение адреса ") +
-                                  QString::number(failed, 16).toUpper().rightJustified(4, u'0')))
+    const QByteArray failedRead = firmwareReadRequests().at(failed / 0x60);
+    EXPECT_EQ(reads.mid(reads.size() - 3), QList<QByteArray>(3, failedRead)) << "three tries, nothing after them";
+    const QString address = QString::number(failed, 16).toUpper().rightJustified(4, u'0');
+    EXPECT_TRUE(appended.contains(ecutext::FirmwareRetry.arg(address).arg(1)));
+    EXPECT_TRUE(appended.contains(ecutext::FirmwareRetry.arg(address).arg(2)));
+    EXPECT_TRUE(
+        appended.contains(QStringLiteral("ECU: << Прошивка не считана: нет ответа на чтение адреса ") + address))
         << appended.join('\n').toStdString();
     EXPECT_EQ(progress.last(), qMakePair(682, 0));
     const int polls = worker->numlog.load();
     EXPECT_TRUE(waitFor([&] { return polling() && worker->numlog.load() > polls + 2; })) << "polling resumes";
+}
+
+// Lost and spoilt answers here and there cost a retry each, not the read.
+TEST_F(FirmwareReadOverSim, ABadAnswerIsReadAgainAndTheImageComesWhole) {
+    connectForQuickReads();
+    simulator->clearRequestLog();
+    sendCommand(EcuCommandKind::ReadFW);
+    ASSERT_TRUE(waitFor([&] { return readRequests().size() >= 5; }, kFirmwareReadMs));
+    // The same block: lost, then spoilt, then read.
+    simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory});
+    simulator->injectFault({sim::FaultKind::BadChecksum, sim::RequestKind::ReadMemory});
+    ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, kFirmwareReadMs)) << log.lines().join('\n').toStdString();
+
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_TRUE(results[0].complete) << appended.join('\n').toStdString();
+    EXPECT_EQ(results[0].image, simulator->memory());
+    EXPECT_EQ(readRequests().size(), 683 + 2);
+    int retries = 0;
+    for (const QString &line : appended)
+        retries += line.startsWith(QStringLiteral("ECU: << Блок ")) ? 1 : 0;
+    EXPECT_EQ(retries, 2);
 }

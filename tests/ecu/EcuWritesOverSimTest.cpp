@@ -1,6 +1,7 @@
 // The table-write commands against the simulated ECU: what reaches its memory.
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
+#include "ecu/EcuTexts.h"
 #include "ecu/EcuWriteCommands.h"
 #include "ecu/TECUThread.h"
 #include "firmware/FirmwareImage.h"
@@ -360,4 +361,74 @@ TEST_F(EcuWritesOverSim, WithoutMemoryAccessNothingIsWritten) {
     EXPECT_TRUE(results.isEmpty());
     EXPECT_EQ(worker->Command.kind(), EcuCommandKind::remakegbc);
     EXPECT_EQ(worker->numlog.load(), polls) << "a pending command stops polling";
+}
+
+// A counter-driven write dropped half-way (another command put in its place)
+// is reported as not written, with the blocks it did not write; the next
+// write command counts its own blocks from the first.
+TEST_F(EcuWritesOverSim, ADroppedTableWriteIsReportedAndTheNextOneWritesEveryBlock) {
+    connect(false);
+    const int decpopr = 0x7CF7;
+    // The second block goes unanswered; while the worker hands that line to
+    // this thread, the window puts another command in the write's place.
+    simulator->injectFault({.kind = sim::FaultKind::NoAnswer, .on = sim::RequestKind::WriteMemory, .after = 1});
+    const QString unanswered = ecutext::WriteUnanswered + QStringLiteral("7D37");
+    std::pair<int, int> progressWhileWriting{-1, -1};
+    const QMetaObject::Connection drop = QObject::connect(&log, &ProgramLog::appended, [&](const QString &line) {
+        if (line != unanswered)
+            return;
+        progressWhileWriting = {worker->writeBlocksDone.load(), worker->writeBlocksTotal.load()};
+        worker->Command.replace({EcuCommandKind::DiagnosticECU, {}});
+    });
+    ASSERT_TRUE(worker->Command.submit(ecuwrite::correctionTable(decpopr, pattern(256, 21))));
+    ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, kWriteMs)) << log.lines().join('\n').toStdString();
+    QObject::disconnect(drop);
+
+    EXPECT_EQ(progressWhileWriting, std::make_pair(1, 4)) << "the status bar's block count";
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0].command, EcuCommandKind::remakepopr);
+    EXPECT_EQ(results[0].failedAddresses, QList<int>({0x7D37, 0x7D77, 0x7DB7}));
+    EXPECT_TRUE(appended.contains(ecutext::WriteDropped + QStringLiteral("7D77")));
+    EXPECT_TRUE(appended.contains(ecutext::WriteDropped + QStringLiteral("7DB7")));
+    EXPECT_EQ(memoryRequests().size(), 2) << "nothing written after the drop";
+    EXPECT_EQ(worker->writeBlocksTotal.load(), 0);
+
+    forget();
+    const QByteArray table = pattern(256, 22);
+    ASSERT_TRUE(run(ecuwrite::correctionTable(decpopr, table)));
+    EXPECT_EQ(memoryRequests(), requestsOf(tableBlocks(decpopr, table)));
+    EXPECT_EQ(simulator->readMemory(decpopr, 256), table);
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0].requests, 4);
+    EXPECT_FALSE(results[0].failed());
+}
+
+// "rewritetabl" names every table with a block that did not land, and the
+// block count the status bar shows runs over all the tables' blocks.
+TEST_F(EcuWritesOverSim, TheTableRewriteNamesATableThatDidNotLand) {
+    connect(true);
+    QTemporaryDir noFiles;
+    TuningAddressSets sets;
+    ASSERT_TRUE(sets.addhexdata(1, noFiles.path()));
+    QByteArray bytes = simulator->memory();
+    for (char &byte : bytes)
+        byte = static_cast<char>(byte ^ 0x5A);
+    const EcuCommand command = ecuwrite::rewriteTables(sets, *FirmwareImage::fromBytes(bytes));
+    ASSERT_EQ(command.tables.size(), 5);
+    // The first block is spoilt twice: written, read back, written again, read back.
+    simulator->injectFault({.kind = sim::FaultKind::CorruptWrite, .on = sim::RequestKind::WriteMemory, .count = 2});
+    std::optional<std::pair<int, int>> progressAtLine;
+    const QMetaObject::Connection watch = QObject::connect(&log, &ProgramLog::appended, [&](const QString &line) {
+        if (line.startsWith(ecutext::TableNotWritten) && !progressAtLine)
+            progressAtLine = {worker->writeBlocksDone.load(), worker->writeBlocksTotal.load()};
+    });
+    ASSERT_TRUE(run(command)) << log.lines().join('\n').toStdString();
+    QObject::disconnect(watch);
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_TRUE(results[1].failed());
+    EXPECT_EQ(results[1].failedAddresses, QList<int>({0x7CF7}));
+    EXPECT_EQ(results[1].failedTables, QStringList({QStringLiteral("Поправка дроссель")}));
+    EXPECT_TRUE(appended.contains(ecutext::TableNotWritten + QStringLiteral("Поправка дроссель")));
+    EXPECT_EQ(progressAtLine, std::make_pair(4, 20));
+    EXPECT_EQ(worker->writeBlocksTotal.load(), 0) << "no write shown once it ended";
 }

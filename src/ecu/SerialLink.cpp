@@ -1,5 +1,7 @@
 #include "ecu/SerialLink.h"
 
+#include "ecu/LowLatency.h"
+
 namespace korvel {
 namespace {
 // Each pull takes all the system holds; a few bound the loop on a streaming device.
@@ -9,7 +11,11 @@ constexpr int kPullLimit = 4;
 bool SerialLink::openDevice(const QString &name) {
     m_lost = false;
     m_port.setPortName(name);
-    return m_port.open(QIODevice::ReadWrite);
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+    // Where the driver refuses (a pseudo-terminal), the port works as it is.
+    requestLowLatency(static_cast<int>(m_port.handle()));
+    return true;
 }
 
 void SerialLink::close() {

@@ -1,6 +1,8 @@
 // The K-line port over a bare pseudo-terminal: the test holds the device side.
 #include "ecu/EcuPort.h"
+#include "ecu/LowLatency.h"
 
+#include <QTemporaryFile>
 #include <QThread>
 
 #include "QtPrinters.h"
@@ -135,4 +137,22 @@ TEST(EcuPort, NoticesADeviceThatDisappears) {
     EXPECT_TRUE(port.ReadAvailable().isEmpty());
     EXPECT_TRUE(port.deviceLost());
     EXPECT_FALSE(port.WriteBytes(QByteArray::fromHex("81")));
+}
+
+// The driver's low-latency mode is asked for where it exists; a descriptor
+// without it (a pseudo-terminal, a plain file, none at all) refuses quietly.
+TEST(LowLatency, IsRefusedQuietlyWhereTheDriverHasNone) {
+    EXPECT_EQ(requestLowLatency(-1), LowLatency::Refused);
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    EXPECT_EQ(requestLowLatency(slave), LowLatency::Refused);
+    close(slave);
+    close(master);
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    EXPECT_EQ(requestLowLatency(static_cast<int>(file.handle())), LowLatency::Refused);
 }

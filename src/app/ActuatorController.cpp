@@ -1,6 +1,7 @@
 #include "app/ActuatorController.h"
 
 #include "app/LinkWorkers.h"
+#include "core/ControlNames.h"
 #include "core/DiagnosticFrameLength.h"
 #include "ecu/ActuatorStep.h"
 
@@ -24,10 +25,27 @@ void ActuatorController::diagnosticsShown(bool fastProtocol) {
 }
 
 void ActuatorController::diagnosticsHidden() {
-    // The disconnect drops the worker's pending command; what waits goes with it.
+    // The disconnect drops the worker's pending command; what waits goes with
+    // it. The worker's close hands back whatever is still imposed.
     m_panelsBuilt = false;
     m_waiting.clear();
     m_retry.stop();
+    if (m_checked) {
+        m_checked = false;
+        m_stateShown = false;
+        for (Row &row : m_rows)
+            row.overridden = false;
+        emit changed();
+    }
+}
+
+void ActuatorController::pageShown(const QString &page) {
+    if (page != control::Paneldia)
+        setChecked(false);
+}
+
+void ActuatorController::firmwareReadStarting() {
+    setChecked(false);
 }
 
 ActuatorCommand ActuatorController::action(int row, std::uint8_t parameter) {
@@ -49,6 +67,8 @@ void ActuatorController::setChecked(bool on) {
         ActuatorCommand all = action(0, ActuatorStep::ReturnControl);
         all.inputOutputControlParameter2 = ActuatorStep::ReleaseAll;
         all.m = 0;
+        // Whatever waits is outrun by the release.
+        m_waiting.clear();
         send(all);
     }
     emit changed();

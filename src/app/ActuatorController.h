@@ -43,7 +43,13 @@ public:
 
     // The diagnostic panels of a connection were built (or released at disconnect).
     void diagnosticsShown(bool fastProtocol);
+    // Disconnect: the worker hands every imposed actuator back before it
+    // ends the session; the box is unticked.
     void diagnosticsHidden();
+    // Another page came to the front: leaving the controls hands every actuator back.
+    void pageShown(const QString &page);
+    // A firmware read starts: the actuators go back to the ECU before it.
+    void firmwareReadStarting();
 
     // User actions.
     void setChecked(bool on);

@@ -5,6 +5,11 @@
 #include "ecu/PortDiscovery.h"
 
 namespace korvel {
+namespace {
+// Longest wait at exit for the worker to hand imposed actuators back and close
+// the session: eight releases, each up to three times, and their read-backs.
+constexpr int kReleaseAtExitMs = 15000;
+} // namespace
 
 LinkWorkers::~LinkWorkers() {
     shutDown();
@@ -39,8 +44,12 @@ void LinkWorkers::discoverPorts(SettingsList &settings, ProgramLog &log) {
 
 void LinkWorkers::shutDown() {
     if (m_ecu) {
-        if (m_ecu->IsComConnected.load() == 1)
+        if (m_ecu->IsComConnected.load() == 1) {
             m_ecu->Command.replace({EcuCommandKind::CloseComPort, {}});
+            // Imposed actuators go back to the ECU before the program ends.
+            if (m_ecu->forcedActuators.load() > 0)
+                m_ecu->waitUntil([this] { return m_ecu->IsComConnected.load() == 0; }, kReleaseAtExitMs);
+        }
         m_ecu->shutdown();
     }
     if (m_lambda) {

@@ -2,6 +2,7 @@
 // what each user action sends, and what the controls show afterwards.
 #include "app/ActuatorLayout.h"
 #include "app/Session.h"
+#include "core/ControlNames.h"
 #include "core/SettingNames.h"
 #include "core/SettingsList.h"
 #include "ecu/EcuTexts.h"
@@ -54,6 +55,16 @@ struct Rig {
         session = std::make_unique<Session>(work.path());
         EXPECT_TRUE(session->startUp());
         session->timers().Timer3.setInterval(50);
+        // The post-connect set-up raises the tuning grid's page, which is a
+        // way out of the actuator controls: it comes before the test acts.
+        session->timers().Timer5.setInterval(100);
+        QObject::connect(session.get(), &Session::connectionSetUp, [this] { setUp = true; });
+    }
+
+    // Connected, polling, the controls built and the post-connect set-up done.
+    bool connect() {
+        session->connectEcu();
+        return waitFor([&] { return session->actuators().built() && setUp; }, kConnectMs);
     }
 
     // Runs `action` and waits until the worker has finished `actions`
@@ -78,6 +89,7 @@ struct Rig {
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<Session> session;
     bool started = false;
+    bool setUp = false;
 };
 
 } // namespace
@@ -88,8 +100,7 @@ TEST(ActuatorControls, EachUserActionSendsItsCommandAndTheStateIsShown) {
     Session &s = *rig.session;
     ActuatorController &a = s.actuators();
     EXPECT_FALSE(a.built());
-    s.connectEcu();
-    ASSERT_TRUE(waitFor([&] { return a.built(); }, kConnectMs)) << s.log().lines().join('\n').toStdString();
+    ASSERT_TRUE(rig.connect()) << s.log().lines().join('\n').toStdString();
 
     // Ticking the box reads the selected actuator (ignition advance, 12° = 0x18).
     EXPECT_EQ(rig.sentBy([&] { a.setChecked(true); }), hexList({"304A01"}));
@@ -135,6 +146,65 @@ TEST(ActuatorControls, EachUserActionSendsItsCommandAndTheStateIsShown) {
     s.disconnectEcu();
     ASSERT_TRUE(waitFor([&] { return !s.isConnecting() && s.workers().ecu().IsComConnected.load() == 0; }));
     EXPECT_TRUE(a.built());
+}
+
+// Every way out of the actuator controls hands the imposed actuators back to
+// the ECU before it goes on: another page, a disconnect, a firmware read, the
+// end of the program.
+TEST(ActuatorControls, EveryWayOutHandsTheActuatorsBack) {
+    Rig rig;
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    ActuatorController &a = s.actuators();
+    const TECUThread &ecu = s.workers().ecu();
+    const auto force = [&](int value) {
+        s.showPagesFor(control::TButshowBiglDia);
+        rig.sentBy([&] { a.setChecked(true); });
+        EXPECT_EQ(rig.sentBy([&] { a.moveTrackBar(value); }).first(), QByteArray::fromHex("304A07") + char(value));
+        EXPECT_EQ(ecu.forcedActuators.load(), 1);
+        rig.simulator->clearRequestLog();
+    };
+    // The requests from the first release on, without the diagnostic polls.
+    const auto sentFromRelease = [&] {
+        QList<QByteArray> sent = rig.simulator->requestLog();
+        sent.removeAll(QByteArray::fromHex("210F"));
+        return sent.mid(sent.indexOf(QByteArray::fromHex("304A00")));
+    };
+    ASSERT_TRUE(rig.connect()) << s.log().lines().join('\n').toStdString();
+
+    force(0x14);
+    EXPECT_EQ(rig.sentBy([&] { s.showPagesFor(control::TButshowgrid); }),
+              hexList({"304A00", "304200", "304100", "304D00", "304900", "304C00", "304E00", "304B00", "304A01"}));
+    EXPECT_FALSE(a.checked());
+    EXPECT_EQ(ecu.forcedActuators.load(), 0);
+
+    force(0x16);
+    s.disconnectEcu();
+    ASSERT_TRUE(waitFor([&] { return !s.isConnecting() && ecu.IsComConnected.load() == 0; }, kConnectMs));
+    EXPECT_EQ(sentFromRelease(), hexList({"304A00", "304A01", "20", "82"}));
+
+    rig.setUp = false;
+    ASSERT_TRUE(rig.connect()) << s.log().lines().join('\n').toStdString();
+    force(0x17);
+    rig.session.reset(); // the window closes
+    EXPECT_EQ(sentFromRelease(), hexList({"304A00", "304A01", "20", "82"}));
+
+    // A firmware read: the release goes out before the first block is read.
+    Rig reader;
+    ASSERT_TRUE(reader.started);
+    ASSERT_TRUE(reader.connect());
+    Session &r = *reader.session;
+    r.showPagesFor(control::TButshowBiglDia);
+    reader.sentBy([&] { r.actuators().setChecked(true); });
+    reader.sentBy([&] { r.actuators().moveTrackBar(0x15); });
+    reader.simulator->clearRequestLog();
+    r.readFirmware();
+    ASSERT_TRUE(waitFor([&] { return reader.simulator->requestLog().contains(QByteArray::fromHex("2300000060")); }));
+    QList<QByteArray> sent = reader.simulator->requestLog();
+    sent.removeAll(QByteArray::fromHex("210F"));
+    EXPECT_EQ(sent.mid(0, 10), hexList({"304A00", "304200", "304100", "304D00", "304900", "304C00", "304E00", "304B00",
+                                        "304A01", "2300000060"}));
+    EXPECT_EQ(r.workers().ecu().forcedActuators.load(), 0);
 }
 
 // The actuator controls stack under the channel list; ticking the box

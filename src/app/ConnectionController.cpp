@@ -244,6 +244,11 @@ void ConnectionController::disconnectEcu() {
     });
 }
 
+void ConnectionController::connectFinished(EcuConnectOutcome outcome) {
+    if (outcome == EcuConnectOutcome::IdentificationFailed || outcome == EcuConnectOutcome::ClearFailed)
+        disconnectEcu();
+}
+
 void ConnectionController::closePorts() {
     using namespace control;
     Parts &p = m_parts;

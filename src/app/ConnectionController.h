@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConnectionSettings.h"
+#include "ecu/EcuResults.h"
 #include "firmware/Complectation.h"
 
 #include <QObject>
@@ -55,6 +56,10 @@ public:
     // ports) or the program is exiting: a second connect must not restart the CSV log.
     void connectEcu();
     void disconnectEcu();
+    // How the worker's connect ended. A connect the worker gave up on (it
+    // closed the session itself) takes the window back offline, so connect
+    // can be pressed again.
+    void connectFinished(EcuConnectOutcome outcome);
     void exitProgram();
     // The window is closing: no step of a sequence runs any more.
     void cancel();

@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kBeforeCommand = 50;      // ms after the live work stopped
 constexpr int kBeforeTakingImage = 505; // ms after the worker's result
+constexpr int kWaitForWorkerMs = 50;    // how often a waiting read looks whether the worker is free
 
 const QString kReading = QStringLiteral("Читаем прошивку из ECU");
 const QString kNoLink = QStringLiteral("Нет связи с ECU, прошика не считана");
@@ -30,6 +31,10 @@ const QString kRead = QStringLiteral("Прошивка считана из ECU")
 
 FirmwareReadController::FirmwareReadController(Parts parts) : m_parts(parts) {
     connect(&m_parts.timers.ReadFWTimer, &QTimer::timeout, this, &FirmwareReadController::onReadFWTimer);
+    m_waitForWorker.setObjectName(QStringLiteral("firmwareReadWaitsForWorker"));
+    m_waitForWorker.setSingleShot(true);
+    m_waitForWorker.setInterval(kWaitForWorkerMs);
+    connect(&m_waitForWorker, &QTimer::timeout, this, &FirmwareReadController::submitRead);
 }
 
 void FirmwareReadController::readFirmware() {
@@ -51,9 +56,27 @@ void FirmwareReadController::start() {
         giveUp();
         return;
     }
-    m_parts.workers.ecu().Command.replace({EcuCommandKind::ReadFW, {}});
-    m_parts.timers.ReadFWTimer.start();
     m_parts.log.append(kReading);
+    submitRead();
+}
+
+// A table write or an actuator action in progress is not cut: the read waits
+// until the worker has finished it.
+void FirmwareReadController::submitRead() {
+    if (!m_busy)
+        return;
+    if (!m_parts.workers.ecu().isConnected()) {
+        m_waitForWorker.stop();
+        m_parts.log.append(kNoLink);
+        giveUp();
+        return;
+    }
+    if (!m_parts.workers.ecu().Command.submit({EcuCommandKind::ReadFW, {}})) {
+        m_waitForWorker.start();
+        return;
+    }
+    m_waitForWorker.stop();
+    m_parts.timers.ReadFWTimer.start();
 }
 
 void FirmwareReadController::takeResult(const FirmwareReadResult &result) {

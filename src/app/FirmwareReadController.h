@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <optional>
 
@@ -59,6 +60,7 @@ signals:
 
 private:
     void start();
+    void submitRead();
     void onReadFWTimer();
     void takeImage(const QByteArray &bytes);
     void giveUp();
@@ -66,6 +68,7 @@ private:
 
     Parts m_parts;
     std::optional<FirmwareReadResult> m_result; // handed over, not yet taken by ReadFWTimer
+    QTimer m_waitForWorker;                     // the worker still runs an earlier command
     bool m_busy = false;
 };
 

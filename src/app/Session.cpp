@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QTimer>
 
 namespace korvel {
 namespace {
@@ -26,6 +27,15 @@ const QString kStartedLine = QStringLiteral("Korvel Online started...");
 const QString kMissingFiles = QStringLiteral("Ошибка: Отсутствуют один или несколько необходимых файлов настроек");
 const QString kCheckFiles = QStringLiteral("Проверьте файлы: ");
 const QString kUnreadableConfig = QStringLiteral("Ошибка: не удаётся прочитать config.ini (%1)");
+// A rewrite of the tuning tables that did not land whole.
+constexpr int kRewriteAttempts = 3;
+constexpr int kRewriteRetryMs = 1000;
+const QString kRewriteAgain =
+    QStringLiteral("Таблицы не записаны в ЭБУ полностью (%1): настройка не предложена, таблицы записываются снова");
+const QString kRewriteGaveUp = QStringLiteral(
+    "ОШИБКА: таблицы не записаны в ЭБУ (%1): настройка не предложена; откройте прошивку снова, чтобы повторить запись");
+// The editor's table write with blocks that did not land.
+const QString kRecalibrationFailed = QStringLiteral("Перезапись калибровки: не записаны блоки по адресам ");
 
 // Buttons that start disabled: they need a link, a firmware or tuning first.
 const QStringList &initiallyDisabledButtons() {
@@ -132,6 +142,10 @@ void Session::forwardSignals() {
             &ActuatorController::diagnosticsShown);
     connect(m_connection.get(), &ConnectionController::diagnosticsHidden, &m_actuators,
             &ActuatorController::diagnosticsHidden);
+    // Leaving the actuator controls, or reading the firmware, hands every actuator back first.
+    connect(&m_view, &ViewState::pageRaised, &m_actuators, &ActuatorController::pageShown);
+    connect(m_firmwareRead.get(), &FirmwareReadController::readStarted, &m_actuators,
+            &ActuatorController::firmwareReadStarting);
     // A processed frame: the charts, then the acceleration step.
     connect(&m_liveController, &LiveController::frameProcessed, m_charts.get(), &ChartsController::updateFrame);
     connect(&m_liveController, &LiveController::frameProcessed, m_acceleration.get(),
@@ -231,7 +245,10 @@ void Session::initialise() {
 void Session::createWorkers() {
     m_workers.create(m_log, {[this](int maximum, int position) { m_view.setProgress(maximum, position); },
                              [this](const QByteArray &block) { m_identity.EcuSwid(block); },
-                             [this](EcuConnectOutcome outcome) { emit ecuConnectFinished(outcome); },
+                             [this](EcuConnectOutcome outcome) {
+                                 m_connection->connectFinished(outcome);
+                                 emit ecuConnectFinished(outcome);
+                             },
                              [this](const FirmwareReadResult &result) { m_firmwareRead->takeResult(result); },
                              [this](const EcuWriteResult &result) { takeWriteResult(result); }});
 }
@@ -252,11 +269,47 @@ void Session::takeWriteResult(const EcuWriteResult &result) {
         if (running || m_firmware.FirmwareLoaded()) {
             m_controls.setEnabled(control::TButOpenfirmware, !running);
             m_controls.setEnabled(control::TButLoadfirmware, !running);
-            m_statusController->setTuningOffered(!running);
+            // Tuning starts only against RAM tables that are the image's own.
+            m_statusController->setTuningOffered(!running && !result.failed());
         }
+        if (result.finished)
+            rewriteFinished(result);
+    }
+    if (result.command == EcuCommandKind::correct23DF && result.failed()) {
+        QStringList addresses;
+        for (int address : result.failedAddresses)
+            addresses.append(QString::number(address, 16).toUpper().rightJustified(4, u'0'));
+        m_log.append(kRecalibrationFailed + addresses.join(QStringLiteral(", ")));
     }
     if (result.finished)
         emit ecuWriteFinished(result);
+}
+
+// A rewrite with a table that did not land is written again, a few times at most.
+void Session::rewriteFinished(const EcuWriteResult &result) {
+    if (!result.failed()) {
+        m_rewriteAttempts = 0;
+        return;
+    }
+    const QString tables = result.failedTables.join(QStringLiteral(", "));
+    if (++m_rewriteAttempts >= kRewriteAttempts) {
+        m_rewriteAttempts = 0;
+        m_log.append(kRewriteGaveUp.arg(tables));
+        return;
+    }
+    m_log.append(kRewriteAgain.arg(tables));
+    retryRewrite();
+}
+
+void Session::retryRewrite() {
+    QTimer::singleShot(kRewriteRetryMs, this, [this] {
+        if (!m_workers.created() || !m_workers.ecu().isConnected() || !m_identity.swidMatch()) {
+            m_rewriteAttempts = 0;
+            return;
+        }
+        if (!rewriteTablesToEcu())
+            retryRewrite(); // the worker is busy: later
+    });
 }
 
 void Session::putWindowIntoInitialState() {

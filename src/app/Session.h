@@ -185,6 +185,8 @@ private:
     void resetWorkingState();
     void createWorkers();
     void takeWriteResult(const EcuWriteResult &result);
+    void rewriteFinished(const EcuWriteResult &result);
+    void retryRewrite();
     void forwardSignals();
     void wireEditor();
 
@@ -214,6 +216,7 @@ private:
     std::unique_ptr<CatalogController> m_catalog;
     std::unique_ptr<StatusController> m_statusController;
     bool m_tuningOfferedBeforeRead = false;
+    int m_rewriteAttempts = 0; // rewrites of the tuning tables in a row that did not land whole
     std::unique_ptr<ConnectionController> m_connection;
     EcuWrites m_ecuWrites{m_workers, m_settings};
     std::unique_ptr<TuningController> m_tuningController;

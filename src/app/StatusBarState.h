@@ -31,6 +31,11 @@ struct StatusBarState {
     bool progressVisible = true;
     int progressMaximum = 100;
     int progressPosition = 0;
+    // A table write into ECU RAM in progress: blocks written of all; while
+    // `writeBlocksTotal` is not 0 the progress bar shows the write with `writeText`.
+    int writeBlocksDone = 0;
+    int writeBlocksTotal = 0;
+    QString writeText;
 
     bool operator==(const StatusBarState &) const = default;
 };

@@ -32,6 +32,7 @@ void StatusController::onTick() {
     paintLinkAreas(bar, {bar.panelText[0], ecu.IsComConnected.load() == 1, ecu.IsECUConnected.load() == 1,
                          m_protocol == Protocol::Fast, lambda.ComConnect.load(), lambda.PortName.load()});
     paintIdentityArea(bar, identityArea(m_identity));
+    paintWriteProgress(bar, ecu.writeBlocksDone.load(), ecu.writeBlocksTotal.load());
     const QStringList &choices = m_tables.gridChoices();
     const int choice = m_tables.gridChoice();
     ButtonFacts facts;

@@ -4,6 +4,8 @@
 #include "core/ControlNames.h"
 #include "firmware/FirmwareIdentity.h"
 
+#include <algorithm>
+
 namespace korvel {
 namespace {
 const QString kIgnitionChoice = QStringLiteral("УОЗ %");
@@ -61,6 +63,18 @@ void applyButtonRules(ControlBoard &controls, const ButtonFacts &facts) {
     controls.setEnabled(BitBtn6, retune);
     if (facts.selectedGridChoice == kIgnitionChoice)
         controls.setVisible(Panel5, tuneEnabled);
+}
+
+void paintWriteProgress(StatusBarState &bar, int blocksDone, int blocksTotal) {
+    if (blocksTotal <= 0) {
+        bar.writeBlocksDone = 0;
+        bar.writeBlocksTotal = 0;
+        bar.writeText.clear();
+        return;
+    }
+    bar.writeBlocksTotal = blocksTotal;
+    bar.writeBlocksDone = std::clamp(blocksDone, 0, blocksTotal);
+    bar.writeText = QStringLiteral("Запись в ЭБУ: блок %1 из %2").arg(bar.writeBlocksDone).arg(blocksTotal);
 }
 
 } // namespace korvel

@@ -30,6 +30,9 @@ void paintLinkAreas(StatusBarState &bar, const LinkStatus &link);
 // The identity area (red while the two SWIDs differ).
 void paintIdentityArea(StatusBarState &bar, const IdentityArea &area);
 
+// A table write in progress: the progress bar shows it with this text.
+void paintWriteProgress(StatusBarState &bar, int blocksDone, int blocksTotal);
+
 // What the button rules of the status timer are decided from.
 struct ButtonFacts {
     bool tuningAllowed = false;  // tuning offered, an image loaded and the image is the ECU's

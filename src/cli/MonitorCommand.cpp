@@ -37,6 +37,10 @@ std::optional<QString> portClosedReason(EcuConnectOutcome outcome, const QString
         return ecutext::BadSpeed;
     case EcuConnectOutcome::PortLost:
         return ecutext::PortLost + port + ecutext::PortLostTail;
+    case EcuConnectOutcome::IdentificationFailed:
+        return ecutext::IdentificationGaveUp;
+    case EcuConnectOutcome::ClearFailed:
+        return ecutext::ClearGaveUp;
     default:
         return std::nullopt;
     }

@@ -32,9 +32,13 @@ void StatusPanels::show(const StatusBarState &state) {
     if (state == m_state)
         return;
     m_state = state;
-    m_progress->setVisible(state.progressVisible);
-    m_progress->setMaximum(state.progressMaximum);
-    m_progress->setValue(state.progressPosition);
+    // A table write going into ECU RAM takes the bar, with its text, until it ends.
+    const bool writing = state.writeBlocksTotal > 0;
+    m_progress->setVisible(writing || state.progressVisible);
+    m_progress->setMaximum(writing ? state.writeBlocksTotal : state.progressMaximum);
+    m_progress->setValue(writing ? state.writeBlocksDone : state.progressPosition);
+    m_progress->setTextVisible(writing);
+    m_progress->setFormat(writing ? state.writeText : QString());
     update();
 }
 

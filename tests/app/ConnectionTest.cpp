@@ -479,9 +479,10 @@ TEST(SessionFirmwareRead, ALostBlockLeavesTheImageAndResumesPolling) {
     s.readFirmware();
     const QByteArray tenthBlock = QByteArray::fromHex("2300036060");
     ASSERT_TRUE(waitFor([&] { return rig.simulator->requestLog().contains(tenthBlock); }, kFirmwareReadMs));
-    rig.simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory});
+    rig.simulator->injectFault({sim::FaultKind::NoAnswer, sim::RequestKind::ReadMemory, 0});
     ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }, kFirmwareReadMs))
         << s.log().lines().join('\n').toStdString();
+    rig.simulator->clearFaults();
     EXPECT_FALSE(finished.last().at(0).toBool());
 
     EXPECT_EQ(s.firmware().image().bytes(), before);
@@ -533,5 +534,69 @@ TEST(SessionEcuWrite, ARewriteWithReadBackReportsTheBlockTheEcuSpoilt) {
     EXPECT_EQ(rig.simulator->readMemory(0x75EF, 256), image.slice(0x75EF, 256));
     EXPECT_TRUE(s.controls().isEnabled(control::TButOpenfirmware));
     EXPECT_TRUE(s.controls().isEnabled(control::TButLoadfirmware));
+    // Tuning is not offered against a RAM table unlike the image; the
+    // rewrite is made again, and once every block landed tuning is offered.
+    EXPECT_FALSE(s.tuningAllowed());
+    EXPECT_TRUE(lines.contains(QStringLiteral("ECU: << ОШИБКА ЗАПИСИ: таблица не записана в ЭБУ: Поправка дроссель")));
+    EXPECT_TRUE(lines.filter(QStringLiteral("Таблицы не записаны в ЭБУ полностью (Поправка дроссель)")).size() == 1)
+        << lines.join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return results.size() == 2; }, kConnectMs)) << s.log().lines().join('\n').toStdString();
+    EXPECT_FALSE(results[1].failed());
+    EXPECT_EQ(rig.simulator->readMemory(0x7CF7, 64), image.slice(0x7CF7, 64));
+    EXPECT_TRUE(waitFor([&] { return s.tuningAllowed(); }));
+    EXPECT_TRUE(rig.disconnect());
+}
+
+// A firmware read pressed while a table write runs waits for the write to
+// end: every block of the table lands and the read follows whole.
+TEST(SessionEcuWrite, AFirmwareReadWaitsForTheTableWriteInProgress) {
+    Rig rig(sim::Protocol::Fast, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    ASSERT_TRUE(connectForQuickReads(rig)) << s.log().lines().join('\n').toStdString();
+    QList<EcuWriteResult> results;
+    QObject::connect(&s, &Session::ecuWriteFinished, [&](const EcuWriteResult &result) { results.append(result); });
+    QSignalSpy finished(&s, &Session::firmwareReadFinished);
+    QByteArray table(256, '\0');
+    for (int i = 0; i < table.size(); ++i)
+        table[i] = static_cast<char>(255 - i);
+
+    ASSERT_TRUE(s.submitEcuWrite(ecuwrite::correctionTable(0x7CF7, table)));
+    ASSERT_TRUE(waitFor(
+        [&] { return rig.simulator->requestLog().contains(QByteArray::fromHex("3D007CF740") + table.left(64)); }));
+    s.readFirmware();
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }, kFirmwareReadMs))
+        << s.log().lines().join('\n').toStdString();
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0].command, EcuCommandKind::remakepopr);
+    EXPECT_FALSE(results[0].failed());
+    EXPECT_EQ(rig.simulator->readMemory(0x7CF7, 256), table);
+    EXPECT_TRUE(finished.first().at(0).toBool());
+    EXPECT_EQ(s.firmware().image().slice(0x7CF7, 256), table) << "the read image holds the table written";
+    EXPECT_TRUE(rig.disconnect());
+}
+
+// A connect whose identification read keeps failing ends by itself, with a
+// line naming the step; connect can be pressed again and then succeeds.
+TEST(SessionConnection, AConnectThatCannotIdentifyTheEcuEndsAndCanBeRepeated) {
+    Rig rig(sim::Protocol::Fast, sim::WidebandType::None);
+    ASSERT_TRUE(rig.started);
+    Session &s = *rig.session;
+    rig.set(setting::OxygenSensor, setting::Narrowband);
+    s.timers().Timer3.setInterval(50);
+    s.connectEcu();
+    ASSERT_TRUE(
+        waitFor([&] { return rig.simulator->requestLog().contains(QByteArray::fromHex("230072C840")); }, kConnectMs));
+    rig.simulator->injectFault({sim::FaultKind::NegativeResponse, sim::RequestKind::ReadMemory, 0});
+    ASSERT_TRUE(
+        waitFor([&] { return s.controls().isEnabled(control::TButConnectEcu) && !s.isConnecting(); }, kConnectMs))
+        << s.log().lines().join('\n').toStdString();
+    rig.simulator->clearFaults();
+    EXPECT_TRUE(s.log().lines().contains(ecutext::IdentificationGaveUp));
+    EXPECT_EQ(s.workers().ecu().IsComConnected.load(), 0);
+    EXPECT_TRUE(waitFor([&] { return s.statusBar().link.text == QLatin1String("OFFLINE"); }));
+    EXPECT_TRUE(waitFor([&] { return !rig.simulator->ecuPortOpen(); }));
+
+    ASSERT_TRUE(rig.connectAndPoll()) << s.log().lines().join('\n').toStdString();
     EXPECT_TRUE(rig.disconnect());
 }

@@ -103,3 +103,19 @@ TEST(StatusRules, TheOpenTablesKindDecidesReTuningOnceAMapIsLoaded) {
         EXPECT_EQ(controls.isEnabled(TButTune), c.tuningAllowed) << label;
     }
 }
+
+// A table write in progress takes the progress bar with its block count; none
+// running leaves the bar to whatever else it shows.
+TEST(StatusRules, ATableWriteShowsItsBlocksWhileItRuns) {
+    StatusBarState bar;
+    paintWriteProgress(bar, 5, 36);
+    EXPECT_EQ(bar.writeBlocksDone, 5);
+    EXPECT_EQ(bar.writeBlocksTotal, 36);
+    EXPECT_EQ(bar.writeText, QStringLiteral("Запись в ЭБУ: блок 5 из 36"));
+    paintWriteProgress(bar, 40, 36); // a count caught between its two fields
+    EXPECT_EQ(bar.writeBlocksDone, 36);
+    paintWriteProgress(bar, 0, 0);
+    EXPECT_EQ(bar.writeBlocksTotal, 0);
+    EXPECT_TRUE(bar.writeText.isEmpty());
+    EXPECT_EQ(bar, StatusBarState{});
+}

@@ -4,8 +4,10 @@
 // each next to what the line itself allows: echo plus answer at ten bits a
 // byte, plus the latency, per exchange.
 //
-//   exchange_bench [--seconds N] [--no-firmware] [--case N] [--quick] [--figures]
+//   exchange_bench [--seconds N] [--no-firmware] [--case N] [--quick] [--figures] [--lost P]
 //
+// --lost drops P percent of the firmware read's answers (the ECU keeps
+// silent, drawn from a fixed seed); each lost block is read again.
 // --case runs only the Nth case (from 1); --quick runs one fast case for a few
 // seconds without the firmware read; --figures adds, per case, a line
 // "figures <frames/s> <limit> <read s or -1> <read limit s>" for tools.
@@ -103,7 +105,7 @@ struct Figures {
     int linkErrors = 0;
 };
 
-std::optional<Figures> measure(const Case &c, int seconds, bool withFirmware) {
+std::optional<Figures> measure(const Case &c, int seconds, bool withFirmware, int lostPercent) {
     sim::SimulatorOptions options;
     options.latencyMs = kLatencyMs;
     options.lineTiming = true;
@@ -151,6 +153,11 @@ std::optional<Figures> measure(const Case &c, int seconds, bool withFirmware) {
     // Polling stops for the firmware read (or the disconnect): every frame
     // requested so far, the connect's included, has been answered or refused.
     const EcuCommandKind next = withFirmware ? EcuCommandKind::ReadFW : EcuCommandKind::CloseComPort;
+    if (lostPercent > 0)
+        simulator.setRandomFaults({.seed = 1,
+                                   .probability = lostPercent / 100.0,
+                                   .kinds = {sim::FaultKind::NoAnswer},
+                                   .on = sim::RequestKind::ReadMemory});
     readTime.start();
     worker.Command.replace({next, {}});
     runUntil([&] { return worker.IsDiagnostic.load() == 0; }, kConnectMs);
@@ -160,7 +167,8 @@ std::optional<Figures> measure(const Case &c, int seconds, bool withFirmware) {
         figures.imageMatches = read->complete && read->image == simulator.memory();
     }
     figures.linkErrors = worker.error.load();
-    if (figures.linkErrors != 0 || figures.rejected != 0 || (withFirmware && !figures.imageMatches))
+    if ((figures.linkErrors != 0 && lostPercent == 0) || figures.rejected != 0 ||
+        (withFirmware && !figures.imageMatches))
         for (const QString &line : log.lines())
             if (line.startsWith(QStringLiteral("ECU: <<")))
                 fprintf(stderr, "%s: %s\n", c.name, qPrintable(line));
@@ -187,15 +195,17 @@ int main(int argc, char **argv) {
     if (const std::optional<int> n = number("--seconds"))
         seconds = qMax(1, *n);
     const int only = quick ? 2 : number("--case").value_or(0);
+    const int lostPercent = quick ? 0 : number("--lost").value_or(0);
 
-    printf("57600 baud, line timing, ECU latency %d ms; polling measured over %d s\n", kLatencyMs, seconds);
+    printf("57600 baud, line timing, ECU latency %d ms; polling measured over %d s; %d %% of read answers lost\n",
+           kLatencyMs, seconds, lostPercent);
     printf("%s %9s %9s %6s %8s %10s %10s %6s %6s %6s\n", padded("Быстрый обмен, pauses, answers"), "frames/s", "limit",
            "share", "rejected", "read s", "limit s", "ratio", "image", "errors");
     int failures = 0;
     for (const Case &c : kCases) {
         if (only > 0 && &c != &kCases[only - 1])
             continue;
-        const std::optional<Figures> f = measure(c, seconds, withFirmware);
+        const std::optional<Figures> f = measure(c, seconds, withFirmware, lostPercent);
         if (!f) {
             ++failures;
             continue;
@@ -214,7 +224,7 @@ int main(int argc, char **argv) {
             printf("figures %.3f %.3f %.3f %.3f\n", f->framesPerSecond, limit, f->firmwareSeconds.value_or(-1),
                    readLimit);
         fflush(stdout);
-        if (f->rejected != 0 || f->linkErrors != 0 || (withFirmware && !f->imageMatches))
+        if (f->rejected != 0 || (f->linkErrors != 0 && lostPercent == 0) || (withFirmware && !f->imageMatches))
             ++failures;
     }
     return failures == 0 ? 0 : 1;

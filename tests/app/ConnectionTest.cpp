@@ -516,6 +516,9 @@ TEST(SessionEcuWrite, ARewriteWithReadBackReportsTheBlockTheEcuSpoilt) {
 
     ASSERT_TRUE(s.rewriteTablesToEcu());
     EXPECT_FALSE(s.submitEcuWrite(ecuwrite::singleCell(0x7D00, 1))) << "one command at a time";
+    // The status bar shows the write's blocks while it runs.
+    EXPECT_TRUE(waitFor([&] { return s.statusBar().writeBlocksTotal > 0; }));
+    EXPECT_TRUE(s.statusBar().writeText.startsWith(QStringLiteral("Запись в ЭБУ: блок ")));
     ASSERT_TRUE(waitFor([&] { return !s.controls().isEnabled(control::TButOpenfirmware); }));
     EXPECT_FALSE(s.controls().isEnabled(control::TButLoadfirmware));
     ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, kConnectMs)) << s.log().lines().join('\n').toStdString();
@@ -544,6 +547,18 @@ TEST(SessionEcuWrite, ARewriteWithReadBackReportsTheBlockTheEcuSpoilt) {
     EXPECT_FALSE(results[1].failed());
     EXPECT_EQ(rig.simulator->readMemory(0x7CF7, 64), image.slice(0x7CF7, 64));
     EXPECT_TRUE(waitFor([&] { return s.tuningAllowed(); }));
+    EXPECT_TRUE(waitFor([&] { return s.statusBar().writeBlocksTotal == 0; }));
+
+    // The editor's table write names the blocks that did not land.
+    EcuCommand blocks(EcuCommandKind::correct23DF);
+    blocks.adressdata = 0x7FC0;
+    blocks.plusrw = 2;
+    blocks.data2 = QByteArray(128, '\x11');
+    rig.simulator->injectFault(corrupt);
+    ASSERT_TRUE(s.submitEcuWrite(blocks));
+    ASSERT_TRUE(waitFor([&] { return results.size() == 3; }, kConnectMs)) << s.log().lines().join('\n').toStdString();
+    EXPECT_TRUE(s.log().lines().contains(QStringLiteral("Перезапись калибровки: не записаны блоки по адресам 7FC0")))
+        << s.log().lines().join('\n').toStdString();
     EXPECT_TRUE(rig.disconnect());
 }
 

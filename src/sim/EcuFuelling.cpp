@@ -24,6 +24,7 @@ constexpr double kPowerEnrichment = 1.08;
 // A pedal moving at this rate (percent per second) or faster makes the ECU
 // take its air from the cycle-filling table alone; slower, in proportion.
 constexpr double kTransientRate = 150;
+constexpr double kNominalAir = 1;                        // mg, for a state without air
 constexpr double kLowPressure = 20, kHighPressure = 100; // kPa, the error map's load range without the sensor
 
 struct Fuelled {
@@ -73,14 +74,16 @@ Fuelled fuelOf(const EcuMemory &memory, const FuellingTables &tables, const EcuG
     const double correction = std::max(0.05, interpolate(correctionTable, f.cell) / 128);
     const double tableAir = interpolate(fillingTable, f.cell) * kFillingStep;
     const double error = map.errorAt(truth.rpm, errorLoad);
+    // A state set from outside may carry no air: the mixture then follows from the ratios alone.
+    const bool airGiven = truth.cyclicAir > 0;
     if (tables.byPressure) {
         // The engine breathes differently from what the table assumes.
-        f.trueAir = truth.cyclicAir * (1 + error);
+        f.trueAir = (airGiven ? truth.cyclicAir : tableAir) * (1 + error);
         f.measuredAir = tableAir;
         f.usedAir = tableAir;
     } else {
-        f.trueAir = truth.cyclicAir;
-        f.measuredAir = truth.cyclicAir * (1 + error);
+        f.trueAir = airGiven ? truth.cyclicAir : kNominalAir;
+        f.measuredAir = f.trueAir * (1 + error);
         const double blend = std::clamp(std::abs(truth.throttleRate) / kTransientRate, 0.0, 1.0);
         f.usedAir = f.measuredAir + blend * (tableAir - f.measuredAir);
     }
@@ -102,7 +105,7 @@ EngineState EcuFuelling::fuel(const EngineState &truth) const {
     s.workPoint = f.cell.index();
     s.afrTarget = f.target;
     const double airFactor = truth.cyclicAir > 0 ? f.measuredAir / truth.cyclicAir : 1;
-    s.cyclicAir = f.measuredAir;
+    s.cyclicAir = truth.cyclicAir > 0 || m_tables.byPressure ? f.measuredAir : 0;
     s.airMass = truth.airMass * airFactor;
     const double fuelFactor =
         truth.cyclicAir > 0 && truth.afrTarget > 0 ? f.fuel / (truth.cyclicAir / truth.afrTarget) : 0;

@@ -72,11 +72,11 @@ std::vector<std::string> shortfalls(const std::vector<MinuteFigures> &minutes) {
 TEST(ClosedLoopHarness, TheAirErrorShowsBeforeTuning) {
     for (const bool byPressure : {false, true}) {
         HarnessOptions options;
-        options.minutes = 1;
+        options.minutes = 2;
         options.seed = 2;
         options.byPressure = byPressure;
         const std::vector<MinuteFigures> minutes = runClosedLoopTuning(options);
-        ASSERT_EQ(minutes.size(), 2U);
+        ASSERT_EQ(minutes.size(), 3U);
         SCOPED_TRACE(byPressure ? "pressure firmware" : "air-flow firmware");
         EXPECT_GT(minutes[0].visitedCells, 5);
         EXPECT_EQ(minutes[0].cellsCorrected, 0) << "minute 0 is driven before tuning";

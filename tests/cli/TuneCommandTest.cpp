@@ -55,9 +55,9 @@ std::vector<std::string> shortfalls(const std::vector<MinuteFigures> &minutes) {
         return {"tuning did not start"};
     const MinuteFigures &start = minutes.front();
     const MinuteFigures &end = minutes.back();
-    if (end.rmsErrorPct > 0.7 * start.rmsErrorPct)
+    if (end.rmsErrorPct > 0.5 * start.rmsErrorPct)
         out.push_back("RMS error " + std::to_string(start.rmsErrorPct) + " % -> " + std::to_string(end.rmsErrorPct) +
-                      " %: not below 70 % of the start");
+                      " %: not halved");
     if (end.within2pct <= start.within2pct)
         out.push_back("within ±2 % did not grow: " + std::to_string(start.within2pct) + " -> " +
                       std::to_string(end.within2pct));

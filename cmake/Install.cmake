@@ -7,10 +7,12 @@ set(KORVEL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(KORVEL_STAGED_DIR ${PROJECT_BINARY_DIR}/packaging)
 
 # The demo firmware is made by our own generator, never kept as a binary file.
+# The second one has no air-flow sensor and fuels by pressure.
 set(KORVEL_DEMO_FIRMWARE ${KORVEL_STAGED_DIR}/demo-firmware.bin)
-add_custom_command(OUTPUT ${KORVEL_DEMO_FIRMWARE}
+set(KORVEL_DEMO_PRESSURE_FIRMWARE ${KORVEL_STAGED_DIR}/demo-firmware-pressure.bin)
+add_custom_command(OUTPUT ${KORVEL_DEMO_FIRMWARE} ${KORVEL_DEMO_PRESSURE_FIRMWARE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KORVEL_STAGED_DIR}
-  COMMAND korvel-demofw ${KORVEL_DEMO_FIRMWARE}
+  COMMAND korvel-demofw ${KORVEL_DEMO_FIRMWARE} ${KORVEL_DEMO_PRESSURE_FIRMWARE}
   DEPENDS korvel-demofw
   COMMENT "Writing the demo firmware")
 
@@ -40,7 +42,7 @@ install(TARGETS korvel korvel-cli korvel-sim korvel-launcher RUNTIME DESTINATION
 install(FILES
     ${PROJECT_SOURCE_DIR}/data/config.ini ${PROJECT_SOURCE_DIR}/data/hexdata.cfg
     ${PROJECT_SOURCE_DIR}/data/errors.cfg ${PROJECT_SOURCE_DIR}/data/doNOTchange.cfg
-    ${KORVEL_DEMO_FIRMWARE} ${KORVEL_DEMO_MAP}
+    ${KORVEL_DEMO_FIRMWARE} ${KORVEL_DEMO_PRESSURE_FIRMWARE} ${KORVEL_DEMO_MAP}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/korvel)
 install(FILES ${KORVEL_PACKAGING_DIR}/korvel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${KORVEL_PACKAGING_DIR}/korvel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -2,6 +2,7 @@
 
 #include "cli/TuningSessionCore.h"
 #include "firmware/DemoFirmware.h"
+#include "lambda/WidebandValue.h"
 #include "sim/DiagnosticFrames.h"
 #include "sim/DriveModel.h"
 #include "sim/EcuFuelling.h"
@@ -9,7 +10,6 @@
 #include "sim/EngineSource.h"
 #include "sim/MixtureSensor.h"
 #include "sim/SplitMix.h"
-#include "tuning/GridAxes.h"
 #include "tuning/TuningWrites.h"
 
 #include <array>
@@ -23,14 +23,22 @@ namespace korvel::cli {
 namespace {
 
 constexpr int kCells = 256;
+constexpr int kTableBytes = 256;
 // "Не настраивать ниже %" as config.ini ships it: tuning leaves closed-throttle running alone.
 constexpr double kMinThrottle = 2;
 // A cell the drive only crosses while accelerating is never held long enough
 // to be tuned there; a cell is judged once the drive has spent this long in it.
 constexpr double kMinSecondsPerCell = 5;
-// How many of the drive's states in a cell stand for it when it is judged.
-constexpr std::size_t kStatesPerCell = 200;
+// How many of the drive's states in a cell are kept to judge it by; each kept
+// state stands for its share of the time the drive spent in the cell.
+constexpr std::size_t kStatesPerCell = 300;
 constexpr int kFourPointBytes = 18;
+constexpr int kBlockBytes = 64;
+// After TButStopTune the drive goes on this long, so that the last hand-overs run.
+constexpr double kSettleSeconds = 10;
+// The wideband controller: a heater warm-up after the start and a dropout
+// of 1.5 s in about a third of all 20 s stretches.
+constexpr sim::MixtureSensor::Behaviour kWideband{0.003, 20, 0.3, 1.5};
 
 // The drive's states in each cell, kept as a uniform sample (reservoir
 // sampling, seeded) so that a long drive is represented evenly.
@@ -57,67 +65,101 @@ private:
     std::array<std::uint64_t, kCells> m_seen{};
 };
 
-// Tuning's writes go straight into the simulated ECU's memory; the worker is never busy.
-class MemoryWrites : public TuningWrites {
+// The ECU worker as tuning sees it: a seeded share of hand-overs finds it
+// busy; a free worker writes into the simulated ECU's memory at once.
+class SimulatedWorker : public TuningWrites {
 public:
-    explicit MemoryWrites(sim::EcuMemory &memory) : m_memory(memory) {}
+    SimulatedWorker(sim::EcuMemory &memory, double busyShare, std::uint32_t seed)
+        : m_memory(memory), m_busyShare(busyShare), m_random(0xB05E0000ULL ^ seed) {}
 
-    bool busy() const override { return false; }
+    bool busy() const override { return m_busyShare > 0 && sim::nextUnit(m_random) < m_busyShare; }
     void remake(int address, std::uint8_t value, int) override {
         m_memory.write(address, QByteArray(1, static_cast<char>(value)));
-        m_written.insert(address);
     }
     void remakeFourPoints(int address, const QByteArray &bytes) override {
         m_memory.write(address, bytes.left(kFourPointBytes));
-        m_written.insert(address);
     }
     void remakeGbc(int address, const QByteArray &table) override { m_memory.write(address, table); }
     void remakePopr(int address, const QByteArray &table) override { m_memory.write(address, table); }
-    void remakeUoz(int, const QByteArray &) override {}
-    void correct23DF(int, const QByteArray &, int, int) override {}
-
-    // The cells of the table corrected one by one since the last call.
-    std::set<int> takeCorrected(std::int64_t table) {
-        std::set<int> cells;
-        for (int address : std::exchange(m_written, {}))
-            if (address >= table && address < table + kCells)
-                cells.insert(static_cast<int>(address - table));
-        return cells;
+    void remakeUoz(int address, const QByteArray &table) override { m_memory.write(address, table); }
+    void correct23DF(int address, const QByteArray &blockBytes, int blocks, int) override {
+        m_memory.write(address, blockBytes.left(blocks * kBlockBytes));
     }
 
 private:
     sim::EcuMemory &m_memory;
-    std::set<int> m_written;
+    double m_busyShare;
+    mutable std::uint64_t m_random;
 };
 
-// The mixture error that the tables in one image give in a cell, as the
-// wideband would show it on average over the drive's own states there.
-double cellError(const sim::EcuFuelling &fuelling, const std::vector<sim::EngineState> &states) {
-    double sum = 0;
-    for (const sim::EngineState &truth : states) {
-        const sim::EngineState fuelled = fuelling.fuel(truth);
-        sum += fuelled.mixture / fuelled.afrTarget - 1;
+// The operating points at the breakpoints of every corner of the visited cells:
+// the ECU's own breakpoints, a warm engine held steady there.
+std::vector<sim::EngineState> cornerStates(const sim::EcuGrid &grid, bool byPressure, const std::set<int> &visited) {
+    std::set<int> corners;
+    for (int cell : visited) {
+        const int row = cell / 16, col = cell % 16;
+        for (int r = row; r <= std::min(row + 1, 15); ++r)
+            for (int c = col; c <= std::min(col + 1, 15); ++c)
+                corners.insert(r * 16 + c);
     }
-    return states.empty() ? 0 : sum / static_cast<double>(states.size());
+    std::vector<sim::EngineState> states;
+    for (int corner : corners) {
+        const double rpm = grid.speedBreakpoint(corner % 16);
+        const int row = corner / 16;
+        // Just above a pressure breakpoint, where the ECU takes that row alone.
+        states.push_back(byPressure ? sim::DriveModel::steadyState(
+                                          rpm, 0, (grid.pressureBreakpoints()[static_cast<std::size_t>(row)] + 1) / 10)
+                                    : sim::DriveModel::steadyState(rpm, grid.throttleBreakpoint(row)));
+    }
+    return states;
 }
 
-MinuteFigures figuresOf(const QByteArray &image, const sim::AirErrorMap &map, const std::set<int> &visited,
-                        const DrivenStates &driven) {
-    const sim::EcuMemory memory(image);
+int differingBytes(const QByteArray &a, const QByteArray &b, std::int64_t address) {
+    if (address < 0 || address + kTableBytes > a.size() || address + kTableBytes > b.size())
+        return 0;
+    int differ = 0;
+    for (qsizetype i = address; i < address + kTableBytes; ++i)
+        differ += a.at(i) != b.at(i) ? 1 : 0;
+    return differ;
+}
+
+// What the end of a minute leaves: the ECU's RAM and the image in work.
+struct MinuteEnd {
+    QByteArray ram;
+    int cellsCorrected = 0;
+    int imageRamDiff = 0;
+};
+
+MinuteFigures judge(const MinuteEnd &end, const sim::AirErrorMap &map, const std::set<int> &visited,
+                    const DrivenStates &driven, const std::vector<sim::EngineState> &corners) {
+    const sim::EcuMemory memory(end.ram);
     const sim::EcuFuelling fuelling(memory, map);
     MinuteFigures f;
-    double squares = 0;
-    int within = 0;
+    double squares = 0, within = 0, weights = 0;
     for (int cell : visited) {
-        const double e = cellError(fuelling, driven.of(cell));
-        squares += e * e;
-        within += std::abs(e) <= 0.02 ? 1 : 0;
+        const std::vector<sim::EngineState> &states = driven.of(cell);
+        const double weight = double(driven.seen(cell)) / double(states.size());
+        for (const sim::EngineState &truth : states) {
+            const double e = fuelling.tableError(truth);
+            squares += weight * e * e;
+            within += std::abs(e) <= 0.02 ? weight : 0;
+            weights += weight;
+        }
     }
     f.visitedCells = static_cast<int>(visited.size());
-    if (f.visitedCells > 0) {
-        f.within2pct = double(within) / f.visitedCells;
-        f.rmsErrorPct = 100 * std::sqrt(squares / f.visitedCells);
+    if (weights > 0) {
+        f.within2pct = within / weights;
+        f.rmsErrorPct = 100 * std::sqrt(squares / weights);
     }
+    double cornerSquares = 0;
+    for (const sim::EngineState &corner : corners) {
+        const double e = fuelling.tableError(corner);
+        cornerSquares += e * e;
+    }
+    if (!corners.empty())
+        f.tableRmsPct = 100 * std::sqrt(cornerSquares / double(corners.size()));
+    f.cellsCorrected = end.cellsCorrected;
+    f.imageRamDiffBytes = end.imageRamDiff;
     return f;
 }
 
@@ -125,39 +167,72 @@ MinuteFigures figuresOf(const QByteArray &image, const sim::AirErrorMap &map, co
 
 std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
                                                const std::function<void(const MinuteFigures &)> &perMinute) {
-    const QByteArray image = makeDemoFirmware();
+    const QByteArray image = !options.firmware.isEmpty() ? options.firmware
+                             : options.byPressure        ? makeDemoPressureFirmware()
+                                                         : makeDemoFirmware();
     sim::EcuMemory memory(image);
     sim::EngineSource engine(options.seed);
     const auto fuelling =
         std::make_shared<sim::EcuFuelling>(memory, sim::AirErrorMap(options.seed, options.airErrorSize));
     engine.setFuelling(fuelling);
-    sim::MixtureSensor sensor(options.seed);
+    sim::MixtureSensor sensor(options.seed, kWideband);
+    WidebandValue wideband; // what the lambda worker offers the window
     const sim::PressureSensor pressureSensor = sim::PressureSensor::fromImage(image);
+    const sim::FrameLayout layout =
+        options.protocol == Protocol::Fast ? sim::FrameLayout::Fast : sim::FrameLayout::Standard;
 
-    MemoryWrites writes(memory);
-    TuningSessionCore session(image, writes, options.fourPoint);
+    SimulatedWorker worker(memory, options.busyShare, options.seed);
+    TuningSessionCore session(
+        image, worker,
+        {options.protocol, options.fourPoint, options.neighbourPercent, options.byPressure, options.phase});
     const sim::DriveModel drive(options.seed); // the engine's true state, before the ECU fuels it
     DrivenStates driven(options.seed);
 
-    std::vector<QByteArray> images; // the ECU's memory at the end of each minute
-    std::vector<int> corrected;
-    const int ticksPerMinute = static_cast<int>(std::lround(60 / options.tickSeconds));
-    for (int minute = 0; minute <= options.minutes; ++minute) {
-        if (minute == 1 && !session.startTuning())
-            return {};
-        for (int i = 0; i < ticksPerMinute; ++i) {
-            const double t = (minute * ticksPerMinute + i) * options.tickSeconds;
+    const std::int64_t correction = session.correctionTable();
+    const std::int64_t tuned[] = {correction, session.gbcTable(), options.phase ? session.phaseTable() : -1};
+    auto imageRamDiff = [&] {
+        const QByteArray ram = memory.image(), work = session.image();
+        int differ = 0;
+        for (std::int64_t table : tuned)
+            differ += differingBytes(ram, work, table);
+        return differ;
+    };
+
+    double t = 0;
+    auto run = [&](double seconds, bool collect) {
+        const auto ticks = static_cast<int>(std::lround(seconds / options.tickSeconds));
+        for (int i = 0; i < ticks; ++i, t += options.tickSeconds) {
             const sim::EngineState s = engine.at(t);
-            if (s.mixture > 0 && s.mixture != sim::EcuFuelling::kFreeAir && s.throttle >= kMinThrottle) {
+            if (collect && s.mixture > 0 && s.mixture != sim::EcuFuelling::kFreeAir && s.throttle >= kMinThrottle) {
                 sim::EngineState truth = drive.at(t);
                 truth.workPoint = s.workPoint;
                 driven.add(truth);
             }
-            session.tick(t, sim::encodeDiagnosticFrame(sim::FrameLayout::Fast, s, pressureSensor),
-                         sensor.sample(t, s.rpm, s.mixture));
+            const double reading = sensor.sample(t, s.rpm, s.mixture, s.manifoldPressure / 101.3);
+            if (sensor.sending(t))
+                wideband.offer(reading);
+            session.tick(t, sim::encodeDiagnosticFrame(layout, s, pressureSensor), wideband.value());
         }
-        images.push_back(memory.image());
-        corrected.push_back(static_cast<int>(writes.takeCorrected(session.correctionTable()).size()));
+    };
+
+    std::vector<MinuteEnd> ends; // the ECU's memory at the end of each minute
+    for (int minute = 0; minute <= options.minutes; ++minute) {
+        if (minute == 1 && !session.startTuning())
+            return {};
+        const QByteArray before = memory.read(static_cast<int>(correction), kTableBytes);
+        run(60, true);
+        const bool last = minute == options.minutes;
+        if (last && minute > 0)
+            session.stopTuning();
+        if (options.protocol == Protocol::Standard && minute > 0)
+            session.rewriteCorrections();
+        if (last || options.protocol == Protocol::Standard)
+            run(last ? kSettleSeconds : 1, false); // the rewrite and the last hand-overs run
+        MinuteEnd end{memory.image(), 0, imageRamDiff()};
+        const QByteArray after = memory.read(static_cast<int>(correction), kTableBytes);
+        for (int i = 0; i < std::min(before.size(), after.size()); ++i)
+            end.cellsCorrected += before[i] != after[i] ? 1 : 0;
+        ends.push_back(end);
     }
     // Every minute is judged over the same cells and states: where the drive fuelled long enough.
     const auto minTicks = static_cast<std::uint64_t>(std::lround(kMinSecondsPerCell / options.tickSeconds));
@@ -165,11 +240,12 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
     for (int cell = 0; cell < kCells; ++cell)
         if (driven.seen(cell) >= minTicks)
             visited.insert(cell);
+    const std::vector<sim::EngineState> corners =
+        cornerStates(fuelling->grid(), fuelling->tables().byPressure, visited);
     std::vector<MinuteFigures> out;
-    for (std::size_t minute = 0; minute < images.size(); ++minute) {
-        MinuteFigures f = figuresOf(images[minute], fuelling->errorMap(), visited, driven);
+    for (std::size_t minute = 0; minute < ends.size(); ++minute) {
+        MinuteFigures f = judge(ends[minute], fuelling->errorMap(), visited, driven, corners);
         f.minute = static_cast<int>(minute);
-        f.cellsCorrected = corrected[minute];
         out.push_back(f);
         if (perMinute)
             perMinute(f);

@@ -1,6 +1,7 @@
 #include "cli/TuneCommand.h"
 
 #include "core/SafeFile.h"
+#include "sim/EcuMemory.h"
 
 #include <QCommandLineParser>
 
@@ -10,41 +11,61 @@ namespace {
 
 constexpr int kExitBadUsage = 2;
 constexpr int kMaxMinutes = 24 * 60;
+// A worker busy at every hand-over would never take a write.
+constexpr double kMaxBusyPercent = 90;
 
 QString figuresLine(const MinuteFigures &f) {
-    return QStringLiteral("minute %1: %2 % of %3 visited cells within ±2 %, RMS error %4 %, %5 cells corrected")
+    return QStringLiteral("minute %1: %2 % of the states in %3 visited cells within ±2 %, RMS error %4 %, "
+                          "%5 cells corrected, table RMS %6 %, %7 bytes differ between image and ECU")
         .arg(f.minute, 3)
         .arg(f.within2pct * 100, 5, 'f', 1)
         .arg(f.visitedCells)
         .arg(f.rmsErrorPct, 5, 'f', 2)
-        .arg(f.cellsCorrected);
+        .arg(f.cellsCorrected)
+        .arg(f.tableRmsPct, 5, 'f', 2)
+        .arg(f.imageRamDiffBytes);
 }
 
 } // namespace
 
 QString tuneHelpText() {
     return QStringLiteral(
-        "Usage: korvel-cli tune --simulate MINUTES [--seed N] [--four-point] [--air-error PERCENT] [--csv FILE]\n"
-        "Tunes a simulated ECU that fuels from its own RAM, with a hidden air-measurement\n"
-        "error, on a virtual clock (an hour of driving takes seconds). Prints per simulated\n"
-        "minute the share of visited cells within ±2 % of the target mixture, the RMS\n"
-        "mixture error over them and the number of cells corrected; minute 0 is driven\n"
-        "before tuning starts.\n"
-        "  --simulate MINUTES   simulated minutes of tuning (1 to 1440)\n"
-        "  --seed N             the drive and the air-measurement error (default 1)\n"
-        "  --four-point         the four-point method instead of the accumulation\n"
-        "  --air-error PERCENT  size of the air-measurement error, 0 to 50 (default 15)\n"
-        "  --csv FILE           also write the figures as a CSV table\n");
+        "Usage: korvel-cli tune --simulate MINUTES [--seed N] [--four-point] [--protocol fast|standard]\n"
+        "                       [--neighbour PCT] [--load throttle|pressure] [--busy PCT]\n"
+        "                       [--firmware FILE] [--phase] [--air-error PERCENT] [--csv FILE]\n"
+        "Tunes a simulated ECU that fuels from its own RAM, with a hidden air error, through\n"
+        "the session's own tuning (engine tick, accumulation or four points, write-back\n"
+        "timers, hand-overs to the ECU worker) on a virtual clock: an hour of driving takes\n"
+        "seconds. Prints per simulated minute the share of the drive's states in the visited\n"
+        "cells within ±2 % of the target mixture, their RMS mixture error, the cells\n"
+        "corrected, the RMS error at the breakpoints of the visited cells' corners and the\n"
+        "bytes of the tuned tables in which the image differs from the ECU. Minute 0 is\n"
+        "driven before tuning starts; tuning stops after the last minute.\n"
+        "  --simulate MINUTES       simulated minutes of tuning (1 to 1440)\n"
+        "  --seed N                 the drive and the air error (default 1)\n"
+        "  --four-point             the four-point method instead of the accumulation\n"
+        "  --protocol fast|standard the exchange protocol (default fast); in the standard\n"
+        "                           protocol the table is rewritten into the ECU every minute\n"
+        "  --neighbour PCT          neighbour learning factor, 0 to 100 (default 0)\n"
+        "  --load throttle|pressure tune by throttle or by pressure (default throttle)\n"
+        "  --busy PCT               share of hand-overs that find the ECU worker busy, 0 to 90\n"
+        "  --firmware FILE          the ECU's firmware, 65536 bytes (default: the demo firmware,\n"
+        "                           or its version without the air-flow sensor with --load pressure)\n"
+        "  --phase                  also tune the injection phase\n"
+        "  --air-error PERCENT      size of the air error, 0 to 50 (default 15)\n"
+        "  --csv FILE               also write the figures as a CSV table\n");
 }
 
 QByteArray tuneCsv(const std::vector<MinuteFigures> &minutes) {
-    QByteArray csv("minute,within_2pct,rms_error_pct,cells_corrected\n");
+    QByteArray csv("minute,within_2pct,rms_error_pct,cells_corrected,table_rms_pct,image_ram_diff_bytes\n");
     for (const MinuteFigures &f : minutes)
-        csv += QStringLiteral("%1,%2,%3,%4\n")
+        csv += QStringLiteral("%1,%2,%3,%4,%5,%6\n")
                    .arg(f.minute)
                    .arg(f.within2pct, 0, 'f', 4)
                    .arg(f.rmsErrorPct, 0, 'f', 3)
                    .arg(f.cellsCorrected)
+                   .arg(f.tableRmsPct, 0, 'f', 3)
+                   .arg(f.imageRamDiffBytes)
                    .toUtf8();
     return csv;
 }
@@ -56,8 +77,15 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
     const QCommandLineOption fourPoint(QStringLiteral("four-point"));
     const QCommandLineOption airError(QStringLiteral("air-error"), QString(), QStringLiteral("percent"));
     const QCommandLineOption csv(QStringLiteral("csv"), QString(), QStringLiteral("file"));
+    const QCommandLineOption protocol(QStringLiteral("protocol"), QString(), QStringLiteral("name"));
+    const QCommandLineOption neighbour(QStringLiteral("neighbour"), QString(), QStringLiteral("percent"));
+    const QCommandLineOption load(QStringLiteral("load"), QString(), QStringLiteral("axis"));
+    const QCommandLineOption busy(QStringLiteral("busy"), QString(), QStringLiteral("percent"));
+    const QCommandLineOption firmware(QStringLiteral("firmware"), QString(), QStringLiteral("file"));
+    const QCommandLineOption phase(QStringLiteral("phase"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({simulate, seed, fourPoint, airError, csv, help});
+    parser.addOptions(
+        {simulate, seed, fourPoint, airError, csv, protocol, neighbour, load, busy, firmware, phase, help});
     auto usage = [&](const QString &why) {
         err << "korvel-cli tune: " << why << "\n" << tuneHelpText();
         return kExitBadUsage;
@@ -89,6 +117,37 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
         options.airErrorSize = percent / 100;
     }
     options.fourPoint = parser.isSet(fourPoint);
+    options.phase = parser.isSet(phase);
+    if (parser.isSet(protocol)) {
+        const QString name = parser.value(protocol);
+        if (name != QLatin1String("fast") && name != QLatin1String("standard"))
+            return usage(QStringLiteral("invalid value for --protocol: %1").arg(name));
+        options.protocol = name == QLatin1String("fast") ? Protocol::Fast : Protocol::Standard;
+    }
+    if (parser.isSet(load)) {
+        const QString name = parser.value(load);
+        if (name != QLatin1String("throttle") && name != QLatin1String("pressure"))
+            return usage(QStringLiteral("invalid value for --load: %1").arg(name));
+        options.byPressure = name == QLatin1String("pressure");
+    }
+    if (parser.isSet(neighbour)) {
+        options.neighbourPercent = parser.value(neighbour).toInt(&ok);
+        if (!ok || options.neighbourPercent < 0 || options.neighbourPercent > 100)
+            return usage(QStringLiteral("invalid value for --neighbour: %1").arg(parser.value(neighbour)));
+    }
+    if (parser.isSet(busy)) {
+        const double percent = parser.value(busy).toDouble(&ok);
+        if (!ok || percent < 0 || percent > kMaxBusyPercent)
+            return usage(QStringLiteral("invalid value for --busy: %1").arg(parser.value(busy)));
+        options.busyShare = percent / 100;
+    }
+    if (parser.isSet(firmware)) {
+        QString why;
+        if (!sim::loadFirmwareFile(parser.value(firmware), &options.firmware, &why)) {
+            err << "korvel-cli tune: " << why << '\n';
+            return 1;
+        }
+    }
 
     const std::vector<MinuteFigures> minutes = runClosedLoopTuning(options, [&out](const MinuteFigures &f) {
         out << figuresLine(f) << '\n';

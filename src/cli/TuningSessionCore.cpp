@@ -4,6 +4,7 @@
 #include "firmware/Complectation.h"
 #include "firmware/Conversions.h"
 #include "firmware/PressureSensor.h"
+#include "firmware/TuningAddressSets.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -20,6 +21,9 @@ const std::pair<QString, QString> kShippedTuningSettings[] = {
     {setting::FirmwareType, QStringLiteral("j5ls")},
     {setting::TuneBy, QStringLiteral("Дросселю")},
     {setting::PhaseTuning, setting::No},
+    {setting::PhaseMethod, QStringLiteral("В закрытый клапан")},
+    {setting::IntakeOpen, QStringLiteral("10")},
+    {setting::IntakeClose, QStringLiteral("40")},
     {setting::StationaryRpm, QStringLiteral("100")},
     {setting::StationaryLoad, QStringLiteral("100")},
     {setting::StationaryCycles, QStringLiteral("4")},
@@ -36,6 +40,7 @@ const std::pair<QString, QString> kShippedTuningSettings[] = {
 };
 
 constexpr int kIdentificationBytes = 224;
+constexpr int kTableBytes = 256;
 
 // The equipment bytes as the ECU worker reads them from the ECU at connect.
 QStringList complectationOf(const FirmwareImage &image) {
@@ -47,10 +52,15 @@ QStringList complectationOf(const FirmwareImage &image) {
 
 } // namespace
 
-TuningSessionCore::TuningSessionCore(const QByteArray &ecuImage, TuningWrites &writes, bool fourPoint) {
+TuningSessionCore::TuningSessionCore(const QByteArray &ecuImage, TuningWrites &writes, const TuningSetup &setup) {
     for (const auto &[name, value] : kShippedTuningSettings)
         m_settings.setValue(name, value);
-    m_settings.setValue(setting::FourPoints, fourPoint ? setting::Yes : setting::No);
+    m_settings.setValue(setting::FourPoints, setup.fourPoint ? setting::Yes : setting::No);
+    m_settings.setValue(setting::NeighbourFactor, QString::number(setup.neighbourPercent));
+    m_settings.setValue(setting::TuneBy, setup.byPressure ? setting::TuneByPressure : QStringLiteral("Дросселю"));
+    m_settings.setValue(setting::PhaseTuning, setup.phase ? setting::Yes : setting::No);
+    m_settings.setValue(setting::Protocol,
+                        setup.protocol == Protocol::Fast ? setting::FastProtocol : setting::StandardProtocol);
 
     // Connected to an ECU that runs the image the program has open.
     m_tables.startUp(m_dir.path());
@@ -59,8 +69,8 @@ TuningSessionCore::TuningSessionCore(const QByteArray &ecuImage, TuningWrites &w
     m_identity.EcuSwid(ecuImage.first(kIdentificationBytes));
     m_tables.postConnectSetup(m_settings, complectationOf(m_store.image()), m_dir.path(), QDateTime::currentDateTime());
     m_tuning.setWrites(&writes);
-    m_tuning.startConnection(Protocol::Fast);
-    m_engine.startConnection(Protocol::Fast);
+    m_tuning.startConnection(setup.protocol);
+    m_engine.startConnection(setup.protocol);
     m_liveSettings = LiveSettings::from(m_settings);
     const PressureSensorConstants constants = pressureSensorConstants(m_store.image(), m_identity.FirmwareFamily());
     m_pressureSensor = {true, constants.gain, constants.offset};
@@ -72,17 +82,37 @@ bool TuningSessionCore::startTuning() {
     return m_tuning.startTuning();
 }
 
+void TuningSessionCore::stopTuning() {
+    m_tuning.stopTuning();
+}
+
+void TuningSessionCore::rewriteCorrections() {
+    m_tuning.reTune(correctionTable(), kTableBytes);
+}
+
+QByteArray TuningSessionCore::image() const {
+    return m_store.image().bytes();
+}
+
+std::int64_t TuningSessionCore::phaseTable() const {
+    const TuningAddressSets &sets = m_tables.addressSets();
+    if (!sets.present(tuningcolumn::Phase))
+        return -1;
+    return HexToInt(sets.address(tuningcolumn::Phase)).valueOr(-1);
+}
+
 void TuningSessionCore::tick(double seconds, const QByteArray &frame, double widebandAfr) {
     fireDueTimers(seconds);
     m_engine.processFrame(frame, ++m_numlog, {m_liveSettings, widebandAfr, m_pressureSensor});
     m_tuning.engineStep(m_engine, true, m_trace);
 }
 
-// The cycle filling's write-back (Timer4) and the neighbours' learning (Timer6)
-// on the virtual clock. Their handlers stop and start them again, which sets
-// the next time they are due.
+// The write-back timers on the virtual clock: the cycle filling (Timer4), the
+// neighbours' learning (Timer6), the phase (TimerFasa) and the table rewrite
+// (TimerRW). Their handlers stop and start them again, which sets the next
+// time they are due.
 void TuningSessionCore::fireDueTimers(double seconds) {
-    for (QTimer *timer : {&m_timers.Timer4, &m_timers.Timer6}) {
+    for (QTimer *timer : {&m_timers.Timer4, &m_timers.Timer6, &m_timers.TimerFasa, &m_timers.TimerRW}) {
         if (!timer->isActive()) {
             m_due.erase(timer);
             continue;

@@ -19,24 +19,44 @@
 
 namespace korvel::cli {
 
+// How a tuner set the session up: what config.ini ships, changed where said.
+struct TuningSetup {
+    Protocol protocol = Protocol::Fast;
+    bool fourPoint = false;   // "Метод 4 точек"
+    int neighbourPercent = 0; // "Коэф. обучения соседних РТ"
+    bool byPressure = false;  // "Настройка по" = "Давлению"
+    bool phase = false;       // "Настройка фазы впрыска"
+};
+
 // The session's tuning parts for one connection, without a window, links or
 // event loop: the engine tick that decodes each diagnostic frame, the tuning
-// controller with its write-back timers, and the settings as config.ini ships
-// them. Time is whatever the caller says: the write-back timers fire when the
-// virtual clock passes their interval. ECU writes go to `writes`.
+// controller with its write-back timers (Timer4, Timer6, TimerFasa, TimerRW),
+// and the settings as config.ini ships them. Time is whatever the caller says:
+// the timers fire when the virtual clock passes their interval. ECU writes go
+// to `writes`, whose busy answers the controller sees as the worker's.
 class TuningSessionCore {
 public:
-    TuningSessionCore(const QByteArray &ecuImage, TuningWrites &writes, bool fourPoint);
+    TuningSessionCore(const QByteArray &ecuImage, TuningWrites &writes, const TuningSetup &setup);
 
     // TButTune. False, with the log saying why, when tuning did not start.
     bool startTuning();
+    // TButStopTune.
+    void stopTuning();
+    // TButReTune for the correction table being tuned: written to the ECU
+    // (TimerRW, once the worker is free), then every cell loaded again from the image.
+    void rewriteCorrections();
     // One engine tick at `seconds` on the virtual clock: the timers that came
     // due fire, then the frame is decoded with the wideband's reading and tuned.
     void tick(double seconds, const QByteArray &frame, double widebandAfr);
 
     const TuningController &tuning() const { return m_tuning; }
     const ProgramLog &log() const { return m_log; }
+    // The image in work: what the periodic save (Timer2) writes to disk.
+    QByteArray image() const;
     std::int64_t correctionTable() const { return m_tables.addressSets().air().correctionTable; }
+    std::int64_t gbcTable() const { return m_tables.addressSets().air().gbcTable; }
+    // The phase table, or -1 without one.
+    std::int64_t phaseTable() const;
 
 private:
     void fireDueTimers(double seconds);
@@ -57,7 +77,7 @@ private:
     PressureSensor m_pressureSensor;
     TuningTrace m_trace;
     int m_numlog = 0;
-    std::map<QTimer *, double> m_due; // the virtual time each running write-back timer fires at
+    std::map<QTimer *, double> m_due; // the virtual time each running timer fires at
 };
 
 } // namespace korvel::cli

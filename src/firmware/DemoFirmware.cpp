@@ -88,9 +88,14 @@ int startInjectionUs(int row, int column) {
     return 2000 + (7 - row) * 1500 + (7 - column) * 250;
 }
 
-} // namespace
+// The cycle filling a 1.6 l engine takes at a pressure row of the demo's
+// pressure axis (about 3.853 mg per kPa), as bytes of 8/3 mg.
+int pressureGbcRaw(int r, int) {
+    const int kpa = r * 59772 / 10000 + demofirmware::kPressureBaseKpa;
+    return (kpa * 11559 + 4000) / 8000;
+}
 
-QByteArray makeDemoFirmware() {
+FirmwareImage demoImage() {
     FirmwareImage image = *FirmwareImage::fromBytes(QByteArray(kFirmwareSize, '\xFF')); // erased flash
 
     // Identification block: a banner and a fixed pseudo-random pattern.
@@ -137,6 +142,21 @@ QByteArray makeDemoFirmware() {
     for (int r = 0; r < 8; ++r)
         for (int c = 0; c < 8; ++c)
             putWordBigEndian(image, demofirmware::kStartInjectionAddress + 2 * (r * 8 + c), startInjectionUs(r, c));
+    return image;
+}
+
+} // namespace
+
+QByteArray makeDemoFirmware() {
+    return demoImage().bytes();
+}
+
+QByteArray makeDemoPressureFirmware() {
+    FirmwareImage image = demoImage();
+    image.setBytes(0x0010, QByteArray("KORVEL DEMO FIRMWARE 1.0 MAP"));
+    // Without the air-flow sensor: the cycle filling comes from its table over pressure rows.
+    image.setByte(0x5F05, 0x04);
+    image.setBytes(0x75EF, grid(pressureGbcRaw));
     return image.bytes();
 }
 

@@ -14,6 +14,10 @@ namespace korvel {
 // phase and speed sensors with the air-flow sensor) and the J5LS tuning tables
 // (cycle filling, corrections, ignition, mixture target, injection phase).
 QByteArray makeDemoFirmware();
+// The same car's firmware without the air-flow sensor: it takes the cycle
+// filling from its table over pressure rows (the table holds what a 1.6 l
+// engine breathes at each pressure breakpoint) and corrects over pressure.
+QByteArray makeDemoPressureFirmware();
 
 // The breakpoints the demo's tables encode: what the axis builder must find.
 namespace demofirmware {

@@ -20,6 +20,7 @@ constexpr double kFuelDensity = 0.745;    // kg/l
 constexpr double kInjectorFlow = 2.6;     // mg/ms
 constexpr double kInjectorDeadTime = 0.7; // ms
 constexpr double kOxygenReadyAfter = 40;  // s
+constexpr double kThrottleRateSpan = 0.1; // s
 // Engine speed per km/h in gears 1 to 5.
 constexpr std::array<double, 5> kGearRatios{125, 72, 48, 36, 29};
 
@@ -67,7 +68,38 @@ double rpmFor(const DriveSegment &segment, double speed, double throttle, double
     return clamp(rpm, idleTarget, 6200);
 }
 
+double openThrottlePressure(double rpm, double throttle) {
+    return clamp(28 + 72 * (1 - std::exp(-throttle / 17)) - (rpm - 2000) * 0.002, 20, 100);
+}
+
+// The air the engine takes in at its speed and manifold pressure.
+void breathe(EngineState &s) {
+    s.airMass = kDisplacement * s.rpm / 2 * 60 * kVolumetricEfficiency * kAirDensity * s.manifoldPressure / 101.3;
+    s.cyclicAir = s.rpm > 0 ? s.airMass * 1e6 / (120 * s.rpm) : 0;
+}
+
 } // namespace
+
+EngineState DriveModel::steadyState(double rpm, double throttle, double pressure) {
+    EngineState s;
+    s.rpm = rpm;
+    s.coolantTemp = 90;
+    s.airTemp = 25;
+    if (pressure > 0) {
+        s.manifoldPressure = pressure;
+        // The throttle that gives this pressure at this speed (for the enrichment flag).
+        const double share = clamp((pressure - 28 + (rpm - 2000) * 0.002) / 72, 0, 0.999);
+        s.throttle = clamp(-17 * std::log(1 - share), 0, 100);
+    } else {
+        s.throttle = throttle;
+        s.manifoldPressure = openThrottlePressure(rpm, throttle);
+    }
+    breathe(s);
+    s.afrTarget = 14.7;
+    s.injPulse = s.cyclicAir / s.afrTarget / kInjectorFlow + kInjectorDeadTime;
+    s.setFlag(EngineFlag::PowerEnrichment, s.throttle > 70);
+    return s;
+}
 
 DriveModel::DriveModel(std::uint32_t seed) : m_seed(seed) {
     Random random(seed);
@@ -111,6 +143,18 @@ DriveSegment DriveModel::segmentAt(double seconds) const {
     return *(it == m_segments.begin() ? it : std::prev(it));
 }
 
+double DriveModel::throttleAt(double seconds, const DriveSegment &segment, double speed) const {
+    const double into = wrapped(seconds) - segment.start;
+    switch (segment.kind) {
+    case DriveSegment::Kind::Accelerate:
+        return segment.throttle * std::min(1.0, into / 0.5);
+    case DriveSegment::Kind::Cruise:
+        return clamp(3 + speed * 0.17 + segment.load * 10 + 1.5 * std::sin(seconds / 5), 2, 60);
+    default:
+        return 0;
+    }
+}
+
 bool DriveModel::knockAt(double seconds) const {
     const auto step = static_cast<std::uint64_t>(std::max(seconds, 0.0) * 4);
     return splitMix((std::uint64_t(m_seed) << 32) ^ step) % 100 < 6;
@@ -131,20 +175,26 @@ EngineState DriveModel::at(double seconds) const {
     switch (segment.kind) {
     case Kind::Idle:
         s.vehicleSpeed = 0;
-        s.throttle = 0;
         break;
     case Kind::Accelerate:
+    case Kind::Decelerate:
         s.vehicleSpeed = segment.fromSpeed + (segment.toSpeed - segment.fromSpeed) * fraction;
-        s.throttle = segment.throttle * std::min(1.0, into / 0.5);
         break;
     case Kind::Cruise:
         s.vehicleSpeed = std::max(0.0, segment.fromSpeed + std::sin(2 * kPi * into / 17));
-        s.throttle = clamp(3 + s.vehicleSpeed * 0.17 + segment.load * 10 + 1.5 * std::sin(t / 5), 2, 60);
         break;
-    case Kind::Decelerate:
-        s.vehicleSpeed = segment.fromSpeed + (segment.toSpeed - segment.fromSpeed) * fraction;
-        s.throttle = 0;
-        break;
+    }
+    s.throttle = throttleAt(t, segment, s.vehicleSpeed);
+    // How fast the pedal moves: the ECU reacts to it before its air reading does.
+    const double earlier = std::max(0.0, t - kThrottleRateSpan);
+    if (earlier < t) {
+        const DriveSegment before = segmentAt(earlier);
+        const double beforeInto = wrapped(earlier) - before.start;
+        const double beforeFraction = before.duration > 0 ? clamp(beforeInto / before.duration, 0, 1) : 0;
+        double beforeSpeed = before.fromSpeed + (before.toSpeed - before.fromSpeed) * beforeFraction;
+        if (before.kind == Kind::Cruise)
+            beforeSpeed = std::max(0.0, before.fromSpeed + std::sin(2 * kPi * beforeInto / 17));
+        s.throttleRate = (s.throttle - throttleAt(earlier, before, beforeSpeed)) / (t - earlier);
     }
 
     const double idleWobble = 15 * std::sin(2 * kPi * t / 3.1);
@@ -160,10 +210,8 @@ EngineState DriveModel::at(double seconds) const {
     else if (fuelCut)
         s.manifoldPressure = 22;
     else
-        s.manifoldPressure = clamp(28 + 72 * (1 - std::exp(-s.throttle / 17)) - (s.rpm - 2000) * 0.002, 20, 100);
-
-    s.airMass = kDisplacement * s.rpm / 2 * 60 * kVolumetricEfficiency * kAirDensity * s.manifoldPressure / 101.3;
-    s.cyclicAir = s.rpm > 0 ? s.airMass * 1e6 / (120 * s.rpm) : 0;
+        s.manifoldPressure = openThrottlePressure(s.rpm, s.throttle);
+    breathe(s);
 
     const bool oxygenReady = t >= kOxygenReadyAfter;
     const bool oxygenControl = oxygenReady && !fuelCut && !enrichment && s.coolantTemp > 40;

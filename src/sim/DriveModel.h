@@ -28,12 +28,16 @@ public:
     explicit DriveModel(std::uint32_t seed = 1);
 
     EngineState at(double seconds) const;
+    // A warm engine held steady at an engine speed and a throttle opening, or,
+    // when `pressure` (kPa) is above 0, at that manifold pressure.
+    static EngineState steadyState(double rpm, double throttle, double pressure = 0);
     DriveSegment segmentAt(double seconds) const;
     double ambientTemp() const { return m_ambient; }
 
 private:
     double wrapped(double seconds) const;
     bool knockAt(double seconds) const;
+    double throttleAt(double seconds, const DriveSegment &segment, double speed) const;
 
     std::uint32_t m_seed;
     double m_ambient = 15;

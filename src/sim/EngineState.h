@@ -33,6 +33,7 @@ struct EngineState {
     double idleRpm = 0; // the ECU's idle speed reading
     double desiredIdleRpm = 0;
     double throttle = 0;         // percent
+    double throttleRate = 0;     // percent per second, positive while opening
     double manifoldPressure = 0; // kPa
     double coolantTemp = 0;      // deg C
     double airTemp = 0;          // deg C

@@ -58,7 +58,8 @@ double WidebandLink::sensorReading() {
     const EngineState state = m_engine.now();
     if (state.mixture <= 0)
         return measuredAfr(state);
-    return m_sensor.sample(m_engine.elapsed(), state.rpm, state.mixture * (1 + m_afrError.load()));
+    return m_sensor.sample(m_engine.elapsed(), state.rpm, state.mixture * (1 + m_afrError.load()),
+                           state.manifoldPressure / 101.3);
 }
 
 QByteArray WidebandLink::withNoise(QByteArray message) {

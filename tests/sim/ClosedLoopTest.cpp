@@ -25,6 +25,7 @@ EngineState cruise(double rpm = 2500, double throttle = 18) {
     s.cyclicAir = 260;
     s.afrTarget = 14.7;
     s.injPulse = 4;
+    s.coolantTemp = 90;
     return s;
 }
 
@@ -34,23 +35,34 @@ void fillTable(EcuMemory &memory, int address, std::uint8_t value) {
 
 } // namespace
 
-TEST(AirErrorMap, StaysWithinItsSizeIsSmoothAndRepeatsBySeed) {
-    const AirErrorMap map(7, 0.15), same(7, 0.15), other(8, 0.15);
-    double largest = 0, largestStep = 0;
-    bool differs = false;
-    for (int rpm = 600; rpm <= 7000; rpm += 100) {
-        for (int thr = 0; thr <= 100; thr += 2) {
-            const double e = map.errorAt(rpm, thr);
-            largest = std::max(largest, std::abs(e));
-            largestStep = std::max(largestStep, std::abs(map.errorAt(rpm + 100, thr) - e));
-            EXPECT_EQ(e, same.errorAt(rpm, thr));
-            differs = differs || std::abs(e - other.errorAt(rpm, thr)) > 0.01;
+TEST(AirErrorMap, StaysWithinItsSizeHasWavesAndSharpSpotsAndRepeatsBySeed) {
+    for (std::uint32_t seed : {1U, 2U, 3U, 7U}) {
+        SCOPED_TRACE(seed);
+        const AirErrorMap map(seed, 0.15), same(seed, 0.15), other(seed + 100, 0.15);
+        double largest = 0, largestStep = 0;
+        bool differs = false;
+        for (int rpm = 600; rpm <= 7000; rpm += 50) {
+            for (int load = 0; load <= 100; load += 2) {
+                const double e = map.errorAt(rpm, load);
+                largest = std::max(largest, std::abs(e));
+                largestStep = std::max(largestStep, std::abs(map.errorAt(rpm + 50, load) - e));
+                EXPECT_EQ(e, same.errorAt(rpm, load));
+                differs = differs || std::abs(e - other.errorAt(rpm, load)) > 0.01;
+            }
         }
+        EXPECT_LE(largest, 0.15);
+        EXPECT_GT(largest, 0.08);      // a visible error, not a flat one
+        EXPECT_GT(largestStep, 0.015); // somewhere a sharp spot: 50 rpm moves it by more than 1.5 %
+        EXPECT_TRUE(differs);
+        // Several waves: along each axis the error changes sign a few times.
+        int speedCrossings = 0, loadCrossings = 0;
+        for (int rpm = 650; rpm <= 7000; rpm += 50)
+            speedCrossings += (map.errorAt(rpm, 30) > 0) != (map.errorAt(rpm - 50, 30) > 0) ? 1 : 0;
+        for (int load = 1; load <= 100; ++load)
+            loadCrossings += (map.errorAt(3000, load) > 0) != (map.errorAt(3000, load - 1) > 0) ? 1 : 0;
+        EXPECT_GE(speedCrossings, 3);
+        EXPECT_GE(loadCrossings, 2);
     }
-    EXPECT_LE(largest, 0.15);
-    EXPECT_GT(largest, 0.05);     // a visible error, not a flat one
-    EXPECT_LT(largestStep, 0.01); // 100 rpm never jumps more than 1 %
-    EXPECT_TRUE(differs);
 }
 
 TEST(EcuFuelling, MixtureFollowsTheAirErrorAndTheCorrectionInRam) {
@@ -121,4 +133,75 @@ TEST(MixtureSensor, AStepArrivesLaterAtLowSpeedAndSettlesWithoutBias) {
     for (int i = 0; i < n; ++i)
         sum += noisy.sample(i * 0.08, 2500, 14.7);
     EXPECT_NEAR(sum / n, 14.7, 0.02);
+}
+
+TEST(EcuFuelling, WithoutTheAirFlowSensorTheCycleFillingTableIsTheAir) {
+    EcuMemory memory(korvel::makeDemoPressureFirmware());
+    const EcuFuelling fuelling(memory, AirErrorMap(3, 0));
+    ASSERT_TRUE(fuelling.tables().byPressure);
+    constexpr int kPressureCorrection = 0x8E2A, kFilling = 0x75EF;
+    fillTable(memory, kPressureCorrection, 128);
+    EngineState truth = cruise();
+    truth.cyclicAir = 3.853 * truth.manifoldPressure; // what the demo engine breathes, as the table says
+    EXPECT_NEAR(fuelling.fuel(truth).mixture, fuelling.fuel(truth).afrTarget, 0.03 * 14.7);
+    EXPECT_NEAR(fuelling.fuel(truth).cyclicAir, truth.cyclicAir, 0.03 * truth.cyclicAir);
+    // A richer filling table makes a richer mixture; the throttle table's correction does nothing here.
+    const double before = fuelling.fuel(truth).mixture;
+    fillTable(memory, kCorrection, 200);
+    EXPECT_DOUBLE_EQ(fuelling.fuel(truth).mixture, before);
+    fillTable(memory, kFilling, 160);
+    EXPECT_NEAR(fuelling.fuel(truth).cyclicAir, 160 * 8.0 / 3, 1e-9);
+    EXPECT_NEAR(fuelling.fuel(truth).mixture, truth.cyclicAir * fuelling.fuel(truth).afrTarget / (160 * 8.0 / 3), 1e-9);
+}
+
+TEST(EcuFuelling, TransientsEnrichmentsTrimAndPhaseChangeWhatTheWidebandSees) {
+    EcuMemory memory(korvel::makeDemoFirmware());
+    fillTable(memory, kCorrection, 128);
+    fillTable(memory, kTarget, 128);
+    fillTable(memory, 0x75EF, 60); // a cycle filling of 160 mg where the engine takes 260
+    const EcuFuelling fuelling(memory, AirErrorMap(1, 0));
+    const EngineState steady = cruise();
+    EXPECT_NEAR(fuelling.fuel(steady).mixture, 14.7, 1e-9);
+
+    EngineState tipIn = steady; // the pedal moving fast: the ECU takes the table's filling
+    tipIn.throttleRate = 400;
+    EXPECT_NEAR(fuelling.fuel(tipIn).mixture, 14.7 * 260 / 160, 1e-9);
+
+    EngineState cold = steady; // 20 °C: 20 % more fuel, and the ECU aims there
+    cold.coolantTemp = 20;
+    EXPECT_NEAR(fuelling.fuel(cold).afrTarget, 14.7 / 1.2, 1e-9);
+    EXPECT_NEAR(fuelling.fuel(cold).mixture, 14.7 / 1.2, 1e-9);
+    EngineState power = steady;
+    power.setFlag(EngineFlag::PowerEnrichment, true);
+    EXPECT_NEAR(fuelling.fuel(power).afrTarget, 14.7 / 1.08, 1e-9);
+
+    EngineState trimmed = steady; // the narrowband trim adds 2 % fuel, which the tables' error leaves out
+    trimmed.injCorrection = 1.02;
+    EXPECT_NEAR(fuelling.fuel(trimmed).mixture, 14.7 / 1.02, 1e-9);
+    EXPECT_NEAR(fuelling.tableError(trimmed), 0, 1e-12);
+
+    fillTable(memory, 0x64D3, 45); // the phase table is read: 45 x 6 degrees
+    EXPECT_DOUBLE_EQ(fuelling.fuel(steady).injPhase, 270);
+}
+
+TEST(MixtureSensor, WarmsUpFallsSilentNowAndThenAndStaysWithinItsDelays) {
+    EXPECT_NEAR(MixtureSensor::transportDelay(800, 0.34), 0.4, 1e-9);
+    EXPECT_NEAR(MixtureSensor::transportDelay(6000, 0.9), 0.08, 1e-9);
+    EXPECT_GT(MixtureSensor::transportDelay(2500, 0.3), MixtureSensor::transportDelay(2500, 0.9));
+
+    const MixtureSensor sensor(4, MixtureSensor::Behaviour{0.003, 20, 0.3, 1.5});
+    EXPECT_FALSE(sensor.sending(0));
+    EXPECT_FALSE(sensor.sending(19.9));
+    int silent = 0, dropouts = 0;
+    bool was = true;
+    for (double t = 20; t < 2020; t += 0.05) {
+        const bool sends = sensor.sending(t);
+        silent += sends ? 0 : 1;
+        dropouts += was && !sends ? 1 : 0;
+        was = sends;
+    }
+    // About 30 of 100 stretches drop out, 1.5 s each.
+    EXPECT_GT(dropouts, 15);
+    EXPECT_LT(dropouts, 45);
+    EXPECT_NEAR(silent * 0.05 / dropouts, 1.5, 0.06);
 }

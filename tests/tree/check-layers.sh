@@ -17,4 +17,7 @@ hits=$(grep -rnE '#include "(ecu|lambda|live|firmware|tuning|editor|app|ui|cli|s
 hits=$(grep -rlE '#include <(QtWidgets|QWidget|QMainWindow|QLabel|QTableView|QTableWidget|QPushButton|QMessageBox|QFileDialog|QtCharts|QtDataVisualization|QApplication)' \
        --include=*.h --include=*.cpp . | grep -vE '^\./(ui|launcher)/' || true)
 [ -n "$hits" ] && report "widgets outside ui: $hits"
+# The simulated ECU judges the tuner, so it never borrows the tuner's code.
+hits=$(grep -rn 'tuning/' sim || true)
+[ -n "$hits" ] && report "sim uses the tuner's code: $hits"
 exit $status

@@ -121,6 +121,16 @@ TEST(DemoFirmware, TheToolWritesTheImage) {
     test::WorkDir dir(false);
     EXPECT_EQ(QProcess::execute(tool, {dir.path("demo.bin")}), 0);
     EXPECT_EQ(dir.read("demo.bin"), makeDemoFirmware());
+    // A second path gets the firmware without the air-flow sensor: bit 2 of 5F05,
+    // and a cycle filling rising with the pressure rows.
+    EXPECT_EQ(QProcess::execute(tool, {dir.path("demo.bin"), dir.path("pressure.bin")}), 0);
+    const QByteArray pressure = dir.read("pressure.bin");
+    ASSERT_EQ(pressure, makeDemoPressureFirmware());
+    EXPECT_EQ(static_cast<std::uint8_t>(pressure[0x5F05]) & 0x04, 0x04);
+    EXPECT_EQ(static_cast<std::uint8_t>(makeDemoFirmware()[0x5F05]) & 0x04, 0);
+    for (int r = 1; r < 16; ++r)
+        EXPECT_GT(static_cast<std::uint8_t>(pressure[0x75EF + r * 16]),
+                  static_cast<std::uint8_t>(pressure[0x75EF + (r - 1) * 16]));
     EXPECT_EQ(QProcess::execute(tool, {}), 2) << "usage";
     EXPECT_EQ(QProcess::execute(tool, {dir.path("no/such/folder/demo.bin")}), 1);
 }

@@ -161,6 +161,7 @@ void Session::forwardSignals() {
     connect(m_firmwareController.get(), &FirmwareController::imageRestored, &m_tuningGrid, &TuningGridModel::refresh);
     connect(m_firmwareController.get(), &FirmwareController::imageSaved, this, &Session::firmwareSaved);
     connect(m_tuningController.get(), &TuningController::gridChanged, &m_tuningGrid, &TuningGridModel::refresh);
+    connect(this, &Session::ecuWriteFinished, m_tuningController.get(), &TuningController::takeWriteResult);
     connect(m_tuningController.get(), &TuningController::markingChanged, this,
             [this] { m_tuningGrid.setMarking(m_tuningController->marking()); });
     connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, &m_tuningGrid, &TuningGridModel::refresh);

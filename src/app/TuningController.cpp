@@ -10,6 +10,7 @@
 #include "core/SettingNames.h"
 #include "core/SettingsList.h"
 #include "firmware/Conversions.h"
+#include "firmware/FirmwareFamily.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
 #include "live/EngineTick.h"
@@ -17,6 +18,8 @@
 #include "tuning/TuningTables.h"
 #include "tuning/TuningWrites.h"
 #include "tuning/WriteBack.h"
+
+#include <algorithm>
 
 namespace korvel {
 namespace {
@@ -51,8 +54,30 @@ std::int64_t TuningController::phaseTable() const {
 }
 
 void TuningController::refreshTargets() {
-    m_accumulator.setTables({m_parts.tables.addressSets().air().correctionTable, phaseTable()});
+    const AirMeasurement &air = m_parts.tables.addressSets().air();
+    m_accumulator.setTables({air.correctionTable, phaseTable()});
     m_accumulator.setWrites(m_writes);
+    m_owedCorrection.setTable(air.correctionTable > 0 ? air.correctionTable : -1);
+    m_owedGbc.setTable(air.gbcTable > 0 ? air.gbcTable : -1);
+    m_accumulator.setOwed(&m_owedCorrection);
+    m_fourPoint.setOwed(&m_owedCorrection);
+}
+
+// The setting "Настройка по" chooses the correction table at connect; a table
+// by throttle has no pressure rows (with the air-flow sensor there is none by
+// pressure), so the table decides and a setting that disagrees is logged once.
+bool TuningController::loadByPressure() {
+    const AirMeasurement &air = m_parts.tables.addressSets().air();
+    if (air.correctionTable <= 0) // no air measurement chosen yet
+        return m_settings.byPressure;
+    const bool tableByPressure = air.PressureMode;
+    if (m_settings.byPressure == tableByPressure) {
+        m_loadAxisNoted = -1;
+    } else if (m_loadAxisNoted != static_cast<int>(m_settings.byPressure)) {
+        m_loadAxisNoted = static_cast<int>(m_settings.byPressure);
+        m_parts.log.append(tableByPressure ? kLoadAxisByPressure : kLoadAxisByThrottle);
+    }
+    return tableByPressure;
 }
 
 void TuningController::startConnection(Protocol protocol) {
@@ -65,6 +90,12 @@ void TuningController::startConnection(Protocol protocol) {
     m_fourPoint.startConnection(
         {s->stationaryCycles, static_cast<int>(s->weight), s->minThrottle, s->corrMin, s->corrMax});
     m_accumulator.startConnection(s->minThrottle);
+    // The tables are written whole when tuning is offered on the new link.
+    m_owedCorrection.clear();
+    m_owedGbc.clear();
+    m_draining = false;
+    m_loadAxisNoted = -1;
+    m_secondCopyNoted = false;
     if (const std::optional<int> ms = m_parts.settings.integer(setting::NeighbourInterval, m_parts.log); ms && *ms > 0)
         m_neighbourMs = *ms;
 }
@@ -84,10 +115,14 @@ bool TuningController::startTuning() {
     t.Timer4.setInterval(m_writeBackMs);
     t.Timer6.setInterval(m_neighbourMs);
     refreshTargets();
+    m_draining = false;
+    // The method of this run: switching it mid-run would resume one method
+    // from what the other left behind.
+    m_fourPointRun = s->fourPoint;
 
     // 1. The load boundaries of this run; 3. tuning is on.
     const bool neighbours = s->neighbourFactor > 0;
-    m_accumulator.start(s->byPressure, neighbours);
+    m_accumulator.start(loadByPressure(), neighbours);
     // 2. Phase tuning needs the phase sensor.
     if (s->phaseTuning && m_parts.tables.addressSets().phaseSensor())
         t.TimerFasa.start(kPhaseIntervalMs);
@@ -128,11 +163,64 @@ void TuningController::stopTuning() {
     t.Timer2.stop();
     t.Timer6.stop();
     t.Timer4.stop();
+    if (!handOverOwed(true)) {
+        m_draining = true;
+        t.Timer4.start(kRetryMs);
+    }
+}
+
+bool TuningController::handOverOwed(bool force) {
+    if (!(m_probes.linkUp && m_probes.linkUp()))
+        return m_owedCorrection.empty() && m_owedGbc.empty();
+    const FirmwareImage &image = m_parts.store.image();
+    if (fourPointMethod())
+        m_fourPoint.handOver(image, m_writes, force);
+    else
+        sendOwedCorrections(m_owedCorrection, image, m_writes, true);
+    if (force)
+        sendOwedGbc(m_owedGbc, image, m_writes);
+    return m_owedCorrection.empty() && m_owedGbc.empty();
+}
+
+namespace {
+// The bytes one request of a tuning write covers.
+int requestBytes(EcuCommandKind command) {
+    switch (command) {
+    case EcuCommandKind::remake:
+        return kCellWriteBytes;
+    case EcuCommandKind::remake_four_points:
+        return kFourPointWriteBytes;
+    case EcuCommandKind::remakegbc:
+    case EcuCommandKind::remakepopr:
+    case EcuCommandKind::correct23DF:
+        return kBlockWriteBytes;
+    default:
+        return 0;
+    }
+}
+} // namespace
+
+void TuningController::takeWriteResult(const EcuWriteResult &result) {
+    const int bytes = requestBytes(result.command);
+    if (!result.finished || !result.failed() || bytes == 0)
+        return;
+    for (int address : result.failedAddresses) {
+        m_owedCorrection.oweRange(address, bytes);
+        m_owedGbc.oweRange(address, bytes);
+    }
+    if (!m_owedCorrection.empty())
+        m_fourPoint.oweAgain();
+    if (!tuningOn() && !(m_owedCorrection.empty() && m_owedGbc.empty()) && !m_draining) {
+        m_draining = true;
+        m_parts.timers.Timer4.start(kRetryMs);
+    }
 }
 
 void TuningController::imageOpenedWhileConnected() {
     SessionTimers &t = m_parts.timers;
     m_accumulator.counters() = TuningCounters{};
+    m_owedCorrection.clear(); // they were the old image's
+    m_owedGbc.clear();
     const bool neighbours = t.Timer6.isActive();
     t.engineTimer.stop();
     t.Timer6.stop();
@@ -167,10 +255,14 @@ void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTra
     const std::optional<TuningSettings> read = TuningSettings::read(m_parts.settings, nullptr);
     if (read)
         m_settings = *read;
+    const bool byPressure = loadByPressure();
+    const bool fourPoint = fourPointMethod();
+    engine.setTunedLoadAxis(byPressure);
+    m_accumulator.setLoadAxis(byPressure);
     const LiveParameters &live = engine.parameters();
     // The four-point method works from the pressure channel, in whole kPa.
-    const double pressure = m_settings.fourPoint ? roundHalfEven(live.pressure / 10.0) * 10 : live.pressure;
-    m_point = m_model.compute(m_parts.tables.axes(), {live.rpm, live.throttle, pressure}, m_settings.byPressure);
+    const double pressure = fourPoint ? roundHalfEven(live.pressure / 10.0) * 10 : live.pressure;
+    m_point = m_model.compute(m_parts.tables.axes(), {live.rpm, live.throttle, pressure}, byPressure);
     engine.setWorkPoint(m_point.index());
     m_position = {live.rpm, live.throttle, live.pressure, live.cyclicAir};
     if (!newRequest || !read)
@@ -180,17 +272,23 @@ void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTra
     const bool linkUp = m_probes.linkUp && m_probes.linkUp();
     const bool phase = m_settings.phaseTuning && m_parts.tables.addressSets().phaseSensor();
     if (m_protocol == Protocol::Fast) {
-        if (m_settings.fourPoint) {
+        if (fourPoint) {
+            const int evaluations = m_accumulator.counters().evaluations;
             if (m_parts.tables.addressSets().air().correctionTable > 0 && hasMixtureReading(live))
-                m_fourPoint.tick({m_point, live.rpm, live.throttle, roundTo(live.injCorrection, 3), tuningOn()},
-                                 m_parts.tables.grid(), m_parts.store,
-                                 m_parts.tables.addressSets().air().correctionTable, m_writes, m_accumulator.counters(),
-                                 m_accumulator.trace());
+                m_fourPoint.tick(
+                    {m_point, live.rpm, live.throttle, roundTo(live.injCorrection, 3), tuningOn(), byPressure},
+                    m_parts.tables.grid(), m_parts.store, m_parts.tables.addressSets().air().correctionTable, m_writes,
+                    m_accumulator.counters(), m_accumulator.trace());
+            if (m_accumulator.counters().evaluations != evaluations)
+                emit gridChanged(); // the whole correction table is shown after its write
         } else {
             m_accumulator.tickFast({live, m_settings, linkUp});
             if (phase && tuningOn())
                 m_accumulator.tickPhase(live, m_settings, false);
         }
+        // What a busy worker or a failed write left owed goes at the first free hand-over.
+        if (tuningOn())
+            handOverOwed(false);
     } else if (m_parts.store.FirmwareLoaded()) {
         m_accumulator.tickStandard({live, m_settings, linkUp});
         if (phase)
@@ -207,28 +305,35 @@ bool TuningController::writeBackAllowed() const {
     return m_probes.linkUp && m_probes.linkUp() && m_parts.timers.engineTimer.isActive() && tuningOn();
 }
 
+// Cells take their new filling over only when the table is handed over, so
+// the grid never shows a filling that neither the image nor RAM holds.
 void TuningController::onTimer4() {
     SessionTimers &t = m_parts.timers;
     t.Timer4.stop();
+    if (m_draining && !tuningOn()) {
+        // Tuning stopped with bytes owed: they go out before the timer stops.
+        // A link that went down takes them along (a new one starts from the
+        // tables written whole).
+        if (handOverOwed(true) || !(m_probes.linkUp && m_probes.linkUp())) {
+            m_draining = false;
+            t.Timer4.setInterval(m_writeBackMs);
+            return;
+        }
+        t.Timer4.start(kRetryMs);
+        return;
+    }
     if (writeBackAllowed()) {
-        GatheredTable table = gatherGbc(m_parts.tables.grid(), m_accumulator.byPressure());
-        if (t.Timer4.interval() == kRetryMs)
-            ++table.taken; // a pending retry always writes
-        if (table.taken > 0 && m_probes.linkUp()) {
+        // A pending retry and an owed table always write.
+        const bool retry = t.Timer4.interval() == kRetryMs || !m_owedGbc.empty();
+        const int pending = pendingGbc(m_parts.tables.grid());
+        if ((pending > 0 || retry) && m_probes.linkUp()) {
             t.engineTimer.start();
-            ++m_accumulator.counters().gbcWrites;
             if (!m_writes || m_writes->busy()) {
                 m_parts.log.append(kGbcRetry);
                 t.Timer4.setInterval(kRetryMs);
-                --m_accumulator.counters().gbcWrites;
             } else {
-                m_parts.log.append(kGbcWrite + QString::number(table.taken) + QStringLiteral(")"));
-                m_parts.store.storeBytes(m_parts.tables.addressSets().air().gbcTable, table.bytes);
-                if (keepsSecondGbcCopy(m_parts.identity.FirmwareFamily()))
-                    m_parts.store.storeBytes(kSecondGbcCopy, table.bytes);
-                m_writes->remakeGbc(static_cast<int>(m_parts.tables.addressSets().air().gbcTable), table.bytes);
+                writeGbcTable(std::max(pending, 1));
                 t.Timer4.setInterval(m_writeBackMs);
-                emit gridChanged();
             }
         }
         t.engineTimer.start();
@@ -236,22 +341,41 @@ void TuningController::onTimer4() {
     t.Timer4.start();
 }
 
+void TuningController::writeGbcTable(int taken) {
+    const AirMeasurement &air = m_parts.tables.addressSets().air();
+    const GatheredTable table = gatherGbc(m_parts.tables.grid(), air.gbcColumn);
+    ++m_accumulator.counters().gbcWrites;
+    if (air.gbcTable != kSecondGbcCopy && m_parts.identity.FirmwareFamily() == firmwarefamily::Vrk &&
+        !m_secondCopyNoted) {
+        m_secondCopyNoted = true;
+        m_parts.log.append(kNoSecondGbcCopy);
+    }
+    m_parts.log.append(kGbcWrite + QString::number(taken) + QStringLiteral(")"));
+    m_parts.store.storeBytes(air.gbcTable, table.bytes);
+    m_writes->remakeGbc(static_cast<int>(air.gbcTable), table.bytes);
+    m_owedGbc.clear();
+    emit gridChanged();
+}
+
 void TuningController::onTimer6() {
     SessionTimers &t = m_parts.timers;
     t.Timer6.stop();
     if (writeBackAllowed()) {
-        const GatheredTable table = gatherLearned(m_parts.tables.grid(), m_accumulator.byPressure());
-        if (table.taken > 0 && m_probes.linkUp()) {
+        // Cells take the learned values over only when the worker is free to
+        // carry them: a busy worker leaves them waiting for the retry.
+        if (pendingLearned(m_parts.tables.grid()) > 0 && m_probes.linkUp()) {
             // The engine tick stays out of the cells while the table is handed over.
             t.engineTimer.stop();
             if (!m_writes || m_writes->busy()) {
                 m_parts.log.append(kNeighbourRetry + QString::number(m_neighbourMs));
                 t.Timer6.setInterval(kRetryMs);
             } else {
+                const GatheredTable table = gatherLearned(m_parts.tables.grid(), m_accumulator.byPressure());
                 m_parts.log.append(kNeighbourWrite + QString::number(table.taken) + QStringLiteral(")"));
                 const std::int64_t address = m_parts.tables.addressSets().air().correctionTable;
                 m_parts.store.storeBytes(address, table.bytes);
                 m_writes->remakePopr(static_cast<int>(address), table.bytes);
+                m_owedCorrection.clear(); // the whole table went
                 t.Timer6.setInterval(m_neighbourMs);
                 emit gridChanged();
             }
@@ -310,9 +434,9 @@ void TuningController::onFindPoint() {
     const int index = tables.gridChoice();
     const QString choice = index >= 0 && index < choices.size() ? choices.at(index) : QString();
     const int kind = choice.isEmpty() ? 1 : gridKindOf(choice);
-    m_marking.highlight = m_settings.fourPoint ? fourPointBlock(tables.axes(), kind, m_position)
-                                               : highlightedCell(tables.axes(), kind, m_position, m_settings);
-    m_marking.byPressure = m_settings.byPressure;
+    m_marking.highlight = fourPointMethod() ? fourPointBlock(tables.axes(), kind, m_position)
+                                            : highlightedCell(tables.axes(), kind, m_position, m_settings);
+    m_marking.byPressure = m_accumulator.byPressure();
 
     std::array<double, TuningGrid::kCells> values{};
     bool firstShowsZero = false;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/Protocol.h"
+#include "ecu/EcuResults.h"
 #include "tuning/Accumulator.h"
 #include "tuning/FourPointMethod.h"
 #include "tuning/GridView.h"
+#include "tuning/OwedBytes.h"
 #include "tuning/TuningGridModel.h"
 #include "tuning/TuningSettings.h"
 #include "tuning/WorkingPoint.h"
@@ -66,8 +68,23 @@ public:
     // TButTune. False (nothing started) when a tuning setting or interval
     // does not parse; the log names it.
     bool startTuning();
-    // TButStopTune: samples, cells and the image stay as they are.
+    // TButStopTune: samples, cells and the image stay as they are. Corrections
+    // the ECU's RAM does not hold yet go out first: while the worker is busy,
+    // Timer4 stays on (every second) until they are handed over.
     void stopTuning();
+    // How a table write went: the bytes of a tuned table that a failed
+    // request left unwritten are owed again and go out at the next free
+    // hand-over.
+    void takeWriteResult(const EcuWriteResult &result);
+    // The bytes of the tuned tables that the image holds and RAM may not.
+    const OwedBytes &owedCorrections() const { return m_owedCorrection; }
+    const OwedBytes &owedGbc() const { return m_owedGbc; }
+    // The load axis tuning works on: the one of the correction table being
+    // tuned (pressure only without the air-flow sensor and by pressure).
+    bool loadByPressure();
+    // The four-point method replaces the accumulation: taken when tuning
+    // starts, the setting itself while tuning is off.
+    bool fourPointMethod() const { return tuningOn() ? m_fourPointRun : m_settings.fourPoint; }
     // A firmware file opened while connected: the counters start again, and
     // the engine tick and the write-back pause for a moment around the new
     // image (the neighbours' write-back resumes too while it was running).
@@ -100,7 +117,7 @@ public:
     // The grid's corner cell: "ОК" + evaluations of the last evaluated cell
     // (the diagonal corner in the four-point method); empty while waiting.
     const QString &cornerText() const {
-        return m_settings.fourPoint ? m_fourPoint.cornerText() : m_accumulator.cornerText();
+        return fourPointMethod() ? m_fourPoint.cornerText() : m_accumulator.cornerText();
     }
     // Status panel 5.
     QString statusText() const { return m_accumulator.counters().statusText(); }
@@ -120,6 +137,10 @@ private:
     bool writeBackAllowed() const;
     std::int64_t phaseTable() const;
     void refreshTargets();
+    // The owed bytes out when the worker is free (everything owed with `force`);
+    // true when nothing stays owed.
+    bool handOverOwed(bool force);
+    void writeGbcTable(int taken);
 
     Parts m_parts;
     Probes m_probes;
@@ -137,6 +158,12 @@ private:
     std::optional<QStringList> m_scaleLabels;
     std::int64_t m_rwAddress = -1;
     int m_rwSize = 0;
+    OwedBytes m_owedCorrection;
+    OwedBytes m_owedGbc;
+    bool m_fourPointRun = false;
+    bool m_draining = false;  // tuning stopped with bytes still owed
+    int m_loadAxisNoted = -1; // the disagreement last logged (setting by pressure), -1 none
+    bool m_secondCopyNoted = false;
 };
 
 inline const QString kGbcRetry = QStringLiteral("GBC не записалось. Перезапись через 1сек.!");
@@ -146,5 +173,11 @@ inline const QString kNeighbourWrite = QStringLiteral("Перезаписыва�
 inline const QString kPhaseRetry = QStringLiteral("Фаза не записалась. Перезапись через 1сек.!");
 inline const QString kPhaseWrite = QStringLiteral("Перезапись Фазы. ");
 inline const QString kIgnitionWrite = QStringLiteral("Записываем УОЗ на ЧН");
+inline const QString kLoadAxisByThrottle = QStringLiteral(
+    "Настройка по давлению невозможна: таблица поправок прошивки по дросселю. Настройка идёт по дросселю.");
+inline const QString kLoadAxisByPressure =
+    QStringLiteral("Настройка по: таблица поправок прошивки по давлению. Настройка идёт по давлению.");
+inline const QString kNoSecondGbcCopy =
+    QStringLiteral("БЦН не копируется в 726D: там таблица БЦН по давлению, а настраивается таблица по дросселю.");
 
 } // namespace korvel

@@ -134,14 +134,15 @@ void TuningAddressSets::selectAirMeasurement(const QString &bitText, const QStri
         m_air.PressureMode = tuneBy == setting::TuneByPressure;
         m_air.correctionTable =
             tableAddress(address(m_air.PressureMode ? tuningcolumn::CorrKpa : tuningcolumn::CorrThr));
-        m_air.gbcTable =
-            tableAddress(address(present(tuningcolumn::GbcKpa) ? tuningcolumn::GbcKpa : tuningcolumn::GbcThr));
+        m_air.gbcColumn = present(tuningcolumn::GbcKpa) ? tuningcolumn::GbcKpa : tuningcolumn::GbcThr;
+        m_air.gbcTable = tableAddress(address(m_air.gbcColumn));
     } else {
         log.append(kLogWithMaf);
         m_air.NoMafMode = false;
         m_air.PressureMode = false;
         m_air.correctionTable = tableAddress(address(tuningcolumn::CorrThr));
-        m_air.gbcTable = tableAddress(address(tuningcolumn::GbcThr));
+        m_air.gbcColumn = tuningcolumn::GbcThr;
+        m_air.gbcTable = tableAddress(address(m_air.gbcColumn));
         m_air.mode = 1;
     }
     if (board)

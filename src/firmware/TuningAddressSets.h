@@ -54,6 +54,7 @@ struct AirMeasurement {
     bool PressureMode = false;        // true: grids indexed by pressure
     std::int64_t correctionTable = 0; // table tuning corrects ("decpopr")
     std::int64_t gbcTable = 0;        // cycle-filling table tuning writes ("decgbc")
+    int gbcColumn = 1;                // its column: by throttle (1) or by pressure (2), each on its own scale
     int mode = 1;                     // 1 with the air-flow sensor, 2 without
 };
 

@@ -1,28 +1,70 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 
 namespace korvel {
 
 // The window's latest plausible wideband air/fuel ratio (`afrWideband`): the
-// lambda worker offers every value, the UI thread reads it every tick.
+// lambda worker offers every value, the UI thread reads it every tick. A
+// controller that has sent no plausible value for several of its own periods
+// (unplugged, its line dropped, its sensor cold) has no reading: the value is
+// 0 then, as before the first one, and tuning takes no sample from it.
 class WidebandValue {
 public:
     static constexpr double Lowest = 7;   // exclusive
     static constexpr double Highest = 28; // exclusive
+    // Periods of silence after which the last value no longer counts.
+    static constexpr std::int64_t SilentPeriods = 4;
+    // The controller's period is learned from the gaps between its messages;
+    // values parsed from one burst of bytes arrive together, so the estimate
+    // has a floor, and a gap beyond a second counts as one second.
+    static constexpr std::int64_t MinPeriodMs = 50;
+    static constexpr std::int64_t MaxPeriodMs = 1000;
+    static constexpr std::int64_t FirstPeriodMs = 250; // before two messages came
 
     // Keeps `afr` when 7 < afr < 28; other values leave the previous one.
-    bool offer(double afr) {
+    bool offer(double afr) { return offer(afr, nowMs()); }
+    bool offer(double afr, std::int64_t atMs) {
+        const std::int64_t last = m_lastMessageMs.exchange(atMs);
+        if (last >= 0) {
+            const std::int64_t gap = std::clamp<std::int64_t>(atMs - last, 0, MaxPeriodMs);
+            const std::int64_t period = (m_periodMs.load() * 7 + gap) / 8;
+            m_periodMs.store(std::max(period, MinPeriodMs));
+        }
         if (!(afr > Lowest && afr < Highest))
             return false;
         m_afr.store(afr);
+        m_acceptedMs.store(atMs);
         return true;
     }
-    double value() const { return m_afr.load(); }
-    void reset() { m_afr.store(0); }
+    double value() const { return value(nowMs()); }
+    double value(std::int64_t atMs) const {
+        const std::int64_t accepted = m_acceptedMs.load();
+        if (accepted < 0 || atMs - accepted > SilentPeriods * m_periodMs.load())
+            return 0;
+        return m_afr.load();
+    }
+    void reset() {
+        m_afr.store(0);
+        m_acceptedMs.store(-1);
+        m_lastMessageMs.store(-1);
+        m_periodMs.store(FirstPeriodMs);
+    }
+
+    static std::int64_t nowMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
 
 private:
-    std::atomic<double> m_afr{0}; // 0 until the first accepted value
+    std::atomic<double> m_afr{0};
+    std::atomic<std::int64_t> m_acceptedMs{-1};    // when the last plausible value came; -1 none yet
+    std::atomic<std::int64_t> m_lastMessageMs{-1}; // when the last value of any kind came
+    std::atomic<std::int64_t> m_periodMs{FirstPeriodMs};
 };
 
 } // namespace korvel

@@ -19,6 +19,7 @@ void EngineTick::startConnection(Protocol protocol) {
     m_parameters.narrowband = false;
     m_lastNumlog = 0;
     m_processedFrames = 0;
+    m_tunedByPressure.reset();
 }
 
 TickOutcome EngineTick::processFrame(const QByteArray &frame, int numlog, const TickInputs &inputs) {
@@ -32,7 +33,8 @@ TickOutcome EngineTick::processFrame(const QByteArray &frame, int numlog, const 
     }
     outcome.newRequest = takeNewRequest(numlog);
     if (outcome.newRequest) {
-        m_parameters.loadValue = inputs.settings.tuneByPressure ? m_parameters.pressure : m_parameters.throttle;
+        const bool byPressure = m_tunedByPressure.value_or(inputs.settings.tuneByPressure);
+        m_parameters.loadValue = byPressure ? m_parameters.pressure : m_parameters.throttle;
         ++m_processedFrames;
         m_board.setText(control::RazgonSpeed, kVehicleSpeed + generalText(m_parameters.vehicleSpeed));
     }
@@ -42,6 +44,11 @@ TickOutcome EngineTick::processFrame(const QByteArray &frame, int numlog, const 
 void EngineTick::setWorkPoint(int workPoint) {
     if (m_protocol == Protocol::Fast)
         m_channels.set(1, static_cast<float>(workPoint));
+}
+
+void EngineTick::setTunedLoadAxis(bool byPressure) {
+    m_tunedByPressure = byPressure;
+    m_parameters.loadValue = byPressure ? m_parameters.pressure : m_parameters.throttle;
 }
 
 void EngineTick::showIndications(const QByteArray &frame, Protocol protocol, const LiveSettings &settings) {

@@ -44,6 +44,9 @@ public:
     TickOutcome processFrame(const QByteArray &frame, int numlog, const TickInputs &inputs);
     // Channel 1 of the fast protocol carries the working point once the grids compute it.
     void setWorkPoint(int workPoint);
+    // The load value follows the axis of the table being tuned from now on
+    // (this tick's value included), whatever "Настройка по" says.
+    void setTunedLoadAxis(bool byPressure);
 
     const LiveParameters &parameters() const { return m_parameters; }
     const LiveChannels &channels() const { return m_channels; }
@@ -62,6 +65,7 @@ private:
     LiveChannels m_channels;
     int m_lastNumlog = 0;
     int m_processedFrames = 0;
+    std::optional<bool> m_tunedByPressure;
 };
 
 } // namespace korvel

@@ -4,6 +4,7 @@
 #include "firmware/FirmwareStore.h"
 #include "live/LiveParameters.h"
 #include "tuning/CorrectionRules.h"
+#include "tuning/OwedBytes.h"
 #include "tuning/PhaseTuning.h"
 #include "tuning/TuningGrid.h"
 #include "tuning/TuningWrites.h"
@@ -67,6 +68,13 @@ void Accumulator::start(bool byPressure, bool neighbourLearning) {
     m_neighbourOn = neighbourLearning;
 }
 
+void Accumulator::setLoadAxis(bool byPressure) {
+    if (m_tuningOn || byPressure == m_byPressure)
+        return;
+    m_byPressure = byPressure;
+    m_loadBounds = {}; // the axis' own boundaries until tuning starts again
+}
+
 void Accumulator::startConnection(int minThrottle) {
     m_minThrottle = minThrottle;
     m_curCol = m_curRow = 0;
@@ -74,16 +82,19 @@ void Accumulator::startConnection(int minThrottle) {
     m_sampleIndex = 0;
 }
 
-Accumulator::Cell Accumulator::steadyCell(const AccumulationInput &in, bool byPressureLoad) const {
-    // Before tuning was ever started (the standard protocol collects anyway)
-    // the load axis follows the settings.
+// The load is the one the tuned table is laid out over, whatever the frame
+// decoding took as its load value: a pressure on the throttle table's rows
+// would write pressure cells into throttle cells.
+Accumulator::Cell Accumulator::steadyCell(const AccumulationInput &in) const {
+    // Before tuning was ever started the boundaries are the axis' own.
     const auto &load = m_loadBounds.back() != 0 ? m_loadBounds
-                       : byPressureLoad         ? m_axes.pressureBounds
+                       : m_byPressure           ? m_axes.pressureBounds
                                                 : m_axes.throttleBounds;
     const int col = windowIndex(in.live.rpm, m_axes.rpmBounds, in.settings.stationaryRpm);
     if (col < 0)
         return {};
-    const int row = windowIndex(in.live.loadValue, load, in.settings.stationaryLoad);
+    const double loadValue = m_byPressure ? in.live.pressure : in.live.throttle;
+    const int row = windowIndex(loadValue, load, in.settings.stationaryLoad);
     if (row < 0)
         return {};
     return {col, row};
@@ -142,7 +153,7 @@ bool Accumulator::collect(TuningCell &cell, int col, int row, const Accumulation
 }
 
 void Accumulator::tickFast(const AccumulationInput &in) {
-    const Cell at = steadyCell(in, m_byPressure);
+    const Cell at = steadyCell(in);
     if (at.col < 0)
         return;
     ++m_counters.windowHits;
@@ -180,18 +191,24 @@ void Accumulator::evaluateFast(TuningCell &cell, int col, int row, const Accumul
     const double v = steppedCorrection(cell.corrCurrent, m, in.settings.weight);
     if (in.linkUp && m != 1 && m_tables.correction > 0) {
         const int index = row * TuningGrid::kSize + col;
-        if (m_neighbourOn) {
-            cell.learned = static_cast<float>(v);
-            learnNeighbours(col, row, m, in.settings.neighbourFactor);
-        }
+        // The learned value follows every correction: neighbour learning
+        // switched on later must not take a cell back to its loaded value.
+        cell.learned = static_cast<float>(v);
+        if (m_neighbourOn)
+            learnNeighbours(col, row, m, in.settings);
         const std::int64_t address = m_tables.correction + index;
         m_trace.oldCorrection = m_store.image().byteAt(address).value_or(0) / 128.0;
         m_trace.newCorrection = v;
         cell.corrCurrent = static_cast<float>(v);
         const auto byte = static_cast<std::uint8_t>(correctionByte(v));
         m_store.storeByte(address, byte);
-        if (m_writes && !m_writes->busy())
+        if (m_owed) {
+            m_owed->setTable(m_tables.correction);
+            m_owed->owe(index);
+            sendOwedCorrections(*m_owed, m_store.image(), m_writes, true);
+        } else if (m_writes && !m_writes->busy()) {
             m_writes->remake(static_cast<int>(address), byte, 0xFD00 + index);
+        }
         m_trace.wroteCorrection = 1;
         ++m_counters.evaluations;
         (m_byPressure ? cell.corrKpa : cell.corrThr) = static_cast<float>(v);
@@ -202,23 +219,28 @@ void Accumulator::evaluateFast(TuningCell &cell, int col, int row, const Accumul
     m_sampleIndex = kSkippedAfterEvaluation;
 }
 
-void Accumulator::learnNeighbours(int col, int row, double mean, double factor) {
+// A learned value obeys "Минимальная поправка" and "Максимальная поправка"
+// as well as the fixed limits.
+void Accumulator::learnNeighbours(int col, int row, double mean, const TuningSettings &settings) {
     const std::pair<int, int> around[] = {{col - 1, row}, {col + 1, row}, {col, row - 1}, {col, row + 1}};
     for (const auto &[c, r] : around) {
         if (c < 0 || r < 0 || c >= TuningGrid::kSize || r >= TuningGrid::kSize)
             continue;
         TuningCell &n = m_grid.at(r, c);
-        if (n.meanCoef > kNeighbourHigh || n.meanCoef < kNeighbourLow)
-            n.learned = static_cast<float>(weightedCorrection(n.corrCurrent, mean, factor));
+        if (n.meanCoef > kNeighbourHigh || n.meanCoef < kNeighbourLow) {
+            const double learned = weightedCorrection(n.corrCurrent, mean, settings.neighbourFactor);
+            n.learned =
+                static_cast<float>(clampCorrection(std::max(settings.corrMin, std::min(learned, settings.corrMax))));
+        }
     }
 }
 
 void Accumulator::tickStandard(const AccumulationInput &in) {
-    const Cell at = steadyCell(in, in.settings.byPressure);
+    const Cell at = steadyCell(in);
     if (at.col < 0)
         return;
     ++m_counters.windowHits;
-    m_okToTune = in.live.rpm >= in.settings.minRpm && (in.settings.byPressure || in.live.throttle >= m_minThrottle);
+    m_okToTune = in.live.rpm >= in.settings.minRpm && (m_byPressure || in.live.throttle >= m_minThrottle);
     m_trace.okToTune = m_okToTune;
     if (m_okToTune) {
         TuningCell &cell = m_grid.at(at.row, at.col);
@@ -236,8 +258,12 @@ void Accumulator::tickStandard(const AccumulationInput &in) {
 void Accumulator::evaluateStandard(TuningCell &cell, int col, int row, const AccumulationInput &in) {
     const int n = std::min(m_sampleIndex, static_cast<int>(cell.samples.size()));
     double m = meanOf(cell.samples.data(), n);
-    m = (m + m_prevMean) / 2;
-    m_prevMean = m;
+    // Smoothed per cell from its own first evaluation on: a mean shared by all
+    // cells, starting at 0, halved a cell that was already right.
+    if (cell.hasSmoothedMean)
+        m = (m + cell.smoothedMean) / 2;
+    cell.smoothedMean = m;
+    cell.hasSmoothedMean = true;
     const double a = meanOf(cell.airSamples.data(), std::min(m_sampleIndex, TuningCell::kMaxAirSamples));
     cell.meanCoef = static_cast<float>(m);
     cell.meanAir = static_cast<float>(a);

@@ -12,6 +12,7 @@
 namespace korvel {
 
 class FirmwareStore;
+class OwedBytes;
 class TuningWrites;
 struct LiveParameters;
 struct TuningCell;
@@ -61,8 +62,11 @@ class Accumulator {
 public:
     Accumulator(TuningGrid &grid, const GridAxes &axes, FirmwareStore &store);
 
-    // Tuning starts: the load boundaries are taken from the axes now.
+    // Tuning starts: the load boundaries are taken from the axes now. The load
+    // axis is the one of the correction table being tuned.
     void start(bool byPressure, bool neighbourLearning);
+    // The load axis while tuning is off (the standard protocol collects anyway).
+    void setLoadAxis(bool byPressure);
     void stop() { m_tuningOn = false; }
     // A connection starts: the remembered cell is forgotten, the minimum
     // throttle taken for this connection.
@@ -70,6 +74,9 @@ public:
 
     void setTables(const TuningTargetTables &tables) { m_tables = tables; }
     void setWrites(TuningWrites *writes) { m_writes = writes; }
+    // The correction table's owed bytes: a correction joins them and goes out
+    // at once when the worker is free, else at the next free hand-over.
+    void setOwed(OwedBytes *owed) { m_owed = owed; }
 
     void tickFast(const AccumulationInput &in);
     void tickStandard(const AccumulationInput &in);
@@ -102,18 +109,19 @@ private:
         int col = -1;
         int row = -1;
     };
-    Cell steadyCell(const AccumulationInput &in, bool byPressureLoad) const;
+    Cell steadyCell(const AccumulationInput &in) const;
     // Steps 3 to 5 of both variants; true when the tick reached the sample step.
     bool collect(TuningCell &cell, int col, int row, const AccumulationInput &in, bool bounded);
     static double sampleValue(const LiveParameters &live);
     void evaluateFast(TuningCell &cell, int col, int row, const AccumulationInput &in);
     void evaluateStandard(TuningCell &cell, int col, int row, const AccumulationInput &in);
-    void learnNeighbours(int col, int row, double mean, double factor);
+    void learnNeighbours(int col, int row, double mean, const TuningSettings &settings);
 
     TuningGrid &m_grid;
     const GridAxes &m_axes;
     FirmwareStore &m_store;
     TuningWrites *m_writes = nullptr;
+    OwedBytes *m_owed = nullptr;
     TuningTargetTables m_tables;
 
     std::array<float, GridAxes::kPoints> m_loadBounds{};
@@ -121,7 +129,6 @@ private:
     int m_statCount = 0;
     int m_sampleIndex = 0;
     double m_sumCoef = 0, m_sumAir = 0;
-    double m_prevMean = 0;
     bool m_tuningOn = false;
     bool m_okToTune = false;
     int m_minThrottle = 0;

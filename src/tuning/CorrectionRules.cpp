@@ -1,6 +1,7 @@
 #include "tuning/CorrectionRules.h"
 
 #include "core/Numbers.h"
+#include "firmware/TuningAddressSets.h"
 
 #include <algorithm>
 
@@ -36,8 +37,12 @@ int correctionByte(double value) {
     return static_cast<int>(std::clamp(roundHalfEven(value * 128), 0.0, 255.0));
 }
 
-int gbcByte(double value) {
-    return static_cast<int>(std::clamp(roundHalfEven(value * 3 / 8), 0.0, 255.0));
+double gbcScale(int column) {
+    return column == tuningcolumn::GbcKpa ? kGbcPressureScale : kGbcThrottleScale;
+}
+
+int gbcByte(double value, double scale) {
+    return static_cast<int>(std::clamp(roundHalfEven(value / scale), 0.0, 255.0));
 }
 
 } // namespace korvel

@@ -23,7 +23,14 @@ double clampCorrection(double value);
 
 // A correction as its table byte: Round(v × 128) within 0..255.
 int correctionByte(double value);
-// A cycle filling as its table byte: Round(v × 3 / 8) within 0..255.
-int gbcByte(double value);
+// The cycle-filling tables' scales: a byte of the table by throttle holds
+// 3/8 of the filling, one of the table by pressure 3/16.
+inline constexpr double kGbcThrottleScale = 8.0 / 3.0;
+inline constexpr double kGbcPressureScale = 16.0 / 3.0;
+// The scale of the cycle-filling table in `column` of the address set (1 or 2).
+double gbcScale(int column);
+// A cycle filling as its table byte: Round(v / scale) within 0..255; the
+// throttle table's scale unless given.
+int gbcByte(double value, double scale = kGbcThrottleScale);
 
 } // namespace korvel

@@ -13,7 +13,6 @@ namespace korvel {
 namespace {
 constexpr int kSteadyTicks = 5;
 constexpr double kMaxCorrection = 1.99;
-constexpr int kWriteLength = 18;
 constexpr int kChangedBeforeWrite = 2;
 } // namespace
 
@@ -84,20 +83,23 @@ bool FourPointMethod::tick(const Input &in, TuningGrid &grid, FirmwareStore &sto
         trace.oldCorrection = old;
         trace.newCorrection = corrected;
         const int b = static_cast<int>(std::clamp(roundHalfEven(corrected * 128), -1.0, 256.0));
+        const int clamped = std::clamp(std::max(std::min(b, highest), lowest), 0, 255);
         if (b != byte) {
-            const int clamped = std::clamp(std::max(std::min(b, highest), lowest), 0, 255);
             store.storeByte(table + p, static_cast<std::uint8_t>(clamped));
+            m_owed->setTable(table);
+            m_owed->owe(p);
             ++m_changed;
+            // The cell's correction follows its byte, so that the accumulation
+            // and the neighbours' learning go on from it, and the grid shows it.
+            TuningCell &cell = grid.cells[static_cast<std::size_t>(p)];
+            cell.corrCurrent = cell.learned = static_cast<float>(clamped / 128.0);
+            (in.byPressure ? cell.corrKpa : cell.corrThr) = cell.corrCurrent;
         }
         evaluated = true;
     }
 
-    bool handed = false;
     if (evaluated && m_changed > kChangedBeforeWrite) {
-        if (writes && !writes->busy()) {
-            writes->remakeFourPoints(static_cast<int>(table + q), store.image().slice(table + q, kWriteLength));
-            handed = true;
-        }
+        m_writeDue = true;
         m_changed = 0;
         ++counters.evaluations;
         const int corners[] = {q, wp.col + 1 < TuningGrid::kSize ? q + 1 : -1,
@@ -109,7 +111,17 @@ bool FourPointMethod::tick(const Input &in, TuningGrid &grid, FirmwareStore &sto
         const int diagonal = corners[3] >= 0 ? corners[3] : q;
         m_cornerText = QStringLiteral("ОК") + QString::number(grid.cells[static_cast<std::size_t>(diagonal)].applied);
     }
-    return handed;
+    return handOver(store.image(), writes);
+}
+
+bool FourPointMethod::handOver(const FirmwareImage &image, TuningWrites *writes, bool force) {
+    if (!m_writeDue && !force)
+        return false;
+    const OwedHandOver sent = sendOwedCorrections(*m_owed, image, writes, false);
+    if (sent == OwedHandOver::Busy)
+        return false;
+    m_writeDue = false;
+    return sent == OwedHandOver::Sent;
 }
 
 } // namespace korvel

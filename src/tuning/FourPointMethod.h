@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tuning/OwedBytes.h"
 #include "tuning/WorkingPoint.h"
 
 #include <QString>
@@ -9,6 +10,7 @@
 
 namespace korvel {
 
+class FirmwareImage;
 class FirmwareStore;
 class TuningWrites;
 struct TuningCounters;
@@ -19,7 +21,8 @@ struct TuningTrace;
 // steady working point is split over the four working points around the
 // operating point with the ECU's own interpolation weights; a point with
 // enough shares is evaluated on its own, and every third changed point sends
-// the 18 table bytes around the current point to the ECU.
+// the changed bytes to the ECU. A changed byte stays owed until a hand-over
+// carries it: a busy worker delays the write, it never drops it.
 class FourPointMethod {
 public:
     static constexpr int kPoints = 256;
@@ -44,11 +47,20 @@ public:
         double throttle = 0;
         double coefficient = 1; // measured over desired mixture, to 0.001
         bool tuningOn = false;
+        bool byPressure = false; // the table tuned is laid out over pressure
     };
     // One processed tick; `correctionTable` is the image address of the
-    // correction table being tuned. Returns whether the 18 bytes were handed over.
+    // correction table being tuned. Returns whether changed bytes were handed over.
     bool tick(const Input &in, TuningGrid &grid, FirmwareStore &store, std::int64_t correctionTable,
               TuningWrites *writes, TuningCounters &counters, TuningTrace &trace);
+    // A write that is due (three points changed) goes out when the worker is
+    // free; `force` sends whatever is owed (tuning stops). True when handed over.
+    bool handOver(const FirmwareImage &image, TuningWrites *writes, bool force = false);
+    // A write of owed bytes failed: they are due again.
+    void oweAgain() { m_writeDue = true; }
+    // The owed bytes of the tuned table: shared with the accumulation when set.
+    void setOwed(OwedBytes *owed) { m_owed = owed ? owed : &m_ownOwed; }
+    const OwedBytes &owed() const { return *m_owed; }
 
     int shareCount(int point) const { return m_shareCount[static_cast<std::size_t>(point)]; }
     double share(int point, int slot) const {
@@ -71,6 +83,9 @@ private:
     int m_prevPoint = -1;
     int m_curPoint = 0;
     int m_changed = 0;
+    bool m_writeDue = false;
+    OwedBytes m_ownOwed;
+    OwedBytes *m_owed = &m_ownOwed;
     QString m_cornerText;
 };
 

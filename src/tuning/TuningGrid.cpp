@@ -4,6 +4,7 @@
 #include "firmware/Conversions.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/TuningAddressSets.h"
+#include "tuning/CorrectionRules.h"
 
 #include <optional>
 
@@ -107,7 +108,7 @@ bool addtabl(TuningGrid &grid, const FirmwareImage &image, const TuningAddressSe
     for (int i = 0; i < TuningGrid::kCells; ++i) {
         TuningCell &cell = grid.cells[static_cast<std::size_t>(i)];
         cell.corrCurrent = static_cast<float>(byteOf(correction, i) / 128.0);
-        cell.gbcWritten = cell.gbcNew = static_cast<float>(byteOf(gbc, i) * 8 / 3.0);
+        cell.gbcWritten = cell.gbcNew = static_cast<float>(byteOf(gbc, i) * gbcScale(sets.air().gbcColumn));
         cell.ignPartLoad = static_cast<float>(byteOf(ignition, i) / 2.0);
         cell.newCorr = cell.corrThr;
         cell.newGbc = cell.gbcThr;

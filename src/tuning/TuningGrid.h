@@ -46,8 +46,11 @@ struct TuningCell {
     float gbcWritten = 0, gbcNew = 0;
     std::uint8_t gbcChanged = 0;
 
-    // New values of the standard protocol ("Новая Поправка %", "Новое БЦН").
+    // New values of the standard protocol ("Новая Поправка %", "Новое БЦН"),
+    // and its smoothed mean of the cell's evaluations.
     float newCorr = 0, newGbc = 0;
+    double smoothedMean = 0;
+    bool hasSmoothedMean = false;
     // Neighbour learning.
     float learned = 0;
 

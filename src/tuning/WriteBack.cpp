@@ -1,9 +1,9 @@
 #include "tuning/WriteBack.h"
 
 #include "core/Numbers.h"
-#include "firmware/FirmwareFamily.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareStore.h"
+#include "firmware/TuningAddressSets.h"
 #include "tuning/CorrectionRules.h"
 #include "tuning/PhaseTuning.h"
 #include "tuning/TuningGrid.h"
@@ -15,7 +15,9 @@ namespace {
 constexpr int kBlock = 64;
 } // namespace
 
-GatheredTable gatherGbc(TuningGrid &grid, bool byPressure) {
+GatheredTable gatherGbc(TuningGrid &grid, int gbcColumn) {
+    const bool byPressure = gbcColumn == tuningcolumn::GbcKpa;
+    const double scale = gbcScale(gbcColumn);
     GatheredTable out;
     out.bytes.resize(TuningGrid::kCells);
     for (int i = 0; i < TuningGrid::kCells; ++i) {
@@ -26,9 +28,19 @@ GatheredTable gatherGbc(TuningGrid &grid, bool byPressure) {
             c.gbcWritten = c.gbcNew;
             (byPressure ? c.gbcKpa : c.gbcThr) = c.gbcNew;
         }
-        out.bytes[i] = static_cast<char>(gbcByte(c.gbcNew));
+        out.bytes[i] = static_cast<char>(gbcByte(c.gbcNew, scale));
     }
     return out;
+}
+
+int pendingGbc(const TuningGrid &grid) {
+    return static_cast<int>(std::count_if(grid.cells.begin(), grid.cells.end(),
+                                          [](const TuningCell &c) { return c.gbcNew != c.gbcWritten; }));
+}
+
+int pendingLearned(const TuningGrid &grid) {
+    return static_cast<int>(std::count_if(grid.cells.begin(), grid.cells.end(),
+                                          [](const TuningCell &c) { return c.corrCurrent != c.learned; }));
 }
 
 GatheredTable gatherLearned(TuningGrid &grid, bool byPressure) {
@@ -53,10 +65,6 @@ QByteArray phaseTableBytes(const TuningGrid &grid) {
     for (int i = 0; i < TuningGrid::kCells; ++i)
         bytes[i] = static_cast<char>(phaseByte(grid.cells[static_cast<std::size_t>(i)].phase));
     return bytes;
-}
-
-bool keepsSecondGbcCopy(int firmwareFamily) {
-    return firmwareFamily == firmwarefamily::Vrk;
 }
 
 BlockWrite blockWrite(const FirmwareImage &image, std::int64_t address, int size) {

@@ -17,22 +17,27 @@ struct GatheredTable {
     int taken = 0;
 };
 
-// The cycle-filling table from every cell's newly learned filling; a cell
-// whose filling changed since the last write is taken over (written, marked,
-// and shown in the by-pressure or by-throttle values).
-GatheredTable gatherGbc(TuningGrid &grid, bool byPressure);
+// The cycle-filling table in `gbcColumn` of the address set (by throttle or
+// by pressure, each on its own scale) from every cell's newly learned
+// filling; a cell whose filling changed since the last write is taken over
+// (written, marked, and shown in that table's values).
+GatheredTable gatherGbc(TuningGrid &grid, int gbcColumn);
+// Cells whose newly learned filling is not yet written.
+int pendingGbc(const TuningGrid &grid);
 
 // The correction table with the neighbours' learning taken over: a cell whose
 // learned value differs from its correction starts again from the learned one.
 GatheredTable gatherLearned(TuningGrid &grid, bool byPressure);
+// Cells whose learned value is not yet taken over.
+int pendingLearned(const TuningGrid &grid);
 
 // The phase table from every cell's phase.
 QByteArray phaseTableBytes(const TuningGrid &grid);
 
-// VRK keeps a second copy of the cycle-filling table here (its by-pressure
-// table); other families may hold other data at this address.
+// VRK's cycle-filling table by pressure. No copy of the tuned table is made
+// here: without the air-flow sensor it is the tuned table itself, and with the
+// sensor the tuned one lies over the throttle axis on another scale.
 inline constexpr std::int64_t kSecondGbcCopy = 0x726D;
-bool keepsSecondGbcCopy(int firmwareFamily);
 
 // The editor's table write in whole 64-byte blocks.
 struct BlockWrite {

@@ -149,12 +149,46 @@ TEST(WidebandParsers, ReadsAlc1AndApsxStreams) {
 
 TEST(WidebandValue, KeepsOnlyRatiosStrictlyBetweenSevenAndTwentyEight) {
     WidebandValue afr;
-    EXPECT_EQ(afr.value(), 0);
-    EXPECT_TRUE(afr.offer(14.7));
+    EXPECT_EQ(afr.value(0), 0);
+    EXPECT_TRUE(afr.offer(14.7, 0));
     for (double rejected : {7.0, 28.0, 29.16, 0.0, -3.0, 6.99})
-        EXPECT_FALSE(afr.offer(rejected)) << rejected;
-    EXPECT_EQ(afr.value(), 14.7);
-    EXPECT_TRUE(afr.offer(7.01));
-    EXPECT_TRUE(afr.offer(27.99));
-    EXPECT_EQ(afr.value(), 27.99);
+        EXPECT_FALSE(afr.offer(rejected, 0)) << rejected;
+    EXPECT_EQ(afr.value(0), 14.7);
+    EXPECT_TRUE(afr.offer(7.01, 0));
+    EXPECT_TRUE(afr.offer(27.99, 0));
+    EXPECT_EQ(afr.value(0), 27.99);
+}
+
+// A controller that falls silent has no reading after a few of its own
+// periods, as before its first value; tuning takes no sample from it.
+TEST(WidebandValue, ASilentControllerHasNoReading) {
+    struct Case {
+        const char *what;
+        int periodMs; // the controller's own period
+        int silentMs; // since its last plausible value
+        bool stillReading;
+    } cases[] = {
+        {"LC-1, one message late", 82, 160, true}, {"LC-1, silent for a second", 82, 1000, false},
+        {"10 Hz, three periods", 100, 300, true},  {"10 Hz, six periods", 100, 600, false},
+        {"1 Hz, two periods", 1000, 2000, true},   {"1 Hz, six periods", 1000, 6000, false},
+    };
+    for (const Case &c : cases) {
+        WidebandValue afr;
+        std::int64_t t = 1000;
+        for (int i = 0; i < 40; ++i, t += c.periodMs)
+            afr.offer(14.0 + i % 3 * 0.1, t);
+        const std::int64_t last = t - c.periodMs;
+        EXPECT_GT(afr.value(last), 7) << c.what;
+        EXPECT_EQ(afr.value(last + c.silentMs) > 0, c.stillReading) << c.what;
+    }
+
+    // Out-of-range values are messages but no reading: the last one ages out.
+    WidebandValue afr;
+    for (std::int64_t t = 0; t < 1000; t += 100)
+        afr.offer(14.7, t);
+    for (std::int64_t t = 1000; t < 3000; t += 100)
+        afr.offer(29.5, t);
+    EXPECT_EQ(afr.value(3000), 0);
+    afr.offer(14.2, 3000);
+    EXPECT_EQ(afr.value(3050), 14.2) << "back as soon as it reads again";
 }

@@ -231,13 +231,50 @@ TEST_F(AccumulatorFixture, NeighbourLearning) {
     EXPECT_FLOAT_EQ(grid.at(3, 2).learned, 1.0f) << "diagonals are no neighbours";
 }
 
+// Without neighbour learning no other cell learns; the cell's own learned
+// value still follows its correction, so that learning switched on later
+// takes nothing back.
 TEST_F(AccumulatorFixture, NeighbourCoefficientZeroLearnsNothing) {
     settings.neighbourFactor = 0;
     acc.start(false, settings.neighbourFactor > 0);
     ticks(10);
     EXPECT_NEAR(cell().corrCurrent, 1.1, 1e-6);
-    for (const TuningCell &c : grid.cells)
-        EXPECT_FLOAT_EQ(c.learned, 1.0f);
+    EXPECT_FLOAT_EQ(cell().learned, cell().corrCurrent);
+    for (const TuningCell &c : grid.cells) {
+        if (&c != &cell()) {
+            EXPECT_FLOAT_EQ(c.learned, 1.0f);
+        }
+    }
+}
+
+// A neighbour's learned value obeys "Минимальная поправка" and "Максимальная
+// поправка" like every correction the settings limit.
+TEST_F(AccumulatorFixture, NeighbourLearningStaysWithinTheSettingLimits) {
+    struct Case {
+        double ratio, neighbour, corrMin, corrMax, expected;
+    } cases[] = {
+        {1.5, 1.25, 0.7, 1.3, 1.3},   // 1.875 learned, at most 1.3
+        {0.5, 0.9, 0.7, 1.3, 0.7},    // 0.45 learned, at least 0.7
+        {1.5, 0.8, 0.7, 1.3, 1.2},    // within the limits
+        {1.5, 1.9, 0.05, 1.99, 1.95}, // the fixed limit still holds
+    };
+    for (const Case &c : cases) {
+        TuningGrid fresh;
+        for (TuningCell &t : fresh.cells)
+            t.corrCurrent = t.learned = 1.0f;
+        fresh.at(4, 4).corrCurrent = fresh.at(4, 4).learned = static_cast<float>(c.neighbour);
+        Accumulator a(fresh, axes, store);
+        a.setTables({kCorrectionTable, -1});
+        a.startConnection(2);
+        a.start(false, true);
+        settings.neighbourFactor = 100;
+        settings.corrMin = c.corrMin;
+        settings.corrMax = c.corrMax;
+        mixture(c.ratio);
+        for (int i = 0; i < 10; ++i)
+            a.tickFast({live, settings, true});
+        EXPECT_NEAR(fresh.at(4, 4).learned, c.expected, 1e-6) << c.ratio << " on " << c.neighbour;
+    }
 }
 
 TEST_F(AccumulatorFixture, StoppingKeepsTheSamples) {
@@ -264,22 +301,46 @@ TEST_F(AccumulatorFixture, AnUndoOfTheImageKeepsThePerCellLearning) {
     EXPECT_NEAR(cell().corrCurrent, 1.21, 1e-6) << "the next evaluation builds on the learned value";
 }
 
-TEST_F(AccumulatorFixture, StandardProtocolAveragesWithThePreviousEvaluation) {
+// The standard protocol smooths each cell's mean with that cell's previous
+// evaluation, from its own first one on: a cell already right stays right,
+// and no other cell's mean leaks in.
+TEST_F(AccumulatorFixture, StandardProtocolAveragesWithTheCellsPreviousEvaluation) {
     acc.stop(); // the standard protocol collects without tuning
-    grid.at(4, 3).corrThr = 1.2f;
-    mixture(1.0);
-    settings.weight = 50;
-    standardTicks(10);
-    EXPECT_FLOAT_EQ(cell().meanCoef, 0.5f) << "the first mean averages with 0";
-    EXPECT_NEAR(cell().newCorr, 0.75 * 1.2, 1e-6);
-    EXPECT_EQ(imageByte(4 * 16 + 3), 115) << "Round(0.9 * 128)";
-    EXPECT_EQ(cell().sampleCount, 6) << "nothing is reset";
-    EXPECT_EQ(cell().applied, 0);
+    settings.weight = 70;
+    struct Step {
+        double rpm, ratio;
+        int ticks;
+        int cellCol;
+        float meanCoef;
+        int imageByte; // of that cell
+    } steps[] = {
+        {1300, 1.1, 10, 3, 1.1f, 136}, // first evaluation on its own mean: Round(1.07 * 127)
+        {1300, 1.1, 1, 3, 1.1f, 136},  // (1.1 + 1.1) / 2
+        {1500, 1.0, 10, 5, 1.0f, 127}, // another cell, already right: stays 127
+        {1500, 1.0, 1, 5, 1.0f, 127},
+    };
+    for (TuningCell &c : grid.cells)
+        c.corrThr = 127 / 128.0f;
+    store.storeBytes(kCorrectionTable, QByteArray(256, char(127)));
+    for (const Step &s : steps) {
+        at(s.rpm, 20);
+        mixture(s.ratio);
+        standardTicks(s.ticks);
+        EXPECT_NEAR(grid.at(4, s.cellCol).meanCoef, s.meanCoef, 1e-6) << s.rpm;
+        EXPECT_EQ(imageByte(4 * 16 + s.cellCol), s.imageByte) << s.rpm;
+    }
+    EXPECT_EQ(grid.at(4, 3).sampleCount, 7) << "nothing is reset";
+    EXPECT_EQ(grid.at(4, 3).applied, 0);
     EXPECT_TRUE(writes.writes.isEmpty());
 
-    standardTicks(1);
-    EXPECT_FLOAT_EQ(cell().meanCoef, 0.75f);
-    EXPECT_NEAR(cell().newCorr, 0.875 * 1.2, 1e-6) << "built on the firmware's value, not the last one";
+    // A mean that moves is smoothed with the cell's last one.
+    at(1300, 20);
+    mixture(1.3);
+    standardTicks(5); // back in the cell: registered, steady, then the eighth sample
+    const double mean = (1.1 * 7 + 1.3) / 8;
+    EXPECT_NEAR(grid.at(4, 3).meanCoef, (mean + 1.1) / 2, 1e-6);
+    EXPECT_NEAR(grid.at(4, 3).newCorr, (((mean + 1.1) / 2 - 1) * 0.7 + 1) * 127 / 128, 1e-5)
+        << "built on the firmware's value";
 }
 
 TEST_F(AccumulatorFixture, StandardProtocolEvaluatesOverTheMostRecentSamples) {

@@ -125,7 +125,9 @@ TEST_F(FourPointFixture, CapsAndSettingLimits) {
     }
 }
 
-TEST_F(FourPointFixture, TheThirdChangedPointSendsTheEighteenBytesAroundTheCurrentPoint) {
+// Every changed point is sent, not only those within 18 bytes of the current
+// one: three points far apart go out as the whole table.
+TEST_F(FourPointFixture, TheThirdChangedPointSendsEveryChangedPoint) {
     // Half way between columns: the point and the next column both change.
     const WorkingPoint wp = point(4, 14, 0, 8);
     ticks(wp, 1.2, 6 + 8);
@@ -136,10 +138,12 @@ TEST_F(FourPointFixture, TheThirdChangedPointSendsTheEighteenBytesAroundTheCurre
     ticks(other, 0.9, 6 + 8);
     ASSERT_EQ(writes.writes.size(), 1);
     const auto &w = writes.writes[0];
-    EXPECT_EQ(w.command, "remake_four_points");
-    EXPECT_EQ(w.address, kTable + other.index());
-    EXPECT_EQ(w.bytes, store.image().slice(kTable + other.index(), 18));
-    EXPECT_EQ(static_cast<std::uint8_t>(w.bytes[0]), 115) << "Round(0.9 * 128)";
+    EXPECT_EQ(w.command, "remakepopr");
+    EXPECT_EQ(w.address, kTable);
+    EXPECT_EQ(w.bytes, store.image().slice(kTable, 256));
+    EXPECT_EQ(static_cast<std::uint8_t>(w.bytes[other.index()]), 115) << "Round(0.9 * 128)";
+    EXPECT_NE(static_cast<std::uint8_t>(w.bytes[wp.index()]), 128) << "the first changed points go along";
+    EXPECT_TRUE(method.owed().empty());
     EXPECT_EQ(method.changed(), 0);
     EXPECT_EQ(counters.evaluations, 1);
     for (int corner : {0, 1, 16, 17})
@@ -164,4 +168,33 @@ TEST_F(FourPointFixture, ABusyWorkerGetsNothingButTheCountStartsAgain) {
     EXPECT_TRUE(writes.writes.isEmpty());
     EXPECT_EQ(method.changed(), 0);
     EXPECT_EQ(byte(wp.index() + 17), 134) << "the image keeps the values: Round(1.05 * 128)";
+
+    // They stay owed and go out at the first free hand-over.
+    EXPECT_EQ(method.owed().count(), 4);
+    writes.isBusy = false;
+    tick(wp, 1.2);
+    ASSERT_EQ(writes.writes.size(), 1);
+    EXPECT_EQ(writes.writes[0].command, "remake_four_points");
+    EXPECT_EQ(writes.writes[0].address, kTable + wp.index());
+    EXPECT_EQ(writes.writes[0].bytes, store.image().slice(kTable + wp.index(), 18));
+    EXPECT_TRUE(method.owed().empty());
+}
+
+// The cells follow the bytes the method writes: the correction being tuned,
+// the learned value and the shown correction of the table's load axis.
+TEST_F(FourPointFixture, TheCellsFollowTheWrittenBytes) {
+    for (const bool byPressure : {false, true}) {
+        TuningGrid cells;
+        FourPointMethod m;
+        m.startConnection({3, 100, 2, 0.5, 1.95});
+        const WorkingPoint wp = point(2, 3, 0, 0);
+        for (int i = 0; i < 14; ++i)
+            m.tick({wp, 2000, 20, 1.05, true, byPressure}, cells, store, kTable, &writes, counters, trace);
+        const TuningCell &c = cells.cells[static_cast<std::size_t>(wp.index())];
+        const float expected = byte(wp.index()) / 128.0f;
+        EXPECT_FLOAT_EQ(c.corrCurrent, expected) << byPressure;
+        EXPECT_FLOAT_EQ(c.learned, expected) << byPressure;
+        EXPECT_FLOAT_EQ(byPressure ? c.corrKpa : c.corrThr, expected) << byPressure;
+        store.storeByte(kTable + wp.index(), 128);
+    }
 }

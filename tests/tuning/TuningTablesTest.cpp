@@ -86,7 +86,8 @@ TEST(Addtabl, WorkingCopiesComeFromTheTablesTuningWrites) {
     ASSERT_TRUE(addtabl(grid, image, selected(3, "1", "Давлению")));
     const TuningCell &c = grid.at(2, 3);
     EXPECT_FLOAT_EQ(c.gbcKpa, 160) << "the pressure grid shows byte * 16 / 3";
-    EXPECT_FLOAT_EQ(c.gbcWritten, 80) << "the working copy is byte * 8 / 3 whichever table";
+    EXPECT_FLOAT_EQ(c.gbcWritten, 160) << "the working copy is on the scale of the table it is written to";
+    EXPECT_FLOAT_EQ(c.gbcNew, 160);
     EXPECT_FLOAT_EQ(c.corrCurrent, 0.75f);
     EXPECT_FLOAT_EQ(c.corrThr, 1.0f);
     EXPECT_FLOAT_EQ(c.newCorr, 1.0f) << "the standard protocol's values start from the throttle tables";

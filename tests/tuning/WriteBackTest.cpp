@@ -1,6 +1,7 @@
 #include "tuning/WriteBack.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/FirmwareStore.h"
+#include "firmware/TuningAddressSets.h"
 #include "tuning/PhaseTuning.h"
 #include "tuning/TuningGrid.h"
 #include "tuning/TuningSettings.h"
@@ -9,25 +10,41 @@
 
 using namespace korvel;
 
-TEST(WriteBack, GbcTableTakesOverOnlyNewFillings) {
-    TuningGrid grid;
-    for (TuningCell &c : grid.cells)
-        c.gbcWritten = c.gbcNew = 200;
-    GatheredTable none = gatherGbc(grid, false);
-    EXPECT_EQ(none.taken, 0);
-    EXPECT_EQ(none.bytes, QByteArray(256, char(75)));
+// Each cycle-filling table on its own scale both ways: a byte of the table by
+// throttle holds 3/8 of the filling, one of the table by pressure 3/16; a
+// written cell shows in the values of the table it was written to.
+TEST(WriteBack, GbcTableTakesOverOnlyNewFillingsOnItsOwnScale) {
+    struct Case {
+        int column;
+        float unchanged, first, second;
+        int unchangedByte, firstByte, secondByte;
+    } cases[] = {
+        {tuningcolumn::GbcThr, 200, 100, 300, 75, 38, 112}, // 37.5 and 112.5 halve to even
+        {tuningcolumn::GbcKpa, 400, 320, 100, 75, 60, 19},  // 320 is 60 on its scale, not 120
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.column);
+        TuningGrid grid;
+        for (TuningCell &cell : grid.cells)
+            cell.gbcWritten = cell.gbcNew = c.unchanged;
+        GatheredTable none = gatherGbc(grid, c.column);
+        EXPECT_EQ(none.taken, 0);
+        EXPECT_EQ(none.bytes, QByteArray(256, char(c.unchangedByte)));
 
-    grid.at(3, 4).gbcNew = 100;
-    grid.at(9, 1).gbcNew = 300;
-    const GatheredTable two = gatherGbc(grid, true);
-    EXPECT_EQ(two.taken, 2);
-    EXPECT_EQ(static_cast<std::uint8_t>(two.bytes[3 * 16 + 4]), 38) << "37.5 halves to even";
-    EXPECT_EQ(static_cast<std::uint8_t>(two.bytes[9 * 16 + 1]), 112) << "112.5 halves to even";
-    EXPECT_EQ(grid.at(3, 4).gbcChanged, 1);
-    EXPECT_FLOAT_EQ(grid.at(3, 4).gbcWritten, 100);
-    EXPECT_FLOAT_EQ(grid.at(3, 4).gbcKpa, 100) << "tuning by pressure shows it by pressure";
-    EXPECT_FLOAT_EQ(grid.at(3, 4).gbcThr, 0);
-    EXPECT_EQ(gatherGbc(grid, true).taken, 0);
+        grid.at(3, 4).gbcNew = c.first;
+        grid.at(9, 1).gbcNew = c.second;
+        const GatheredTable two = gatherGbc(grid, c.column);
+        EXPECT_EQ(two.taken, 2);
+        EXPECT_EQ(static_cast<std::uint8_t>(two.bytes[3 * 16 + 4]), c.firstByte);
+        EXPECT_EQ(static_cast<std::uint8_t>(two.bytes[9 * 16 + 1]), c.secondByte);
+        EXPECT_EQ(grid.at(3, 4).gbcChanged, 1);
+        EXPECT_FLOAT_EQ(grid.at(3, 4).gbcWritten, c.first);
+        const bool byPressure = c.column == tuningcolumn::GbcKpa;
+        EXPECT_FLOAT_EQ(byPressure ? grid.at(3, 4).gbcKpa : grid.at(3, 4).gbcThr, c.first);
+        EXPECT_FLOAT_EQ(byPressure ? grid.at(3, 4).gbcThr : grid.at(3, 4).gbcKpa, 0)
+            << "the other table is not written";
+        EXPECT_EQ(gatherGbc(grid, c.column).taken, 0);
+    }
 }
 
 TEST(WriteBack, LearnedCorrectionsAreTakenOver) {
@@ -80,13 +97,6 @@ TEST(WriteBack, PartLoadIgnitionLiesOnALineOverTheFilling) {
     EXPECT_NEAR(grid.at(5, 7).ignPartLoad, 30 - 3.0 / 15 * 7.5, 1e-5);
     EXPECT_EQ(store.image().byteAt(kPartLoadIgnitionTable + 5 * 16 + 7), 57) << "Round(28.5 * 2)";
     EXPECT_EQ(store.image().byteAt(kPartLoadIgnitionTable + 5 * 16 + 0), 55);
-}
-
-TEST(WriteBack, OnlyVrkKeepsASecondGbcCopy) {
-    EXPECT_FALSE(keepsSecondGbcCopy(0));
-    EXPECT_FALSE(keepsSecondGbcCopy(1));
-    EXPECT_TRUE(keepsSecondGbcCopy(2));
-    EXPECT_FALSE(keepsSecondGbcCopy(3));
 }
 
 TEST(PhaseTuning, TargetsForBothMethods) {

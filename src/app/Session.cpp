@@ -72,8 +72,6 @@ Session::Session(const QString &workDir, QObject *parent)
       m_charts(std::make_unique<ChartsController>(m_live.engine().channels(), m_log, m_workDir)),
       m_acceleration(std::make_unique<AccelerationController>(m_timers, m_controls, m_live.engine(), m_log)) {
     m_tuningController->setWrites(&m_ecuWrites);
-    // The acceleration test numbers its frames by the tuning's window hits.
-    m_acceleration->setFrameCounter([this] { return m_tuningController->accumulator().counters().windowHits; });
     wireEditor();
     m_live.setTuningStep([this](EngineTick &engine, bool newRequest, TuningTrace &trace) {
         m_tuningController->engineStep(engine, newRequest, trace);

@@ -11,6 +11,7 @@
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
 #include "ecu/EcuWriteCommands.h"
+#include "live/CsvLog.h"
 #include "live/FrameLayout.h"
 
 #include <QDir>
@@ -176,6 +177,8 @@ bool Session::startUp() {
     if (!requiredFilesPresent() || !settingsReadable())
         return false;
     initialise();
+    // Logs of earlier runs that a kill left with a torn last line end whole again.
+    CsvLog::repairEarlierLogs(m_logDirectory, m_log);
     m_started = true;
     return true;
 }

@@ -6,7 +6,7 @@
 #include "core/ProgramLog.h"
 #include "live/EngineTick.h"
 
-#include <QTime>
+#include <chrono>
 
 namespace korvel {
 
@@ -16,9 +16,12 @@ const QString kInvalidLimit = QStringLiteral("Тест разгона остан
 
 AccelerationController::AccelerationController(SessionTimers &timers, ControlBoard &controls, const EngineTick &engine,
                                                ProgramLog &log, QObject *parent)
-    : QObject(parent), m_timers(timers), m_controls(controls), m_engine(engine), m_log(log),
-      m_secondOfMinute([] { return QTime::currentTime().second(); }) {
-    connect(&timers.TimerRazgon, &QTimer::timeout, this, [this] { m_test.timerTick(); });
+    : QObject(parent), m_timers(timers), m_controls(controls), m_engine(engine), m_log(log), m_clockMs([] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+      }) {
+    connect(&timers.TimerRazgon, &QTimer::timeout, this, [this] { m_test.timerTick(m_clockMs()); });
     m_controls.setVisible(control::ComboBoxRazgon, false);
 }
 
@@ -36,7 +39,7 @@ void AccelerationController::toggleArmed() {
 void AccelerationController::updateFrame() {
     using namespace control;
     const AccelerationOutcome out = m_test.step({m_engine.parameters().vehicleSpeed, m_startText, m_endText,
-                                                 m_frameCounter(), m_secondOfMinute(), &m_engine.channels()});
+                                                 m_engine.processedFrames(), m_clockMs(), &m_engine.channels()});
     if (out.started) {
         m_timers.TimerRazgon.start();
         m_controls.setColor(RazgonSpeed, kGreen);

@@ -27,10 +27,9 @@ public:
     AccelerationRuns &runs() { return m_runs; }
     const AccelerationTest &test() const { return m_test; }
 
-    // The tuning's window-hit counter, which numbers the counted frames of a run.
-    void setFrameCounter(std::function<int()> counter) { m_frameCounter = std::move(counter); }
-    // The seconds of the wall clock (tests fix them).
-    void setClock(std::function<int()> secondOfMinute) { m_secondOfMinute = std::move(secondOfMinute); }
+    // A monotonic clock in milliseconds (tests fix it). Runs are timed by it and
+    // their frames numbered by the engine's processed-frame counter.
+    void setClock(std::function<qint64()> clockMs) { m_clockMs = std::move(clockMs); }
 
     // Connect: the grid takes the protocol's channels, the runs are numbered from 1.
     void startConnection(const QStringList &channelNames);
@@ -58,8 +57,7 @@ private:
     AccelerationTest m_test{m_runs};
     QString m_startText = QStringLiteral("0");
     QString m_endText = QStringLiteral("100");
-    std::function<int()> m_frameCounter = [] { return 0; };
-    std::function<int()> m_secondOfMinute;
+    std::function<qint64()> m_clockMs;
 };
 
 } // namespace korvel

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace korvel {
 
 ChartsController::ChartsController(const LiveChannels &channels, ProgramLog &log, QString workDir, QObject *parent)
@@ -30,7 +32,9 @@ void ChartsController::startDiagnostics(const QStringList &channelNames) {
         m_frames = 0;
         emit chartsBuilt();
     }
-    const auto read = chartlayout::read(m_layoutPath, channelCount());
+    // Every line of the file is read, also those of channels this protocol
+    // does not have: writing back keeps them for the next fast connection.
+    const auto read = chartlayout::read(m_layoutPath, std::max(channelCount(), kMaxChannelCount));
     if (m_slots.restore(read ? &*read : nullptr) > 0)
         writeLayout();
     m_slots.finishBuild();
@@ -54,7 +58,9 @@ void ChartsController::setTicked(int channel, bool ticked) {
 void ChartsController::move(int channel, ChartSlots::Move move) {
     if (channel < 1 || channel > channelCount())
         return;
-    m_slots.move(channel, move);
+    if (!m_slots.move(channel, move))
+        return;
+    writeLayout();
     emit layoutChanged();
 }
 

@@ -40,7 +40,7 @@ public:
 
     // The channel's check box, and the hide button that unticks it.
     void setTicked(int channel, bool ticked);
-    // The four ordering buttons.
+    // The four ordering buttons; a new order is written to the layout file.
     void move(int channel, ChartSlots::Move move);
     // The value's colour, 0xRRGGBB; the chart follows from the next frame.
     void setColour(int channel, int rgb);

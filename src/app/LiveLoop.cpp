@@ -18,6 +18,7 @@ void LiveLoop::startConnection(Protocol protocol, bool writeCsv) {
 void LiveLoop::stopConnection() {
     if (m_csv.isRunning())
         m_csv.stop();
+    m_csv.waitWritten();
 }
 
 bool LiveLoop::tick(const QByteArray &frame, int numlog, const TickInputs &inputs) {

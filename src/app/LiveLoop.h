@@ -24,7 +24,8 @@ public:
     // Connect: the protocol's channels, counters at zero, and the CSV log when
     // "Писать логи" is "да".
     void startConnection(Protocol protocol, bool writeCsv);
-    // Disconnect (or the window closing): the CSV log keeps every line.
+    // Disconnect (or the window closing): the CSV log keeps every line. The
+    // drive is over, so this waits for its last batch to be on disk.
     void stopConnection();
 
     // One engine tick on the worker's latest frame; true when the worker had

@@ -11,6 +11,7 @@
 #include "core/ControlNames.h"
 #include "core/SettingNames.h"
 #include "ecu/EcuWriteCommands.h"
+#include "live/CsvLog.h"
 #include "live/FrameLayout.h"
 
 #include <QDir>
@@ -82,8 +83,6 @@ Session::Session(const QString &workDir, QObject *parent)
       m_charts(std::make_unique<ChartsController>(m_live.engine().channels(), m_log, m_workDir)),
       m_acceleration(std::make_unique<AccelerationController>(m_timers, m_controls, m_live.engine(), m_log)) {
     m_tuningController->setWrites(&m_ecuWrites);
-    // The acceleration test numbers its frames by the tuning's window hits.
-    m_acceleration->setFrameCounter([this] { return m_tuningController->accumulator().counters().windowHits; });
     wireEditor();
     m_live.setTuningStep([this](EngineTick &engine, bool newRequest, TuningTrace &trace) {
         m_tuningController->engineStep(engine, newRequest, trace);
@@ -193,6 +192,8 @@ bool Session::startUp() {
     if (!requiredFilesPresent() || !settingsReadable())
         return false;
     initialise();
+    // Logs of earlier runs that a kill left with a torn last line end whole again.
+    CsvLog::repairEarlierLogs(m_logDirectory, m_log);
     m_started = true;
     return true;
 }

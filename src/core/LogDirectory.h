@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace korvel {
 
@@ -19,8 +20,16 @@ public:
     // Names the folder on first use and creates it when missing; returns its
     // full path, or an empty string when it cannot be created.
     QString ensure(const QDateTime &now = QDateTime::currentDateTime());
+    // Names the folder on first use like ensure(), but leaves its creation to
+    // the caller (the CSV log's writer thread creates it off the window's thread).
+    QString path(const QDateTime &now = QDateTime::currentDateTime());
 
     static QString nameFor(const QDateTime &when);
+    // True for a folder name that nameFor() could have given: a run's folder.
+    static bool isRunFolderName(const QString &name);
+    // The run folders in the working folder, oldest name first, except the
+    // one this run has named.
+    QStringList earlierRunFolders() const;
 
 private:
     QString m_workDir;

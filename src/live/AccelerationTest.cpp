@@ -20,10 +20,6 @@ std::optional<double> speedLimit(const QString &text) {
     return value;
 }
 
-QString cellText(float value) {
-    return shortestDecimal(roundTo(static_cast<double>(value), 3));
-}
-
 } // namespace
 
 void AccelerationTest::startConnection() {
@@ -35,12 +31,17 @@ void AccelerationTest::startConnection() {
     m_runs.setShading(true);
 }
 
+void AccelerationTest::timerTick(qint64 clockMs) {
+    if (m_running && m_firstRecorded)
+        m_elapsedMs = static_cast<double>(clockMs - m_startMs);
+}
+
 void AccelerationTest::toggleArmed() {
     m_running = false;
     m_elapsedMs = 0;
     m_armed = !m_armed;
     if (m_armed)
-        m_startMark = 0;
+        m_firstRecorded = false;
     m_runs.clearRun();
     m_runs.setShading(!m_armed);
 }
@@ -66,6 +67,7 @@ AccelerationOutcome AccelerationTest::step(const AccelerationFrame &frame) {
         }
         if (frame.speed > *start) {
             m_running = true;
+            m_firstRecorded = false;
             out.started = true;
         }
     }
@@ -77,6 +79,8 @@ AccelerationOutcome AccelerationTest::step(const AccelerationFrame &frame) {
             return out;
         }
         if (frame.speed > *end) {
+            if (m_firstRecorded)
+                m_elapsedMs = static_cast<double>(frame.clockMs - m_startMs);
             out.finished = true;
             out.result = QStringLiteral("Время разгона:") + shortestDecimal(m_elapsedMs / 1000.0);
             m_finishedRuns << QStringLiteral("Разгон = ") + QString::number(m_runNumber++);
@@ -84,10 +88,8 @@ AccelerationOutcome AccelerationTest::step(const AccelerationFrame &frame) {
             return out;
         }
     }
-    // A run that has recorded its first frame ends after 20000 counted frames.
-    // Before that the mark is 0 and the counter alone would disarm a test
-    // armed long after the counter was last cleared.
-    if (m_running && m_startMark != 0 && frame.frameCounter - m_startMark > kFrameLimit) {
+    // A run ends after 20000 frames counted from its first one.
+    if (m_running && m_firstRecorded && frame.frameCounter - m_startMark > kFrameLimit) {
         out.abandoned = true;
         stop();
         return out;
@@ -97,35 +99,49 @@ AccelerationOutcome AccelerationTest::step(const AccelerationFrame &frame) {
     return out;
 }
 
+// The first frame of a run gives every channel's minimum, mean and maximum;
+// every later frame gets a column, its header the seconds since the first.
 void AccelerationTest::record(const AccelerationFrame &frame) {
     const int channels = m_runs.channelCount();
-    if (m_startMark == 0) {
+    const auto value = [&](int q) {
+        return roundTo(static_cast<double>(frame.channels ? frame.channels->value(q) : 0.f), 3);
+    };
+    if (!m_firstRecorded) {
+        m_sums.assign(static_cast<std::size_t>(channels) + 1, 0.0);
         for (int q = 1; q <= channels; ++q) {
-            const QString text = cellText(frame.channels ? frame.channels->value(q) : 0.f);
+            const QString text = shortestDecimal(value(q));
             for (int column = 1; column <= 3; ++column)
                 m_runs.setCell(column, q, text);
+            m_sums[static_cast<std::size_t>(q)] = value(q);
         }
-        m_runs.setCell(3, 0, QStringLiteral("%1").arg(frame.secondOfMinute, 2, 10, QLatin1Char('0')));
+        m_runs.setCell(3, 0, shortestDecimal(0));
+        m_firstRecorded = true;
         m_startMark = frame.frameCounter;
-        m_elapsedMs = frame.secondOfMinute;
+        m_lastCounter = frame.frameCounter;
+        m_startMs = frame.clockMs;
+        m_elapsedMs = 0;
+        m_recorded = 1;
         return;
     }
-    const int n = frame.frameCounter - m_startMark;
-    if (n <= 1)
-        return;
+    if (frame.frameCounter <= m_lastCounter)
+        return; // no new frame since the last one recorded
+    m_lastCounter = frame.frameCounter;
+    m_elapsedMs = static_cast<double>(frame.clockMs - m_startMs);
+    ++m_recorded;
     const int c = m_runs.columns() - 1;
     m_runs.setCell(c, 0, shortestDecimal(m_elapsedMs / 1000.0));
     for (int q = 1; q <= channels; ++q) {
-        m_runs.setCell(c, q, cellText(frame.channels ? frame.channels->value(q) : 0.f));
-        const double x = m_runs.number(c, q).value_or(0);
+        const double x = value(q);
+        m_runs.setCell(c, q, shortestDecimal(x));
         const auto min = m_runs.number(1, q);
         if (!min || *min > x)
             m_runs.setCell(1, q, m_runs.cell(c, q));
         const auto max = m_runs.number(3, q);
         if (!max || !(*max >= x))
             m_runs.setCell(3, q, m_runs.cell(c, q));
-        const double mean = m_runs.number(2, q).value_or(0);
-        m_runs.setCell(2, q, shortestDecimal(((n - 2) * mean + x) / (n - 1)));
+        double &sum = m_sums[static_cast<std::size_t>(q)];
+        sum += x;
+        m_runs.setCell(2, q, shortestDecimal(roundTo(sum / m_recorded, 3)));
     }
     m_runs.addColumn();
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace korvel {
 
@@ -13,11 +14,11 @@ class LiveChannels;
 
 // What one processed frame brings to the acceleration test.
 struct AccelerationFrame {
-    double speed = 0;       // vehicle speed
-    QString startText;      // the start speed as typed
-    QString endText;        // the end speed as typed
-    int frameCounter = 0;   // the tuning grid's window-hit counter
-    int secondOfMinute = 0; // wall clock, 0..59
+    double speed = 0;        // vehicle speed
+    QString startText;       // the start speed as typed
+    QString endText;         // the end speed as typed
+    qint64 frameCounter = 0; // processed frames since the connect: numbers the frames of a run
+    qint64 clockMs = 0;      // a monotonic clock at this frame
     const LiveChannels *channels = nullptr;
 };
 
@@ -33,11 +34,12 @@ struct AccelerationOutcome {
 
 // The acceleration test: armed by the button, timing from the frame the speed
 // rises above the start speed to the frame it rises above the end speed, and
-// recording every channel's value per counted frame into the run grid.
+// recording every channel's value per processed frame into the run grid.
+// The time is the monotonic clock's difference between those two frames, so a
+// window thread that was busy (timer ticks that never came) loses nothing.
 class AccelerationTest {
 public:
     static constexpr int kFrameLimit = 20000;
-    static constexpr int kTimerStepMs = 40;
 
     explicit AccelerationTest(AccelerationRuns &runs) : m_runs(runs) {}
 
@@ -45,8 +47,8 @@ public:
     void startConnection();
     // The button: arms a disarmed test and disarms an armed one, in any state.
     void toggleArmed();
-    // TimerRazgon.
-    void timerTick() { m_elapsedMs += kTimerStepMs; }
+    // TimerRazgon: the run time so far, for a display between frames.
+    void timerTick(qint64 clockMs);
     AccelerationOutcome step(const AccelerationFrame &frame);
 
     bool armed() const { return m_armed; }
@@ -62,7 +64,12 @@ private:
     AccelerationRuns &m_runs;
     bool m_armed = false;
     bool m_running = false;
-    int m_startMark = 0;
+    bool m_firstRecorded = false;
+    qint64 m_startMark = 0;     // the frame counter at the run's first frame
+    qint64 m_lastCounter = 0;   // ... and at the last frame recorded
+    qint64 m_startMs = 0;       // the clock at the run's first frame
+    int m_recorded = 0;         // frames recorded in this run, the first included
+    std::vector<double> m_sums; // per channel, over the frames recorded
     double m_elapsedMs = 0;
     int m_runNumber = 1;
     QStringList m_finishedRuns;

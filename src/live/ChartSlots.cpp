@@ -26,17 +26,22 @@ bool ChartSlots::setTicked(int channel, bool ticked) {
             if (slot > freed)
                 --slot;
     }
-    // While the file is being restored the saved layout stays as read.
-    if (m_built)
-        for (int q = 1; q < m_slots.size(); ++q)
-            m_saved[q] = m_slots[q];
+    save();
     return true;
 }
 
-void ChartSlots::move(int channel, Move move) {
+// While the file is being restored the saved layout stays as read.
+void ChartSlots::save() {
+    if (m_built)
+        for (int q = 1; q < m_slots.size(); ++q)
+            m_saved[q] = m_slots[q];
+}
+
+bool ChartSlots::move(int channel, Move move) {
     const int a = m_slots.at(channel);
     if (a < 1)
-        return;
+        return false;
+    const QList<int> before = m_slots;
     switch (move) {
     case Move::Top:
         for (int q = 1; q < m_slots.size(); ++q)
@@ -67,12 +72,19 @@ void ChartSlots::move(int channel, Move move) {
         m_slots[channel] = m_next - 1;
         break;
     }
+    if (m_slots == before)
+        return false;
+    save();
+    return true;
 }
 
 int ChartSlots::restore(const QList<int> *fileSlots) {
-    if (fileSlots)
-        for (int q = 1; q < m_saved.size() && q <= fileSlots->size(); ++q)
+    if (fileSlots) {
+        if (m_saved.size() < fileSlots->size() + 1)
+            m_saved.resize(fileSlots->size() + 1, 0);
+        for (int q = 1; q <= fileSlots->size(); ++q)
             m_saved[q] = fileSlots->at(q - 1);
+    }
     int writes = 0;
     for (int q = 1; q < m_slots.size(); ++q) {
         const int wanted = m_saved.at(q);

@@ -30,19 +30,23 @@ public:
     // The channel's check box changed. True when the box really changed,
     // which means the layout file is to be written with saved().
     bool setTicked(int channel, bool ticked);
-    // An ordering button of a shown channel; the saved layout stays as it is.
-    void move(int channel, Move move);
+    // An ordering button of a shown channel. True when the order changed,
+    // which means the layout file is to be written with saved().
+    bool move(int channel, Move move);
 
     // The layout file was read (nothing: no file, the saved layout stays):
     // every channel with a saved slot above 0 is ticked, in channel order, and
     // then takes its saved slot. Returns how many times the file is to be
-    // written back, one per ticked channel.
+    // written back, one per ticked channel. Lines beyond this protocol's
+    // channels are kept in the saved layout as read.
     int restore(const QList<int> *fileSlots);
 
     // Saved slot of every channel, index 1..count (index 0 unused).
     const QList<int> &saved() const { return m_saved; }
-    // The lines of the layout file: one per channel of the current protocol.
-    QList<int> savedLayout() const { return m_saved.mid(1, channelCount()); }
+    // The lines of the layout file: one per channel of the current protocol,
+    // then those of the channels only another protocol has (the fast
+    // protocol's 37 to 56 during a standard connection) as last read or saved.
+    QList<int> savedLayout() const { return m_saved.mid(1); }
 
 private:
     QList<int> m_slots{-1};
@@ -50,6 +54,8 @@ private:
     QList<int> m_saved{0};
     int m_next = 1;
     bool m_built = false;
+
+    void save();
 };
 
 } // namespace korvel

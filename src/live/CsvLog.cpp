@@ -8,8 +8,10 @@
 #include "live/FrameLayout.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QMetaObject>
+#include <QObject>
+#include <QRegularExpression>
 
 namespace korvel {
 namespace {
@@ -25,22 +27,18 @@ const QStringList kTraceColumns = {
     QStringLiteral("старая поправка"),
     QStringLiteral("новая поправка"),
 };
-const QString kWriteFailed = QStringLiteral("Не удалось записать лог %1: %2");
-const QString kNoFolder = QStringLiteral("папка логов не создана");
-const QString kEarlierLogKept = QStringLiteral("Лог предыдущего подключения сохранён: %1");
-const QString kFileChangedOutside =
-    QStringLiteral("Файл лога %1 удалён или изменён другой программой: запись продолжается в новый файл");
-const QString kEarlierLogLost = QStringLiteral("Не удалось сохранить лог предыдущего подключения %1");
+const QString kTornLogRepaired =
+    QStringLiteral("Лог %1 оборван на недописанной строке: отрезано %2 байт после последней целой строки");
+const QString kTornLogNotRepaired = QStringLiteral("Не удалось восстановить оборванный лог %1: %2");
+const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 
-// "лог.csv" -> "лог_1.csv", "лог_2.csv", ...: the first name not taken in the folder.
-QString freeEarlierName(const QDir &folder) {
-    const QFileInfo name(CsvLog::kFileName);
-    for (int n = 1;; ++n) {
-        const QString candidate =
-            name.completeBaseName() + QLatin1Char('_') + QString::number(n) + QLatin1Char('.') + name.suffix();
-        if (!folder.exists(candidate))
-            return candidate;
-    }
+// The logs a run folder holds: "лог.csv" and the kept "лог_1.csv", "лог_2.csv", ...
+bool isLogName(const QString &name) {
+    const QFileInfo log(CsvLog::kFileName);
+    static const QRegularExpression pattern(QLatin1Char('^') + QRegularExpression::escape(log.completeBaseName()) +
+                                            QStringLiteral("(_\\d+)?\\.") + QRegularExpression::escape(log.suffix()) +
+                                            QLatin1Char('$'));
+    return pattern.match(name).hasMatch();
 }
 
 QByteArray encode(const QStringList &lines) {
@@ -54,7 +52,19 @@ QByteArray encode(const QStringList &lines) {
 
 } // namespace
 
-CsvLog::CsvLog(LogDirectory &directory, ProgramLog &log) : m_directory(directory), m_log(log) {}
+CsvLog::CsvLog(LogDirectory &directory, ProgramLog &log)
+    : m_directory(directory), m_log(log), m_inbox(std::make_unique<QObject>()) {
+    QObject *inbox = m_inbox.get();
+    m_writer = std::make_unique<CsvLogWriter>([inbox, this] {
+        QMetaObject::invokeMethod(
+            inbox, [this] { collectMessages(); }, Qt::QueuedConnection);
+    });
+}
+
+CsvLog::~CsvLog() {
+    stop();
+    m_writer.reset(); // writes what was handed over
+}
 
 QString CsvLog::header(Protocol protocol, QChar separator) {
     QStringList fields{kTimeColumn};
@@ -87,94 +97,58 @@ void CsvLog::start(Protocol protocol, QChar separator) {
     m_protocol = protocol;
     m_separator = separator;
     m_pending.clear();
-    m_sinceWrite = 0;
-    m_headerPending = true;
-    m_linesOnDisk = 0;
-    m_bytesOnDisk = 0;
-    m_failureReported = false;
-    const QString folder = m_directory.ensure();
-    if (!folder.isEmpty())
-        keepEarlierLog(QDir(folder));
+    m_linesHanded = 1; // the header
+    m_writer->begin(m_directory.path(), kFileName, encode({header(protocol, separator)}));
     m_running = true;
-}
-
-// The run's folder is kept for the whole run: the log of an earlier
-// connection moves aside instead of being replaced by this one.
-void CsvLog::keepEarlierLog(const QDir &folder) {
-    if (!folder.exists(kFileName))
-        return;
-    const QString earlier = freeEarlierName(folder);
-    if (QFile::rename(folder.filePath(kFileName), folder.filePath(earlier)))
-        m_log.append(kEarlierLogKept.arg(earlier));
-    else
-        m_log.append(kEarlierLogLost.arg(folder.filePath(kFileName)));
 }
 
 void CsvLog::stop() {
     if (!m_running)
         return;
-    if (m_headerPending || !m_pending.isEmpty())
-        write();
+    handOver(); // also when empty: a connect without frames leaves the header
+    m_writer->end();
     m_running = false;
+    collectMessages();
+}
+
+void CsvLog::waitWritten() {
+    m_writer->waitIdle();
+    collectMessages();
 }
 
 void CsvLog::append(const LiveChannels &channels, const TuningTrace &trace, const QTime &now) {
     if (!m_running)
         return;
     m_pending.append(line(channels, channelCount(m_protocol), trace, now, m_separator));
-    if (++m_sinceWrite > kLinesPerWrite) {
-        write();
-        m_sinceWrite = 0;
-    }
+    if (m_pending.size() > kLinesPerWrite)
+        handOver();
 }
 
-void CsvLog::write() {
-    const QString folder = m_directory.ensure();
-    if (folder.isEmpty()) {
-        reportFailure(m_directory.name(), kNoFolder);
-        return;
-    }
-    const QString reason = writePending(QDir(folder));
-    if (!reason.isEmpty()) {
-        reportFailure(QDir(folder).filePath(kFileName), reason);
-        return;
-    }
-    m_failureReported = false;
-}
-
-// Appends what is not on disk yet. The first write of a connection creates the
-// file with the header. A file that is no longer the size we left (deleted or
-// cut from outside) is not ours to repair: it is kept aside and a new one starts.
-QString CsvLog::writePending(const QDir &folder) {
-    const QString path = folder.filePath(kFileName);
-    if (!m_headerPending && QFileInfo(path).size() != m_bytesOnDisk) {
-        m_log.append(kFileChangedOutside.arg(path));
-        keepEarlierLog(folder);
-        m_headerPending = true;
-        m_linesOnDisk = 0;
-        m_bytesOnDisk = 0;
-    }
-    const bool fresh = m_headerPending;
-    QByteArray bytes;
-    if (fresh)
-        bytes = encode({header(m_protocol, m_separator)});
-    bytes += encode(m_pending);
-    const QString reason = fresh ? writeFileSafely(path, bytes) : appendToFile(path, bytes);
-    if (!reason.isEmpty())
-        return reason;
-    m_bytesOnDisk += bytes.size();
-    m_linesOnDisk += static_cast<int>(m_pending.size()) + (fresh ? 1 : 0);
-    m_headerPending = false;
+void CsvLog::handOver() {
+    m_writer->append(encode(m_pending), static_cast<int>(m_pending.size()));
+    m_linesHanded += static_cast<int>(m_pending.size());
     m_pending.clear();
-    return {};
 }
 
-// One line per run of failures: the lines not written stay in memory and the next write tries again.
-void CsvLog::reportFailure(const QString &path, const QString &reason) {
-    if (m_failureReported)
-        return;
-    m_log.append(kWriteFailed.arg(path, reason));
-    m_failureReported = true;
+void CsvLog::collectMessages() {
+    for (const QString &message : m_writer->takeMessages())
+        m_log.append(message);
+}
+
+void CsvLog::repairEarlierLogs(const LogDirectory &directory, ProgramLog &log) {
+    for (const QString &folder : directory.earlierRunFolders()) {
+        const QDir dir(folder);
+        for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+            if (!isLogName(name))
+                continue;
+            QString why;
+            const qint64 cut = cutTornTail(dir.filePath(name), kLineEnd, &why);
+            if (cut > 0)
+                log.append(kTornLogRepaired.arg(QDir::toNativeSeparators(dir.filePath(name))).arg(cut));
+            else if (cut < 0)
+                log.append(kTornLogNotRepaired.arg(QDir::toNativeSeparators(dir.filePath(name)), why));
+        }
+    }
 }
 
 } // namespace korvel

@@ -9,21 +9,23 @@ using namespace korvel;
 namespace {
 
 // Two channels; the test is armed with start 0 and end 100 unless a case says otherwise.
+// Each frame advances the processed-frame counter by one and the clock by 50 ms.
 struct Bench {
     AccelerationRuns runs;
     AccelerationTest test{runs};
     LiveChannels channels;
-    int counter = 0;
+    qint64 counter = 0;
+    qint64 clockMs = 100000;
 
     Bench() {
         runs.setChannels({QStringLiteral("Обороты"), QStringLiteral("Дроссель")});
         test.startConnection();
     }
-    AccelerationOutcome frame(double speed, float value1 = 0, float value2 = 0, int second = 7,
+    AccelerationOutcome frame(double speed, float value1 = 0, float value2 = 0,
                               const QString &start = QStringLiteral("0"), const QString &end = QStringLiteral("100")) {
         channels.set(1, value1);
         channels.set(2, value2);
-        return test.step({speed, start, end, counter, second, &channels});
+        return test.step({speed, start, end, ++counter, clockMs += 50, &channels});
     }
 };
 
@@ -44,14 +46,11 @@ TEST(AccelerationTest, ThreeRunsAreListedAndTimed) {
     Bench b;
     for (int run = 1; run <= 3; ++run) {
         b.test.toggleArmed();
-        b.counter = 0;
         b.frame(10);
-        for (int i = 0; i < 50; ++i)
-            b.test.timerTick();
+        b.clockMs += 2000 * run - 50; // the next frame comes 2 s (4 s, 6 s) after the first
         const AccelerationOutcome out = b.frame(100.5);
         EXPECT_TRUE(out.finished) << "run " << run;
-        // RunElapsed started from the second of the minute (7) at the first counted frame.
-        EXPECT_EQ(out.result, QStringLiteral("Время разгона:2.007")) << "run " << run;
+        EXPECT_EQ(out.result, QStringLiteral("Время разгона:") + QString::number(2 * run)) << "run " << run;
         EXPECT_FALSE(b.test.armed());
         EXPECT_EQ(b.test.elapsedMs(), 0);
     }
@@ -61,48 +60,49 @@ TEST(AccelerationTest, ThreeRunsAreListedAndTimed) {
     EXPECT_TRUE(b.test.finishedRuns().isEmpty()) << "runs are counted from the connect";
 }
 
+// Every processed frame of a run is recorded; the mean is over all of them,
+// the first included, as the minimum and the maximum are.
 TEST(AccelerationTest, RecordsMinimumMeanAndMaximum) {
     Bench b;
     b.test.toggleArmed();
     EXPECT_EQ(b.runs.cell(1, 0), QString()) << "arming empties the headers";
-    b.counter = 10;
-    b.frame(5, 4.f, 1.23456f, 42); // first counted frame: min, mean, max := value
-    EXPECT_EQ(b.runs.cell(3, 0), "42");
+    b.frame(5, 4.f, 1.23456f); // first frame: min, mean, max := value
+    EXPECT_EQ(b.runs.cell(3, 0), "0") << "header: seconds since the first frame";
     EXPECT_EQ(b.runs.cell(2, 2), "1.235");
-    b.counter = 11;
-    b.frame(6, 9.f); // n = 1: nothing recorded
     EXPECT_EQ(b.runs.columns(), 5);
 
     struct Step {
-        int counter;
         float value;
         QString min, mean, max;
     };
     const Step steps[] = {
-        {12, 6.f, "4", "6", "6"},   // n = 2: the mean is that frame's value
-        {13, 2.f, "2", "4", "6"},   // n = 3: the mean of frames 2 and 3
-        {14, 10.f, "2", "6", "10"}, // n = 4: (6 + 2 + 10) / 3
+        {8.f, "4", "6", "8"},      // (4 + 8) / 2
+        {3.f, "3", "5", "8"},      // (4 + 8 + 3) / 3
+        {10.f, "3", "6.25", "10"}, // (4 + 8 + 3 + 10) / 4
+        {1.f, "1", "5.2", "10"},   // (4 + 8 + 3 + 10 + 1) / 5
     };
     int column = 4;
     for (const Step &s : steps) {
-        b.counter = s.counter;
-        b.test.timerTick();
         b.frame(20, s.value);
-        EXPECT_EQ(b.runs.cell(column, 1), QString::number(s.value)) << s.counter;
+        EXPECT_EQ(b.runs.cell(column, 1), QString::number(s.value)) << column;
         EXPECT_EQ((QStringList{b.runs.cell(1, 1), b.runs.cell(2, 1), b.runs.cell(3, 1)}),
                   (QStringList{s.min, s.mean, s.max}))
-            << "frame counter " << s.counter;
+            << "column " << column;
         ++column;
         EXPECT_EQ(b.runs.columns(), column + 1) << "one column more per recorded frame";
     }
-    EXPECT_EQ(b.runs.cell(4, 0), "0.082") << "header: elapsed seconds (42 ms start + 40)";
+    EXPECT_EQ(b.runs.cell(4, 0), "0.05") << "header: seconds since the first frame";
+    EXPECT_EQ(b.runs.cell(7, 0), "0.2");
+    // A step without a new processed frame records nothing.
+    const int columns = b.runs.columns();
+    b.test.step({20, "0", "100", b.counter, b.clockMs + 10, &b.channels});
+    EXPECT_EQ(b.runs.columns(), columns);
 }
 
 TEST(AccelerationTest, DisarmAndLimit) {
     {
         Bench b;
         b.test.toggleArmed();
-        b.counter = 5;
         b.frame(10);
         b.test.toggleArmed(); // second press during the run
         EXPECT_FALSE(b.test.armed());
@@ -115,11 +115,10 @@ TEST(AccelerationTest, DisarmAndLimit) {
     {
         Bench b;
         b.test.toggleArmed();
-        b.counter = 100;
-        b.frame(10);
-        b.counter = 100 + AccelerationTest::kFrameLimit;
+        b.counter = 99;
+        b.frame(10); // the first frame, counter 100
+        b.counter = 99 + AccelerationTest::kFrameLimit;
         EXPECT_FALSE(b.frame(20).abandoned) << "exactly the limit still counts";
-        b.counter = 101 + AccelerationTest::kFrameLimit;
         const AccelerationOutcome out = b.frame(20);
         EXPECT_TRUE(out.abandoned);
         EXPECT_FALSE(out.finished);
@@ -152,16 +151,16 @@ TEST(AccelerationTest, SpeedLimitsThatAreNotNumbersStopTheTest) {
         b.test.toggleArmed();
         if (c.speed > 0)
             b.frame(c.speed);
-        const AccelerationOutcome out = b.frame(60, 0, 0, 7, c.start, c.end);
+        const AccelerationOutcome out = b.frame(60, 0, 0, c.start, c.end);
         ASSERT_TRUE(out.invalidLimit.has_value()) << c.name;
         EXPECT_EQ(*out.invalidLimit, c.reported) << c.name;
         EXPECT_FALSE(b.test.armed()) << c.name;
-        EXPECT_FALSE(b.frame(70, 0, 0, 7, c.start, c.end).invalidLimit.has_value())
+        EXPECT_FALSE(b.frame(70, 0, 0, c.start, c.end).invalidLimit.has_value())
             << c.name << ": reported once, not on every frame";
     }
     Bench b;
     b.test.toggleArmed();
-    EXPECT_TRUE(b.frame(60, 0, 0, 7, "50,5", "100").started) << "a decimal comma is a number";
+    EXPECT_TRUE(b.frame(60, 0, 0, "50,5", "100").started) << "a decimal comma is a number";
 }
 
 TEST(AccelerationRuns, ShadingAgainstTheRunsOwnFigures) {

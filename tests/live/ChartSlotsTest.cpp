@@ -84,10 +84,17 @@ TEST(ChartSlots, OrderingButtons) {
     for (const Case &c : cases) {
         ChartSlots charts = builtWith({5, 2, 9, 7});
         const QList<int> saved = charts.saved();
-        charts.move(c.channel, c.move);
-        EXPECT_EQ((QList<int>{charts.slot(5), charts.slot(2), charts.slot(9), charts.slot(7)}), c.slots5_2_9_7)
-            << c.name;
-        EXPECT_EQ(charts.saved(), saved) << c.name << ": the buttons do not touch the saved layout";
+        const bool changed = charts.move(c.channel, c.move);
+        const QList<int> now{charts.slot(5), charts.slot(2), charts.slot(9), charts.slot(7)};
+        EXPECT_EQ(now, c.slots5_2_9_7) << c.name;
+        EXPECT_EQ(changed, now != QList<int>({1, 2, 3, 4})) << c.name << ": a new order is to be written";
+        if (changed)
+            EXPECT_EQ(
+                (QList<int>{charts.saved().at(5), charts.saved().at(2), charts.saved().at(9), charts.saved().at(7)}),
+                c.slots5_2_9_7)
+                << c.name << ": the new order is the saved layout";
+        else
+            EXPECT_EQ(charts.saved(), saved) << c.name;
         EXPECT_EQ(charts.nextSlot(), 5) << c.name;
     }
 }
@@ -141,12 +148,12 @@ TEST(ChartSlots, WithoutAFileTheNextConnectionGetsThePreviousLayoutBack) {
     EXPECT_EQ(charts.slot(8), 2);
     EXPECT_EQ(charts.nextSlot(), 3);
 
-    // A protocol with fewer channels writes its own number of lines and keeps the rest.
+    // A protocol with fewer channels keeps the lines of the channels it does not have.
     charts.release();
     charts.build(6);
     charts.restore(nullptr);
     charts.finishBuild();
-    EXPECT_EQ(charts.savedLayout(), (QList<int>{-1, -1, -1, 1, -1, -1}));
+    EXPECT_EQ(charts.savedLayout(), (QList<int>{-1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, -1}));
     charts.setTicked(4, false);
     charts.release();
     charts.build(kChannels);

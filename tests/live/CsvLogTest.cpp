@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using namespace korvel;
@@ -49,7 +51,11 @@ struct CsvLogFixture : ::testing::Test {
     CsvLog csv{directory, log};
 
     QString path() { return directory.ensure() + QStringLiteral("/лог.csv"); }
-    QByteArray onDisk() { return read(path()); }
+    // The log's writer thread is done with what it was handed.
+    QByteArray onDisk() {
+        csv.waitWritten();
+        return read(path());
+    }
     QByteArray read(const QString &file) {
         QFile f(file);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -171,7 +177,8 @@ TEST_F(CsvLogFixture, LongRunKeepsOnlyUnwrittenLinesInMemory) {
         expected += CsvLog::line(channelsFor(i), kFastChannelCount, trace, kTime.addSecs(i), kLogFieldSeparator);
         ASSERT_LE(csv.pendingLines().size(), CsvLog::kLinesPerWrite + 1);
         if (i % 1000 == 999) {
-            ASSERT_EQ(csv.linesOnDisk(), onDisk().count('\n'));
+            const QByteArray bytes = onDisk();
+            ASSERT_EQ(csv.linesOnDisk(), bytes.count('\n'));
             EXPECT_EQ(csv.lineCount(), i + 2);
         }
     }
@@ -190,6 +197,7 @@ TEST_F(CsvLogFixture, NewConnectionKeepsTheEarlierLogs) {
     csv.append(channelsFor(7), {}, kTime);
     csv.start(Protocol::Standard, kLogFieldSeparator); // while the second one runs
     addLines(101);
+    csv.waitWritten();
     QStringList standard;
     for (int i = 0; i < 101; ++i)
         standard += CsvLog::line(channelsFor(i), kStandardChannelCount, {}, kTime, kLogFieldSeparator);
@@ -219,6 +227,7 @@ TEST_F(CsvLogFixture, FileChangedFromOutsideStartsANewFile) {
         log.start(Protocol::Fast, kLogFieldSeparator);
         for (int i = 0; i < 101; ++i)
             log.append(channelsFor(i), {}, kTime);
+        log.waitWritten();
         if (c.remove) {
             ASSERT_TRUE(QFile::remove(folder.filePath("лог.csv")));
         } else {
@@ -228,6 +237,7 @@ TEST_F(CsvLogFixture, FileChangedFromOutsideStartsANewFile) {
         for (int i = 101; i < 303; ++i)
             log.append(channelsFor(i), {}, kTime);
         log.stop();
+        log.waitWritten();
 
         EXPECT_EQ(read(folder.filePath("лог.csv")), encoded(fileOf(Protocol::Fast, frames(202, 101))));
         EXPECT_EQ(log.linesOnDisk(), 203);
@@ -252,6 +262,7 @@ TEST_F(CsvLogFixture, FullDiskIsReportedOnceAndRecovered) {
         test::FileSizeLimit limit(written + 100);
         addLines(101, 101);
         addLines(101, 202);
+        csv.waitWritten();
     }
     EXPECT_EQ(log.lines().size(), 1) << log.lines().join('\n').toStdString();
     EXPECT_TRUE(log.last().contains(QStringLiteral("лог.csv")));
@@ -269,13 +280,88 @@ TEST_F(CsvLogFixture, MissingFolderIsReportedOnceAndRecovered) {
     blockedCsv.start(Protocol::Fast, kLogFieldSeparator);
     for (int i = 0; i < 303; ++i)
         blockedCsv.append(channelsFor(i), {}, kTime);
+    blockedCsv.waitWritten();
     EXPECT_EQ(log.lines().size(), 1);
     EXPECT_EQ(blockedCsv.linesOnDisk(), 0);
     EXPECT_EQ(blockedCsv.lineCount(), 304);
 
     ASSERT_TRUE(QFile::remove(blocked));
     blockedCsv.stop();
+    blockedCsv.waitWritten();
     EXPECT_EQ(read(blockedDirectory.ensure() + QStringLiteral("/лог.csv")),
               encoded(fileOf(Protocol::Fast, frames(303))));
     EXPECT_EQ(blockedCsv.linesOnDisk(), 304);
+}
+
+// The file grows where it is: the same file (inode) from the first write to the
+// last, and nothing beside it, however many writes a drive makes.
+TEST_F(CsvLogFixture, WritesAppendInPlace) {
+    csv.start(Protocol::Fast, kLogFieldSeparator);
+    addLines(101);
+    ASSERT_EQ(onDisk().count('\n'), 102);
+    struct stat first {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &first), 0);
+    addLines(505, 101);
+    csv.stop();
+    EXPECT_EQ(onDisk(), encoded(fileOf(Protocol::Fast, frames(606))));
+    struct stat last {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &last), 0);
+    EXPECT_EQ(last.st_ino, first.st_ino) << "the log was replaced by a copy";
+    EXPECT_EQ(QDir(directory.ensure()).entryList(QDir::Files | QDir::Hidden), QStringList{"лог.csv"});
+}
+
+// Start-up cuts the torn last line a kill left in the logs of earlier runs,
+// and leaves every other file alone.
+TEST(CsvLogRepair, EarlierRunLogsEndWithAWholeLine) {
+    struct Case {
+        const char *file; // relative to the working folder
+        QByteArray content;
+        QByteArray after;
+        bool reported;
+    };
+    const Case cases[] = {
+        {"05.03.14-17.42.09/лог.csv", "Time,a\r\n1,2\r\n3,", "Time,a\r\n1,2\r\n", true},
+        {"05.03.14-17.42.09/лог_1.csv", "Time,a\r\n1,2\r", "Time,a\r\n", true},
+        {"06.03.14-08.00.00/лог.csv", "Time,a\r\n1,2\r\n", "Time,a\r\n1,2\r\n", false},
+        {"06.03.14-08.00.01/лог.csv", "Time,a", "", true},
+        {"06.03.14-08.00.02/лог.csv", "", "", false},
+        {"05.03.14-17.42.09/заметки.txt", "no line end", "no line end", false},
+        {"копии/лог.csv", "Time,a\r\n1,", "Time,a\r\n1,", false},
+        {"лог.csv", "Time,a\r\n1,", "Time,a\r\n1,", false},
+    };
+    // A torn line longer than the chunk the repair reads backwards.
+    const QByteArray longTail = QByteArray("Time,a\r\n") + QByteArray(200 * 1024, '7');
+    test::WorkDir work{false};
+    const auto put = [&](const QString &name, const QByteArray &bytes) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(work.path(name)).path()));
+        work.write(name, bytes);
+    };
+    for (const Case &c : cases)
+        put(QString::fromUtf8(c.file), c.content);
+    put(QStringLiteral("07.03.14-09.10.11/лог.csv"), longTail);
+    LogDirectory current(work.path());
+    const QString currentLog =
+        current.ensure(QDateTime(QDate(2014, 3, 8), QTime(10, 0, 0))) + QStringLiteral("/лог.csv");
+    put(QStringLiteral("08.03.14-10.00.00/лог.csv"), "Time,a\r\n1,"); // this run's own log is being written
+
+    ProgramLog log;
+    CsvLog::repairEarlierLogs(current, log);
+
+    int reported = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        QFile file(work.path(QString::fromUtf8(c.file)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), c.after);
+        reported += c.reported;
+        const qint64 cut = c.content.size() - c.after.size();
+        const QString line = "Лог " + QDir::toNativeSeparators(work.path(QString::fromUtf8(c.file))) +
+                             " оборван на недописанной строке: отрезано " + QString::number(cut) +
+                             " байт после последней целой строки";
+        EXPECT_EQ(log.lines().contains(line), c.reported) << log.lines().join('\n').toStdString();
+    }
+    EXPECT_EQ(work.read(QStringLiteral("07.03.14-09.10.11/лог.csv")), "Time,a\r\n");
+    EXPECT_EQ(work.read(QStringLiteral("08.03.14-10.00.00/лог.csv")), "Time,a\r\n1,");
+    EXPECT_TRUE(QFileInfo::exists(currentLog));
+    EXPECT_EQ(log.lines().size(), reported + 1);
 }

@@ -190,8 +190,8 @@ TEST(DiagnosticCharts, Screenshots) {
     for (int frame = 1; frame <= 12; ++frame) {
         for (int q = 1; q <= 56; ++q)
             channels.set(q, static_cast<float>(q + std::sin(frame * q / 5.0) * q / 3.0));
-        test.timerTick();
-        test.step({frame < 12 ? 5.0 * frame : 120.0, "0", "100", frame, 12, &channels});
+        test.timerTick(frame * 50);
+        test.step({frame < 12 ? 5.0 * frame : 120.0, "0", "100", frame, frame * 50, &channels});
     }
     ASSERT_FALSE(test.armed());
     EXPECT_GT(runs.columns(), 10);

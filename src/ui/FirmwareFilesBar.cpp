@@ -2,14 +2,17 @@
 
 #include "app/Session.h"
 #include "core/ControlNames.h"
+#include "editor/TableEditorController.h"
 #include "firmware/FirmwareFiles.h"
 #include "ui/FileDialogs.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace korvel::ui {
 namespace {
@@ -62,6 +65,19 @@ FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(
     connect(save, &QPushButton::clicked, this, &FirmwareFilesBar::saveAs);
     connect(compare, &QPushButton::clicked, this, &FirmwareFilesBar::openComparison);
     connect(undo, &QPushButton::clicked, this, [this] { m_session.undoFirmware(); });
+    // Ctrl+Z is "Откат" while there is a step to undo (a button's own shortcut
+    // would be replaced whenever its caption is set).
+    auto *undoKey = new QShortcut(QKeySequence::Undo, this);
+    connect(undoKey, &QShortcut::activated, undo, [undo] {
+        if (undo->isVisible())
+            undo->click();
+    });
+    // `vs` draws the comparison firmware into the open entry: its line, Label5 and the flag marks.
+    connect(vs, &QCheckBox::toggled, this, [this](bool on) {
+        DisplayOptions options = m_session.editor().options();
+        options.compare = on;
+        m_session.editor().setOptions(options);
+    });
 }
 
 void FirmwareFilesBar::openFirmware(Session &session, QWidget *dialogParent) {

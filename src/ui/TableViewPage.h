@@ -58,7 +58,11 @@ private:
     void showFullScreen(QWidget *target);
     // The grid's selected block as columns and rows from 1; null when nothing is selected.
     QRect selectedBlock() const;
-    // Ctrl+C / Ctrl+V on the grid; true when the key was taken.
+    // Enter outside an edit, and after one: the cell below becomes current.
+    void moveCurrentDown();
+    // The grid's selected block becomes the range of the range commands.
+    void takeSelectedBlock();
+    // Ctrl+C / Ctrl+V and Enter on the grid; true when the key was taken.
     bool gridKey(const QKeyEvent *key);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -97,6 +101,7 @@ private:
     QWidget *m_fullScreenWidget = nullptr;
     int m_fullScreenIndex = -1;
     bool m_updating = false;
+    bool m_selectingByKeys = false; // a Shift+arrow key is being handled by the grid
 };
 
 } // namespace korvel::ui

@@ -54,12 +54,13 @@ FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(
     layout->addWidget(label(Label60, this), 0, 0, 1, 4);
     layout->addWidget(label(Label59, this), 1, 0, 1, 4);
     layout->addWidget(typeName, 2, 0, 1, 2);
-    layout->addWidget(open, 3, 0);
-    layout->addWidget(save, 3, 1);
-    layout->addWidget(compare, 3, 2);
-    layout->addWidget(undo, 3, 3);
-    layout->addWidget(vs, 4, 0, 1, 4);
-    layout->setRowStretch(5, 1);
+    // Two buttons a line: the bar stays narrow enough for a 1280-pixel screen.
+    layout->addWidget(open, 3, 0, 1, 2);
+    layout->addWidget(save, 3, 2, 1, 2);
+    layout->addWidget(compare, 4, 0, 1, 2);
+    layout->addWidget(undo, 4, 2, 1, 2);
+    layout->addWidget(vs, 5, 0, 1, 4);
+    layout->setRowStretch(6, 1);
 
     connect(open, &QPushButton::clicked, this, [this] { openFirmware(m_session, this); });
     connect(save, &QPushButton::clicked, this, &FirmwareFilesBar::saveAs);

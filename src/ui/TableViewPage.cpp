@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
@@ -119,13 +120,18 @@ TableViewPage::TableViewPage(TableEditorController &editor, QWidget *parent) : Q
     tablesLayout->addWidget(m_surface, 1);
 
     m_single = new SingleValuePanel(editor, m_stack);
-    m_flags = new FlagPanel(editor, m_stack);
+    // The flag panel places its boxes in two fixed columns; scrolled, it does
+    // not set the whole window's smallest width.
+    m_flagsScroll = new QScrollArea(m_stack);
+    m_flagsScroll->setFrameShape(QFrame::NoFrame);
+    m_flags = new FlagPanel(editor, m_flagsScroll);
+    m_flagsScroll->setWidget(m_flags);
     m_ident = new IdentPanel(editor, m_stack);
     m_unknown = new QWidget(m_stack);
     m_unknown->setObjectName(unknow);
     auto *unknownText = new QLabel(kUnsupportedText, m_unknown);
     (new QVBoxLayout(m_unknown))->addWidget(unknownText, 0, Qt::AlignCenter);
-    for (QWidget *w : {m_empty, m_tables, static_cast<QWidget *>(m_single), static_cast<QWidget *>(m_flags),
+    for (QWidget *w : {m_empty, m_tables, static_cast<QWidget *>(m_single), static_cast<QWidget *>(m_flagsScroll),
                        static_cast<QWidget *>(m_ident), m_unknown})
         m_stack->addWidget(w);
 
@@ -285,7 +291,8 @@ void TableViewPage::changeOptions(const std::function<void(DisplayOptions &)> &c
 }
 
 QWidget *TableViewPage::frontPanel() const {
-    return m_stack->currentWidget();
+    QWidget *front = m_stack->currentWidget();
+    return front == m_flagsScroll ? m_flags : front;
 }
 
 QImage TableViewPage::snapshot() {
@@ -318,7 +325,7 @@ void TableViewPage::refresh() {
         m_title->setText(m_editor.singleValue().title);
         break;
     case tablekind::BitFlags:
-        front = m_flags;
+        front = m_flagsScroll;
         m_flags->refresh();
         m_title->clear();
         break;

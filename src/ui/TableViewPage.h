@@ -10,6 +10,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QSlider;
 class QStackedWidget;
 class QTableView;
@@ -96,6 +97,7 @@ private:
     TableSurface *m_surface = nullptr;
     SingleValuePanel *m_single = nullptr;
     FlagPanel *m_flags = nullptr;
+    QScrollArea *m_flagsScroll = nullptr; // holds m_flags
     IdentPanel *m_ident = nullptr;
     QWidget *m_unknown = nullptr;
     QWidget *m_fullScreenWidget = nullptr;

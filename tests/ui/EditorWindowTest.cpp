@@ -44,6 +44,8 @@ struct EditorWindow {
             second[at] = static_cast<char>(lag & 0xFF);
             second[at + 1] = static_cast<char>(lag >> 8);
         }
+        for (int i = 4; i < 11; ++i) // the first row of the filling correction, about 0.2 more
+            second[0x7CF7 + i] = static_cast<char>(static_cast<unsigned char>(second[0x7CF7 + i]) + 25);
         work.write("second.bin", second);
         window.resize(size);
         window.show();
@@ -54,6 +56,9 @@ struct EditorWindow {
         EXPECT_TRUE(session.openFirmware(work.path("demo.bin")));
         EXPECT_TRUE(session.catalog().changeMap(work.path(kDemoMapFile)));
         session.showPagesFor(control::TButshowcalibr);
+        // The window keeps the golden ratio: the height follows the width asked for.
+        window.resize(size);
+        QApplication::processEvents();
     }
     void choose(const QString &name) {
         const MapTreeModel &model = session.catalog().model();
@@ -92,7 +97,16 @@ TEST(EditorWindow, VsDrawsTheComparisonAndOtkatRedrawsTheTable) {
         ASSERT_EQ(chart->line(0)->count(), 16);
         EXPECT_NEAR(chart->line(0)->at(5).y() - chart->line(1)->at(5).y(), 0.3, 1e-9);
         EXPECT_EQ(chart->line(0)->at(0).y(), chart->line(1)->at(0).y());
+        w.shot(QStringLiteral("vs-curve"));
+
+        // A map drawn flat: the comparison line of the row shown.
+        w.choose(QStringLiteral("Поправка наполнения"));
+        while (w.session.editor().front() != TableEditorController::Front::Chart)
+            w.window.findChild<QPushButton *>(control::BitBtn7)->click();
+        ASSERT_TRUE(chart->line(0)->isVisible());
+        EXPECT_NEAR(chart->line(0)->at(6).y() - chart->line(1)->at(6).y(), 25.0 / 128, 0.011) << "two rounded texts";
         w.shot(QStringLiteral("vs"));
+        w.choose(QStringLiteral("Задержка форсунок"));
 
         // An edit typed into the grid, then Ctrl+Z: the grid and the chart show the image again.
         auto *grid = w.window.findChild<QTableView *>(control::StringGrid4);

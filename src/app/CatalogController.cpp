@@ -5,6 +5,7 @@
 #include "core/ProgramLog.h"
 #include "core/SafeFile.h"
 #include "core/TextFile.h"
+#include "editor/CellText.h"
 #include "firmware/FirmwareFiles.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
@@ -12,6 +13,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace korvel {
 namespace {
@@ -57,11 +60,20 @@ bool CatalogController::openMap(const QString &path) {
     MapTree tree = BuildMapTree(map.value(), QFileInfo(path).fileName());
     if (!tree.stopReason.isEmpty())
         m_log.append(tree.stopReason);
+    // The open table stays chosen only when the new map holds the same entry
+    // at the same place; otherwise its offset would name other bytes.
+    if (m_selection.isChosen()) {
+        const auto same = std::find_if(tree.nodes.begin(), tree.nodes.end(), [this](const MapNode &node) {
+            return node.reference == m_selection.reference && node.kind == m_selection.kind &&
+                   node.name == m_selection.name;
+        });
+        if (same == tree.nodes.end())
+            m_selection = TableSelection{};
+    }
     m_model.setMap(map.value(), std::move(tree));
     m_mapLoaded = true;
     m_controls.setVisible(control::TreeView, true);
     m_controls.setVisible(control::Checkbinpanel, true);
-    // The open table stays chosen: it is read again from the new map.
     refreshTable();
     emit mapChanged();
     return true;
@@ -99,6 +111,8 @@ QString CatalogController::proposedExportName() const {
 }
 
 bool CatalogController::exportTable(const QString &path) {
+    // The file holds what the image holds now, after every edit and undo.
+    refreshTable();
     if (!gridTableOpen())
         return false;
     const KvHeader header{m_controls.text(control::Label59), m_controls.text(control::Label60), m_identity.imageSwid(),
@@ -127,6 +141,15 @@ bool CatalogController::importTable(const QString &path) {
         m_log.append(kKvImportRefused);
         m_log.append(QStringLiteral("Причина: ") + grid.error());
         return false;
+    }
+    // A cell that is not a number refuses the whole file before anything changes.
+    for (qsizetype i = 0; i < grid.value().cells.size(); ++i) {
+        const Outcome<double> number = StrToFloat(grid.value().cells.at(i));
+        if (!number) {
+            m_log.append(kKvImportRefused);
+            m_log.append(QStringLiteral("Причина: значение %1 (%2)").arg(i + 1).arg(number.error()));
+            return false;
+        }
     }
     m_grid = grid.value();
     m_log.append(kvImportedLine(m_selection.name));

@@ -45,19 +45,23 @@ public:
     void selectNode(const QModelIndex &index);
     const TableSelection &selection() const { return m_selection; }
     // The open curve or map as its grid shows it; empty for other kinds. An
-    // import replaces it; a new image or map reads it again.
+    // import replaces it; an export, a new image or map reads it again.
     const TableGrid &grid() const { return m_grid; }
     const TableDescriptor &descriptor() const { return m_descriptor; }
     // Reads the open table again from the map and the image.
     void refreshTable();
 
-    // BitBtn19 / BitBtn20, curves and maps only (false for other kinds).
+    // BitBtn19 / BitBtn20, curves and maps only (false for other kinds). The
+    // export writes the image's cells as they are now; an import whose cells
+    // are not all numbers is refused and changes nothing.
     bool exportTable(const QString &path);
     bool importTable(const QString &path);
     // What the export dialog proposes as the file name.
     QString proposedExportName() const;
 
 signals:
+    // A new map was loaded; the chosen node was kept when the new map holds
+    // the same entry at the same place, and dropped otherwise.
     void mapChanged();
     // The catalogue node chosen in the tree: what the table view opens.
     void tableSelected(const korvel::TableSelection &table);

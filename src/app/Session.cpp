@@ -117,6 +117,18 @@ void Session::wireEditor() {
             m_editor.redisplay();
     };
     connect(m_firmwareController.get(), &FirmwareController::imageReplaced, &m_editor, redisplay);
+    // An undo and a tuning correction change the image under the open table:
+    // shown stale, its next gesture would write the old values back.
+    connect(m_firmwareController.get(), &FirmwareController::imageRestored, &m_editor, redisplay);
+    connect(m_tuningController.get(), &TuningController::gridChanged, &m_editor, redisplay);
+    // A new map: the open entry is read from it, or closed when the map has no such entry.
+    connect(m_catalog.get(), &CatalogController::mapChanged, this, [this] {
+        const TableSelection &table = m_catalog->selection();
+        if (table.isChosen())
+            m_editor.showTable(m_catalog->model().map(), TableRef{table.kind, table.name, table.reference});
+        else
+            m_editor.closeTable();
+    });
     connect(m_firmwareController.get(), &FirmwareController::tablesToRewrite, this, &Session::rewriteTablesToEcu);
     connect(m_firmwareRead.get(), &FirmwareReadController::imageReplaced, &m_editor, redisplay);
     // A table sent to the ECU: the tuning grids start again from the image and the save timer runs.
@@ -415,7 +427,11 @@ bool Session::openFirmware(const QString &path) {
     return true;
 }
 bool Session::openComparison(const QString &path) {
-    return m_firmwareController->openComparison(path);
+    const bool opened = m_firmwareController->openComparison(path);
+    // The open entry gains the comparison's texts, line and marks at once.
+    if (opened && m_editor.hasTable())
+        m_editor.redisplay();
+    return opened;
 }
 QString Session::saveFirmwareAs(const QString &chosenName) {
     return m_firmwareController->saveFirmwareAs(chosenName);

@@ -26,8 +26,20 @@ QString FloatToStr(double value) {
 }
 
 Outcome<double> StrToFloat(const QString &text) {
+    QString number = text.trimmed();
+    // A comma is the decimal separator of a Russian keyboard and spreadsheet.
+    // With both marks, or several commas, one of them groups thousands: such a
+    // text is refused rather than read as a number a thousand times larger.
+    const qsizetype commas = number.count(QLatin1Char(','));
+    if (commas > 1 || (commas == 1 && number.contains(QLatin1Char('.'))))
+        return Outcome<double>::failure(
+            QStringLiteral("'%1': разделитель разрядов не допускается, дробная часть через запятую или точку")
+                .arg(text));
+    number.replace(QLatin1Char(','), QLatin1Char('.'));
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    const double value = c.toDouble(number, &ok);
     if (!ok || !std::isfinite(value))
         return Outcome<double>::failure(QStringLiteral("'%1' is not a valid floating point value").arg(text));
     return Outcome<double>::success(value);

@@ -37,6 +37,7 @@ private:
 
     double m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0;
     int m_px1 = 0, m_py1 = 0, m_px2 = 0, m_py2 = 0;
+    int m_anchorColumn = 0, m_anchorRow = 0; // the cell of the grid's first corner
     bool m_pending = false;
     bool m_active = false;
     Source m_source = Source::Chart;

@@ -2,6 +2,8 @@
 
 #include "core/ProgramLog.h"
 #include "editor/CellText.h"
+#include "firmware/CellType.h"
+#include "firmware/Conversions.h"
 #include "firmware/FirmwareFamily.h"
 #include "firmware/FirmwareStore.h"
 
@@ -27,11 +29,26 @@ bool TableEditorController::showTable(const CalibrationMap &map, const TableRef 
     return redisplay();
 }
 
+void TableEditorController::closeTable() {
+    m_map.reset();
+    m_ref = TableRef{};
+    m_view = TableView{};
+    m_shown.clear();
+    m_single = SingleValueView{};
+    m_flags = FlagPanelView{};
+    m_ident = IdentView{};
+    m_selection.reset();
+    refreshHeat();
+    emit selectionChanged();
+    emit viewChanged();
+}
+
 bool TableEditorController::redisplay() {
     if (!m_map)
         return false;
     m_view = TableView{};
     m_view.table.ref = m_ref;
+    m_shown.clear();
     m_single = SingleValueView{};
     m_flags = FlagPanelView{};
     m_ident = IdentView{};
@@ -45,6 +62,7 @@ bool TableEditorController::redisplay() {
             break;
         }
         m_view = built.value();
+        m_shown = m_view.cells;
         if (m_ref.kind == tablekind::OneDimensional) {
             m_displayMode = 2; // a curve leaves its grid strip in front
             m_front = Front::Grid;
@@ -155,15 +173,8 @@ bool TableEditorController::setCellText(int column, int row, const QString &text
 bool TableEditorController::applyGridEdits() {
     if (!m_map || (m_ref.kind != tablekind::OneDimensional && m_ref.kind != tablekind::TwoDimensional))
         return false;
-    CellTexts cells = m_view.cells;
-    Outcome<bool> limited = clampCells(cells, m_view.table);
-    if (!limited) {
-        // Nothing is written; the grid is shown again from the image.
-        log(limited.error());
-        redisplay();
-        return false;
-    }
-    const Outcome<WriteBack> written = writeBackGrid(cells, m_view.table, m_store, m_log);
+    // A refusal writes nothing; the grid is shown again from the image.
+    const Outcome<WriteBack> written = writeBackGrid(m_view.cells, m_shown, m_view.table, m_store, m_log);
     if (!written)
         log(written.error());
     redisplay();
@@ -174,11 +185,11 @@ QString TableEditorController::copyBlock(int left, int top, int right, int botto
     return blockText(m_view.cells, left, top, right, bottom);
 }
 
-bool TableEditorController::pasteBlock(int column, int row, const QString &text) {
+bool TableEditorController::pasteBlock(int column, int row, const QString &text, int right, int bottom) {
     if (m_ref.kind != tablekind::OneDimensional && m_ref.kind != tablekind::TwoDimensional)
         return false;
     CellTexts cells = m_view.cells;
-    const Outcome<int> laid = pasteBlockText(cells, CellPos{column, row}, text);
+    const Outcome<int> laid = pasteBlockText(cells, CellPos{column, row}, text, CellPos{right, bottom});
     if (!laid) {
         log(laid.error());
         return false;
@@ -205,13 +216,26 @@ bool TableEditorController::enterSingleValue(const QString &text) {
         log(typed.error());
         return false;
     }
-    const std::optional<std::int64_t> raw = singleValueRaw(typed.value(), m_single.table.descriptor.conversion);
+    const TableConversion &conversion = m_single.table.descriptor.conversion;
+    const std::optional<std::int64_t> raw = singleValueRaw(typed.value(), conversion);
     if (!raw) {
         log(QStringLiteral("Значение %1 не записано: множитель D4 = 0, обратного пересчёта нет").arg(text));
         redisplay();
         return false;
     }
-    const bool ok = m_store.WriteCell(*raw, m_single.table.descriptor.conversion.cellType, m_single.table.addressText);
+    // A value the cell cannot hold would be stored wrapped (70000 as 4464).
+    const RawRange cellRange = rawRange(conversion.cellType);
+    if (*raw < cellRange.minimum || *raw > cellRange.maximum) {
+        const ValueRange range = PhysicalRange(conversion);
+        log(QStringLiteral("Значение %1 не записано: ячейка вмещает от %2 до %3")
+                .arg(text, FloatToStr(range.minimum), FloatToStr(range.maximum)));
+        redisplay();
+        return false;
+    }
+    bool ok = true;
+    // The same raw value again changes nothing and pushes no undo step.
+    if (m_store.ReadCell(m_single.table.addressText, conversion.cellType).valueOr(-1) != *raw)
+        ok = m_store.WriteCell(*raw, conversion.cellType, m_single.table.addressText);
     redisplay();
     return ok;
 }
@@ -219,15 +243,22 @@ bool TableEditorController::enterSingleValue(const QString &text) {
 bool TableEditorController::setFlag(int boxNumber, bool ticked) {
     if (m_ref.kind != tablekind::BitFlags || boxNumber < 7 || boxNumber > 70)
         return false;
+    // The panel may be older than the image (an undo, a tuning write): it is
+    // read again first, so only the box released changes.
+    if (!redisplay())
+        return false;
     const int i = (boxNumber - 7) / 8;
     const int j = (boxNumber - 7) % 8;
     FlagByte &byte = m_flags.bytes[static_cast<std::size_t>(i)];
     const auto bit = static_cast<std::uint8_t>(1U << j);
+    if ((byte.namedBits & bit) == 0)
+        return false; // a bit without a name has no box
+    if (((byte.ticked & bit) != 0) == ticked)
+        return true; // already so: no write, no undo step
     byte.ticked = static_cast<std::uint8_t>(ticked ? byte.ticked | bit : byte.ticked & ~bit);
-    for (FlagBox &box : m_flags.boxes)
-        if (box.number == boxNumber)
-            box.ticked = ticked;
-    return m_store.WriteFlagTable(m_flags.bytes);
+    const bool ok = m_store.WriteFlagTable(m_flags.bytes);
+    redisplay();
+    return ok;
 }
 
 bool TableEditorController::undoStep() {

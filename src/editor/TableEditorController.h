@@ -38,6 +38,8 @@ public:
     // `ShowTable`: the entry at `ref` of `map` (kept for every redisplay).
     // False when its description cannot be read (logged).
     bool showTable(const CalibrationMap &map, const TableRef &ref);
+    // No entry open any more (the map it came from was replaced).
+    void closeTable();
     // `ShowTable` again with the stored entry, e.g. after a firmware load.
     bool redisplay();
     bool hasTable() const { return m_map.has_value(); }
@@ -77,13 +79,15 @@ public:
     bool runRangeCommand(RangeCommand command);
     // A value typed into a grid cell (column, row from 1).
     bool setCellText(int column, int row, const QString &text);
-    // Limits every cell, writes the grid back and shows the table again.
+    // Writes the cells whose value the edit changed (limited to the table's
+    // range) and shows the table again.
     bool applyGridEdits();
     // Ctrl+C on the grid: the block's texts (columns and rows from 1, bounds included).
     QString copyBlock(int left, int top, int right, int bottom) const;
     // Ctrl+V on the grid: the copied texts from cell (column, row) on, limited
-    // and written back as one edit. False, nothing written, when nothing fits.
-    bool pasteBlock(int column, int row, const QString &text);
+    // and written back as one edit; one value fills the selected block up to
+    // (right, bottom). False, nothing written, when nothing fits.
+    bool pasteBlock(int column, int row, const QString &text, int right = 0, int bottom = 0);
     // Whole-table cell texts from elsewhere (an imported table), applied as one edit.
     bool applyCells(const CellTexts &cells);
 
@@ -118,6 +122,7 @@ private:
     TableRef m_ref;
     DisplayOptions m_options;
     TableView m_view;
+    CellTexts m_shown; // the grid as last read from the image: what an edit is measured against
     HeatStats m_heat;
     SingleValueView m_single;
     FlagPanelView m_flags;

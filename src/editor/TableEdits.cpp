@@ -134,7 +134,7 @@ QString blockText(const CellTexts &cells, int left, int top, int right, int bott
     return text;
 }
 
-Outcome<int> pasteBlockText(CellTexts &cells, const CellPos &at, const QString &text) {
+Outcome<int> pasteBlockText(CellTexts &cells, const CellPos &at, const QString &text, const CellPos &blockEnd) {
     if (!inside(cells, at))
         return Outcome<int>::failure(QStringLiteral("Вставка вне таблицы"));
     QString body = text;
@@ -143,18 +143,34 @@ Outcome<int> pasteBlockText(CellTexts &cells, const CellPos &at, const QString &
         body.chop(1);
     if (body.trimmed().isEmpty())
         return Outcome<int>::failure(QStringLiteral("В буфере обмена нет ячеек"));
+    std::vector<QStringList> rows;
+    for (const QString &line : body.split(QLatin1Char('\n')))
+        rows.push_back(line.split(QLatin1Char('\t')));
+    const bool oneValue = rows.size() == 1 && rows.front().size() == 1;
+    const bool oneColumn =
+        rows.size() > 1 && std::all_of(rows.begin(), rows.end(), [](const QStringList &r) { return r.size() == 1; });
+    if (oneValue) {
+        // One value onto a selected block fills the block.
+        const CellPos end{std::max(at.column, blockEnd.column), std::max(at.row, blockEnd.row)};
+        rows.assign(static_cast<std::size_t>(end.row - at.row + 1),
+                    QStringList(QList<QString>(end.column - at.column + 1, rows.front().front())));
+    } else if (oneColumn && cells.size() == 1) {
+        // A column from a spreadsheet onto a curve's one row lays all its values along it.
+        QStringList along;
+        for (const QStringList &r : rows)
+            along << r.front();
+        rows = {along};
+    }
     int laid = 0;
-    const QStringList lines = body.split(QLatin1Char('\n'));
-    for (int j = 0; j < lines.size(); ++j) {
-        const QStringList texts = lines[j].split(QLatin1Char('\t'));
-        for (int i = 0; i < texts.size(); ++i) {
-            const CellPos p{at.column + i, at.row + j};
-            if (!inside(cells, p))
-                continue;
-            textAt(cells, p) = texts[i].trimmed();
+    for (std::size_t j = 0; j < rows.size(); ++j)
+        for (qsizetype i = 0; i < rows[j].size(); ++i) {
+            const CellPos p{at.column + static_cast<int>(i), at.row + static_cast<int>(j)};
+            const QString value = rows[j][i].trimmed();
+            if (!inside(cells, p) || value.isEmpty())
+                continue; // an empty spreadsheet cell leaves the cell as it is
+            textAt(cells, p) = value;
             ++laid;
         }
-    }
     return Outcome<int>::success(laid);
 }
 
@@ -189,43 +205,63 @@ std::optional<double> rawOfValue(double p, const OpenTable &table) {
     return raw;
 }
 
-Outcome<WriteBack> writeBackGrid(const CellTexts &cells, const OpenTable &table, FirmwareStore &store,
-                                 ProgramLog *log) {
-    std::vector<double> values;
-    values.reserve(static_cast<std::size_t>(table.rows) * static_cast<std::size_t>(table.columns));
-    for (int j = 0; j < table.rows && static_cast<std::size_t>(j) < cells.size(); ++j)
-        for (int i = 0; i < table.columns && static_cast<std::size_t>(i) < cells[static_cast<std::size_t>(j)].size();
-             ++i) {
-            const Outcome<double> v = StrToFloat(cells[static_cast<std::size_t>(j)][static_cast<std::size_t>(i)]);
-            if (!v)
-                return Outcome<WriteBack>::failure(v.error());
-            values.push_back(v.value());
-        }
-
+Outcome<WriteBack> writeBackGrid(const CellTexts &cells, const CellTexts &shown, const OpenTable &table,
+                                 FirmwareStore &store, ProgramLog *log) {
     // Cells of a type the view does not read were shown as raw 0: writing them
     // back would overwrite the table with zeros.
-    const int cellType = table.descriptor.conversion.cellType;
-    if (cellType == celltype::HighByteOnly || !isKnownCellType(cellType))
+    const int type = table.descriptor.conversion.cellType;
+    if (type == celltype::HighByteOnly || !isKnownCellType(type))
         return Outcome<WriteBack>::failure(
             QStringLiteral("К сожалению выбранная  калибровка не поддерживается данным ПО."));
 
+    struct CellWrite {
+        QString address;
+        std::int64_t raw;
+    };
+    std::vector<CellWrite> writes;
     WriteBack result;
-    store.pushUndoStep();
     const std::int64_t base = table.descriptor.address;
-    const int type = table.descriptor.conversion.cellType;
-    for (std::size_t c = 0; c < values.size(); ++c) {
-        const std::optional<double> raw = rawOfValue(values[c], table);
-        const std::int64_t address = base + static_cast<std::int64_t>(c) * table.cellWidth;
-        if (!raw) {
-            ++result.kept;
-            if (log)
-                log->append(QStringLiteral("Ячейка %1: у значения %2 нет кода, прежнее значение оставлено")
-                                .arg(IntToHexEven(address), FloatToStr(values[c])));
-            continue;
+    std::int64_t c = 0;
+    for (int j = 0; j < table.rows && static_cast<std::size_t>(j) < cells.size(); ++j) {
+        const auto &row = cells[static_cast<std::size_t>(j)];
+        for (int i = 0; i < table.columns && static_cast<std::size_t>(i) < row.size(); ++i, ++c) {
+            const Outcome<double> v = StrToFloat(row[static_cast<std::size_t>(i)]);
+            if (!v)
+                return Outcome<WriteBack>::failure(v.error());
+            // A cell shown rounded and left alone keeps its raw value: its
+            // text read back would move it to the nearest step of the rounding.
+            const CellPos p{i + 1, j + 1};
+            if (inside(shown, p)) {
+                const Outcome<double> before =
+                    StrToFloat(shown[static_cast<std::size_t>(j)][static_cast<std::size_t>(i)]);
+                if (before && before.value() == v.value())
+                    continue;
+            }
+            const double value = ClampToTableLimits(v.value(), table.minimum, table.maximum);
+            const std::int64_t address = base + c * table.cellWidth;
+            const std::optional<double> raw = rawOfValue(value, table);
+            if (!raw) {
+                ++result.kept;
+                if (log)
+                    log->append(QStringLiteral("Ячейка %1: у значения %2 нет кода, прежнее значение оставлено")
+                                    .arg(IntToHexEven(address), FloatToStr(value)));
+                continue;
+            }
+            const QString addressText = IntToHexEven(address);
+            const std::int64_t rounded = roundedRaw(*raw);
+            const Outcome<int> now = store.ReadCell(addressText, type);
+            if (now && now.value() == rounded)
+                continue; // the same raw value: nothing to write, no undo step
+            writes.push_back({addressText, rounded});
         }
-        if (store.storeCell(roundedRaw(*raw), type, IntToHexEven(address)))
-            ++result.written;
     }
+    // Only a change is an undo step: a click that moved nothing must not push
+    // a real edit out of the history.
+    if (!writes.empty())
+        store.pushUndoStep();
+    for (const CellWrite &w : writes)
+        if (store.storeCell(w.raw, type, w.address))
+            ++result.written;
     return Outcome<WriteBack>::success(result);
 }
 

@@ -14,8 +14,8 @@ class FirmwareStore;
 class ProgramLog;
 
 // The edit operations on the grid of a curve or map. The grid's texts are the
-// edit buffer: a gesture changes texts, then the whole grid is written back
-// into the image and the table is read again.
+// edit buffer: a gesture changes texts, then the cells whose value it changed
+// are written into the image and the table is read again.
 
 struct CellPos {
     int column = 0; // data column from 1
@@ -51,9 +51,11 @@ Outcome<bool> applyRangeCommand(CellTexts &cells, RangeCommand command, const st
 QString blockText(const CellTexts &cells, int left, int top, int right, int bottom);
 
 // Lays clipboard text into the grid with its first cell at `at`; what falls
-// outside the grid is dropped. Refused, nothing changed, when the text holds
-// no cell or `at` lies outside the grid. Returns the cells laid.
-Outcome<int> pasteBlockText(CellTexts &cells, const CellPos &at, const QString &text);
+// outside the grid is dropped, and an empty cell of the text leaves its grid
+// cell as it is. One value fills the block from `at` to `blockEnd`; a single
+// column pasted onto a curve is laid along its row. Refused, nothing changed,
+// when the text holds no cell or `at` lies outside the grid. Returns the cells laid.
+Outcome<int> pasteBlockText(CellTexts &cells, const CellPos &at, const QString &text, const CellPos &blockEnd = {});
 
 // Every cell limited to the table's minimum and maximum; refused (nothing
 // changed) when a cell holds no number.
@@ -68,9 +70,13 @@ struct WriteBack {
     int kept = 0; // cells whose value has no raw value: their raw value stays
 };
 
-// Writes the grid into the image as one undo step: one copy before the
-// first cell, none per cell. Refused before anything is written when a cell
-// holds no number. Kept cells are logged.
-Outcome<WriteBack> writeBackGrid(const CellTexts &cells, const OpenTable &table, FirmwareStore &store, ProgramLog *log);
+// Writes into the image the cells whose value differs from what the table
+// showed (`shown`, the texts as last read from the image), limited to the
+// table's minimum and maximum, as one undo step: one copy before the first
+// cell, none per cell, and none at all when no raw value changes. Cells the
+// edit left alone keep their raw bytes. Refused before anything is written
+// when a cell holds no number. Kept cells are logged.
+Outcome<WriteBack> writeBackGrid(const CellTexts &cells, const CellTexts &shown, const OpenTable &table,
+                                 FirmwareStore &store, ProgramLog *log);
 
 } // namespace korvel

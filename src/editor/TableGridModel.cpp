@@ -7,7 +7,22 @@ namespace korvel {
 TableGridModel::TableGridModel(TableEditorController &editor, QObject *parent)
     : QAbstractTableModel(parent), m_editor(editor) {
     connect(&editor, &TableEditorController::viewChanged, this, [this] {
+        // The same shape again (an edit, an undo, a correction): the cells and
+        // headers change in place, so the current cell and the selection stay.
+        const int rows = rowCount();
+        const int columns = columnCount();
+        if (rows == m_rows && columns == m_columns) {
+            if (rows > 0 && columns > 0)
+                emit dataChanged(index(0, 0), index(rows - 1, columns - 1));
+            if (columns > 0)
+                emit headerDataChanged(Qt::Horizontal, 0, columns - 1);
+            if (rows > 0)
+                emit headerDataChanged(Qt::Vertical, 0, rows - 1);
+            return;
+        }
         beginResetModel();
+        m_rows = rows;
+        m_columns = columns;
         endResetModel();
     });
     connect(&editor, &TableEditorController::cellsChanged, this, [this] {

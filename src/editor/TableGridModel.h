@@ -26,6 +26,8 @@ public:
 
 private:
     TableEditorController &m_editor;
+    int m_rows = 0; // the shape last announced to the views
+    int m_columns = 0;
 };
 
 } // namespace korvel

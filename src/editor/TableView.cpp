@@ -182,9 +182,13 @@ Outcome<TableView> buildTableView(const CalibrationMap &map, const TableRef &ref
     const bool comparing = store.ComparisonLoaded();
     if (comparing) {
         view.comparison = readCells(store, view.table, imagesource::Comparison);
-        for (std::size_t j = 0; j < view.cells.size(); ++j)
-            for (std::size_t i = 0; i < view.cells[j].size(); ++i)
-                view.changedCells += view.cells[j][i] != view.comparison[j][i] ? 1 : 0;
+        // Raw values: two cells that differ can show the same rounded text.
+        const int cells = view.table.columns * view.table.rows;
+        for (int c = 0; c < cells; ++c)
+            view.changedCells += tableCellRaw(store, view.table, c, imagesource::Firmware) !=
+                                         tableCellRaw(store, view.table, c, imagesource::Comparison)
+                                     ? 1
+                                     : 0;
     }
     if (kind == tablekind::OneDimensional)
         fillCurve(view, options, comparing);

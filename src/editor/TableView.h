@@ -74,7 +74,7 @@ struct TableView {
     QStringList rowHeaders;                    // M; empty for a curve
     CellTexts cells;                           // M rows of N texts: the edit buffer
     CellTexts comparison;                      // the same shape while a comparison firmware is loaded
-    int changedCells = 0;                      // cells whose comparison text differs
+    int changedCells = 0;                      // cells whose raw value differs in the comparison
     std::array<ChartSeries, kLineSeries> series;
     ChartSeries second; // SeriesSecond, the comparison line
     bool depth = false;

@@ -5,10 +5,7 @@ namespace {
 
 constexpr int kByteCells = (kHexGridRows - 1) * kHexBytesPerRow;
 
-// Cell number from 0 (row 1 column 1) to 65,535, and back.
-int cellNumber(const HexCell &cell) {
-    return (cell.row - 1) * kHexBytesPerRow + (cell.column - 1);
-}
+// The cell of byte number 0 (row 1 column 1) to 65,535.
 HexCell cellAt(int number) {
     return {number / kHexBytesPerRow + 1, number % kHexBytesPerRow + 1};
 }
@@ -36,36 +33,38 @@ void HexSearch::reset(QByteArray text) {
     m_last.reset();
 }
 
-qsizetype HexSearch::positionInRemainder() const {
+qsizetype HexSearch::alignedMatch() const {
     if (m_pattern.isEmpty())
-        return 0;
-    const qsizetype at = m_text.indexOf(m_pattern, m_searched);
-    return at < 0 ? 0 : at - m_searched + 1;
+        return -1;
+    // A match that starts on a byte's second digit is no byte sequence of the
+    // image ("16 DC 80" holds "6DC8"): only matches on a byte boundary count.
+    for (qsizetype at = m_text.indexOf(m_pattern, m_searched); at >= 0; at = m_text.indexOf(m_pattern, at + 1))
+        if (at % 2 == 0)
+            return at;
+    return -1;
 }
 
 std::optional<HexCell> HexSearch::findhex(const QString &pattern) {
     // Non-ASCII characters become bytes above 0x7F, which the text never holds.
     m_pattern = pattern.toUtf8();
     m_searched = 0;
-    const qsizetype a = positionInRemainder();
-    const int b = matchByteNumber(a);
-    if (b == 0 || b > kByteCells)
+    m_last.reset();
+    const qsizetype at = alignedMatch();
+    if (at < 0 || at / 2 >= kByteCells)
         return std::nullopt;
-    m_last = cellAt(b - 1);
-    m_searched += a + 1;
+    m_last = cellAt(static_cast<int>(at / 2));
+    m_searched = at + 2; // the next search starts at the following byte
     return m_last;
 }
 
 HexSearch::Next HexSearch::findnext() {
     if (!m_last)
         return {};
-    const qsizetype a = positionInRemainder();
-    const int b = matchByteNumber(a);
-    const int number = cellNumber(*m_last) + b;
-    if (b == 0 || number >= kByteCells)
+    const qsizetype at = alignedMatch();
+    if (at < 0 || at / 2 >= kByteCells)
         return {};
-    m_last = cellAt(number);
-    m_searched += a + 1;
+    m_last = cellAt(static_cast<int>(at / 2));
+    m_searched = at + 2;
     return {m_last, remainderSize() <= 2};
 }
 

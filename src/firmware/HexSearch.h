@@ -30,9 +30,9 @@ QByteArray hexSearchText(const QByteArray &bytes);
 // byte before or after it (position 2 gives 2, position 4 gives 2).
 int matchByteNumber(qsizetype position);
 
-// The search over the hex text of one snapshot. The text already searched is
-// dropped from the front of the remainder, so "next" searches the rest; the
-// match's place in that rest counts cells on from the previous match.
+// The search over the hex text of one snapshot. Only matches that start on a
+// byte boundary are found; "next" searches on from the byte after the last
+// match.
 class HexSearch {
 public:
     struct Next {
@@ -54,11 +54,12 @@ public:
     qsizetype remainderSize() const { return m_text.size() - m_searched; }
 
 private:
-    // Position (from 1) of the pattern in the remainder; 0 when absent.
-    qsizetype positionInRemainder() const;
+    // Text position (from 0, even) of the first byte-aligned match at or after
+    // the search start; -1 when there is none.
+    qsizetype alignedMatch() const;
 
     QByteArray m_text;
-    qsizetype m_searched = 0; // characters dropped from the front of the remainder
+    qsizetype m_searched = 0; // where the next search starts in the text
     QByteArray m_pattern;
     std::optional<HexCell> m_last;
 };

@@ -1,5 +1,6 @@
 #include "firmware/KvFile.h"
 
+#include "core/Cp1251.h"
 #include "core/TextFile.h"
 
 #include <algorithm>
@@ -26,11 +27,27 @@ Outcome<TableGrid> refused(const QString &why) {
 
 } // namespace
 
+QString kvNameLine(const QString &tableName) {
+    QByteArray bytes;
+    for (const QChar c : tableName) {
+        const QString one(c);
+        if (cp1251::canEncode(one)) {
+            bytes += cp1251::encode(one);
+            continue;
+        }
+        // The map byte the character was decoded from, when the code page
+        // gives that byte back unchanged; '?' as Windows writes otherwise.
+        const QByteArray own(1, static_cast<char>(c.unicode()));
+        bytes += c.unicode() <= 0xFF && cp1251::encode(cp1251::decode(own)) == own ? own : QByteArray("?");
+    }
+    return cp1251::decode(bytes);
+}
+
 QStringList kvExportLines(const KvHeader &header, const TableGrid &grid) {
     QStringList lines = {header.mapLabel,
                          header.firmwareLabel,
                          header.swid,
-                         header.tableName,
+                         kvNameLine(header.tableName),
                          header.unit,
                          QString::number(grid.columns),
                          QString::number(grid.rows),
@@ -49,7 +66,7 @@ Outcome<TableGrid> kvImportGrid(const QStringList &lines, const QString &imageSw
         return refused(QStringLiteral("в файле %1 строк, заголовок занимает %2").arg(lines.size()).arg(kKvHeaderLines));
     if (lines.at(kSwidLine - 1) != imageSwid)
         return refused(QStringLiteral("SWID файла %1, прошивки %2").arg(lines.at(kSwidLine - 1), imageSwid));
-    if (lines.at(kNameLine - 1) != tableName)
+    if (lines.at(kNameLine - 1) != kvNameLine(tableName))
         return refused(QStringLiteral("таблица файла \"%1\", открыта \"%2\"").arg(lines.at(kNameLine - 1), tableName));
     const std::optional<int> n = decimal(lines.at(kColumnsLine - 1));
     const std::optional<int> m = decimal(lines.at(kRowsLine - 1));

@@ -28,6 +28,12 @@ struct KvHeader {
     QString unit;
 };
 
+// The table name as the file's name line holds it. A map name is single
+// bytes; the few that Windows-1251 has no character for (the map's ¹ ² ³) are
+// written as the map byte itself, so the file stays Windows-1251 for the
+// programs users exchange it with and its import finds the same table.
+QString kvNameLine(const QString &tableName);
+
 QStringList kvExportLines(const KvHeader &header, const TableGrid &grid);
 QByteArray encodeKvFile(const QStringList &lines);
 

@@ -2,14 +2,17 @@
 
 #include "app/Session.h"
 #include "core/ControlNames.h"
+#include "editor/TableEditorController.h"
 #include "firmware/FirmwareFiles.h"
 #include "ui/FileDialogs.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace korvel::ui {
 namespace {
@@ -51,17 +54,31 @@ FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(
     layout->addWidget(label(Label60, this), 0, 0, 1, 4);
     layout->addWidget(label(Label59, this), 1, 0, 1, 4);
     layout->addWidget(typeName, 2, 0, 1, 2);
-    layout->addWidget(open, 3, 0);
-    layout->addWidget(save, 3, 1);
-    layout->addWidget(compare, 3, 2);
-    layout->addWidget(undo, 3, 3);
-    layout->addWidget(vs, 4, 0, 1, 4);
-    layout->setRowStretch(5, 1);
+    // Two buttons a line: the bar stays narrow enough for a 1280-pixel screen.
+    layout->addWidget(open, 3, 0, 1, 2);
+    layout->addWidget(save, 3, 2, 1, 2);
+    layout->addWidget(compare, 4, 0, 1, 2);
+    layout->addWidget(undo, 4, 2, 1, 2);
+    layout->addWidget(vs, 5, 0, 1, 4);
+    layout->setRowStretch(6, 1);
 
     connect(open, &QPushButton::clicked, this, [this] { openFirmware(m_session, this); });
     connect(save, &QPushButton::clicked, this, &FirmwareFilesBar::saveAs);
     connect(compare, &QPushButton::clicked, this, &FirmwareFilesBar::openComparison);
     connect(undo, &QPushButton::clicked, this, [this] { m_session.undoFirmware(); });
+    // Ctrl+Z is "Откат" while there is a step to undo (a button's own shortcut
+    // would be replaced whenever its caption is set).
+    auto *undoKey = new QShortcut(QKeySequence::Undo, this);
+    connect(undoKey, &QShortcut::activated, undo, [undo] {
+        if (undo->isVisible())
+            undo->click();
+    });
+    // `vs` draws the comparison firmware into the open entry: its line, Label5 and the flag marks.
+    connect(vs, &QCheckBox::toggled, this, [this](bool on) {
+        DisplayOptions options = m_session.editor().options();
+        options.compare = on;
+        m_session.editor().setOptions(options);
+    });
 }
 
 void FirmwareFilesBar::openFirmware(Session &session, QWidget *dialogParent) {

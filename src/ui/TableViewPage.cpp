@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
@@ -95,7 +96,19 @@ TableViewPage::TableViewPage(TableEditorController &editor, QWidget *parent) : Q
     m_grid->horizontalHeader()->setMinimumSectionSize(20);
     m_grid->verticalHeader()->setMinimumSectionSize(14);
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    // As in a spreadsheet: typing starts editing the current cell, Enter
+    // commits and moves down.
+    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed);
+    connect(m_grid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+            [this](QWidget *, QAbstractItemDelegate::EndEditHint hint) {
+                if (hint == QAbstractItemDelegate::SubmitModelCache)
+                    moveCurrentDown();
+            });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_selectingByKeys)
+            takeSelectedBlock();
+    });
     m_grid->viewport()->installEventFilter(this);
     m_grid->installEventFilter(this); // Ctrl+C / Ctrl+V of a block
     m_chart = new TableChartView(editor, m_tables);
@@ -107,13 +120,18 @@ TableViewPage::TableViewPage(TableEditorController &editor, QWidget *parent) : Q
     tablesLayout->addWidget(m_surface, 1);
 
     m_single = new SingleValuePanel(editor, m_stack);
-    m_flags = new FlagPanel(editor, m_stack);
+    // The flag panel places its boxes in two fixed columns; scrolled, it does
+    // not set the whole window's smallest width.
+    m_flagsScroll = new QScrollArea(m_stack);
+    m_flagsScroll->setFrameShape(QFrame::NoFrame);
+    m_flags = new FlagPanel(editor, m_flagsScroll);
+    m_flagsScroll->setWidget(m_flags);
     m_ident = new IdentPanel(editor, m_stack);
     m_unknown = new QWidget(m_stack);
     m_unknown->setObjectName(unknow);
     auto *unknownText = new QLabel(kUnsupportedText, m_unknown);
     (new QVBoxLayout(m_unknown))->addWidget(unknownText, 0, Qt::AlignCenter);
-    for (QWidget *w : {m_empty, m_tables, static_cast<QWidget *>(m_single), static_cast<QWidget *>(m_flags),
+    for (QWidget *w : {m_empty, m_tables, static_cast<QWidget *>(m_single), static_cast<QWidget *>(m_flagsScroll),
                        static_cast<QWidget *>(m_ident), m_unknown})
         m_stack->addWidget(w);
 
@@ -273,7 +291,8 @@ void TableViewPage::changeOptions(const std::function<void(DisplayOptions &)> &c
 }
 
 QWidget *TableViewPage::frontPanel() const {
-    return m_stack->currentWidget();
+    QWidget *front = m_stack->currentWidget();
+    return front == m_flagsScroll ? m_flags : front;
 }
 
 QImage TableViewPage::snapshot() {
@@ -306,7 +325,7 @@ void TableViewPage::refresh() {
         m_title->setText(m_editor.singleValue().title);
         break;
     case tablekind::BitFlags:
-        front = m_flags;
+        front = m_flagsScroll;
         m_flags->refresh();
         m_title->clear();
         break;
@@ -398,7 +417,30 @@ QRect TableViewPage::selectedBlock() const {
     return left == 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+void TableViewPage::moveCurrentDown() {
+    const QModelIndex current = m_grid->currentIndex();
+    if (!current.isValid())
+        return;
+    const QModelIndex below = m_model->index(current.row() + 1, current.column());
+    if (below.isValid())
+        m_grid->setCurrentIndex(below);
+}
+
+void TableViewPage::takeSelectedBlock() {
+    const QRect block = selectedBlock();
+    if (block.isNull())
+        return;
+    // The block as two corners, as a click and a Shift-click give them.
+    m_editor.gridReleased(false, block.left(), block.top(), block.left(), block.top(), 0, 0);
+    m_editor.gridReleased(true, block.left(), block.top(), block.right(), block.bottom(), 0, 0);
+}
+
 bool TableViewPage::gridKey(const QKeyEvent *key) {
+    // An open cell editor takes its own Enter (commit, then down); this is Enter on the grid itself.
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+        moveCurrentDown();
+        return true;
+    }
     if (key->matches(QKeySequence::Copy)) {
         const QRect block = selectedBlock();
         if (!block.isNull())
@@ -413,20 +455,37 @@ bool TableViewPage::gridKey(const QKeyEvent *key) {
         if (block.isNull() && current.isValid())
             block = QRect(current.column() + 1, current.row() + 1, 1, 1);
         if (!block.isNull())
-            m_editor.pasteBlock(block.left(), block.top(), QGuiApplication::clipboard()->text());
+            m_editor.pasteBlock(block.left(), block.top(), QGuiApplication::clipboard()->text(), block.right(),
+                                block.bottom());
         return true;
     }
     return false;
 }
 
 bool TableViewPage::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_grid && event->type() == QEvent::KeyPress && gridKey(static_cast<QKeyEvent *>(event)))
-        return true;
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (gridKey(key))
+            return true;
+        // Shift with a moving key extends the block: it becomes the range of the range commands.
+        const bool moving = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right || key->key() == Qt::Key_Up ||
+                            key->key() == Qt::Key_Down || key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
+                            key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown;
+        m_selectingByKeys = moving && (key->modifiers() & Qt::ShiftModifier);
+        return false;
+    }
+    if (watched == m_grid && event->type() == QEvent::KeyRelease)
+        m_selectingByKeys = false;
     if (watched == m_grid->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const QRect block = selectedBlock();
         const bool shiftOnly = mouse->modifiers() == Qt::ShiftModifier && mouse->buttons() == Qt::NoButton;
         const QPoint p = mouse->position().toPoint();
+        if (!shiftOnly && !block.isNull() && block.width() * block.height() > 1) {
+            // A block dragged out with the mouse is a range, as a click and a Shift-click make one.
+            takeSelectedBlock();
+            return false;
+        }
         if (block.isNull())
             m_editor.gridReleased(shiftOnly, 0, 0, 0, 0, p.x(), p.y());
         else

@@ -10,6 +10,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QSlider;
 class QStackedWidget;
 class QTableView;
@@ -58,7 +59,11 @@ private:
     void showFullScreen(QWidget *target);
     // The grid's selected block as columns and rows from 1; null when nothing is selected.
     QRect selectedBlock() const;
-    // Ctrl+C / Ctrl+V on the grid; true when the key was taken.
+    // Enter outside an edit, and after one: the cell below becomes current.
+    void moveCurrentDown();
+    // The grid's selected block becomes the range of the range commands.
+    void takeSelectedBlock();
+    // Ctrl+C / Ctrl+V and Enter on the grid; true when the key was taken.
     bool gridKey(const QKeyEvent *key);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -92,11 +97,13 @@ private:
     TableSurface *m_surface = nullptr;
     SingleValuePanel *m_single = nullptr;
     FlagPanel *m_flags = nullptr;
+    QScrollArea *m_flagsScroll = nullptr; // holds m_flags
     IdentPanel *m_ident = nullptr;
     QWidget *m_unknown = nullptr;
     QWidget *m_fullScreenWidget = nullptr;
     int m_fullScreenIndex = -1;
     bool m_updating = false;
+    bool m_selectingByKeys = false; // a Shift+arrow key is being handled by the grid
 };
 
 } // namespace korvel::ui

@@ -5,10 +5,12 @@
 #include "core/ControlNames.h"
 #include "core/Cp1251.h"
 #include "core/ProgramLog.h"
+#include "firmware/Conversions.h"
 #include "firmware/DemoFirmware.h"
 #include "firmware/DemoMap.h"
 #include "firmware/FirmwareIdentity.h"
 #include "firmware/FirmwareStore.h"
+#include "firmware/MapBuilder.h"
 
 #include "TestSupport.h"
 
@@ -197,4 +199,61 @@ TEST(Catalog, TheOpenTableIsReadAgainFromANewImage) {
     c.store.loadImage(image);
     c.catalog.refreshTable();
     EXPECT_EQ(c.catalog.grid().cells.first(), "1");
+}
+
+// The export writes what the image holds at that moment: an edit or an undo
+// since the table was chosen is in the file.
+TEST(Catalog, TheExportWritesTheImageAsItIsNow) {
+    Catalogue c;
+    c.catalog.changeMap(c.work.path(kDemoMapFile));
+    c.choose("Задержка форсунок");
+    ASSERT_TRUE(c.store.WriteCell(1000, 2, IntToHexEven(demofirmware::kInjectorLagAddress))); // 1000 us
+    ASSERT_TRUE(c.catalog.exportTable(c.work.path("lag.kv")));
+    EXPECT_EQ(c.work.read("lag.kv").split('\n').at(8), "1\r") << "the edited cell, not the one shown at the choice";
+    ASSERT_TRUE(c.store.UndoStep());
+    ASSERT_TRUE(c.catalog.exportTable(c.work.path("lag.kv")));
+    EXPECT_EQ(c.work.read("lag.kv").split('\n').at(8), "1.8\r");
+}
+
+// An import whose cells are not all numbers is refused before anything changes.
+TEST(Catalog, AnImportOfNonNumbersIsRefused) {
+    Catalogue c;
+    c.catalog.changeMap(c.work.path(kDemoMapFile));
+    c.choose("Задержка форсунок");
+    ASSERT_TRUE(c.catalog.exportTable(c.work.path("lag.kv")));
+    const TableGrid shown = c.catalog.grid();
+    QSignalSpy imported(&c.catalog, &CatalogController::gridImported);
+    for (const char *cell : {"abc", "", "1,000.5"}) {
+        QByteArray bytes = c.work.read("lag.kv");
+        bytes.replace("\r\n1.8\r\n", "\r\n" + QByteArray(cell) + "\r\n");
+        c.work.write("bad.kv", bytes);
+        c.log.clear();
+        EXPECT_FALSE(c.catalog.importTable(c.work.path("bad.kv"))) << cell;
+        EXPECT_TRUE(c.logged("Калибровка не может быть загружена")) << cell;
+        EXPECT_TRUE(c.log.lines().filter("загружена").size() == 1) << c.log.lines().join('\n').toStdString();
+    }
+    EXPECT_EQ(imported.count(), 0);
+    EXPECT_EQ(c.catalog.grid(), shown);
+}
+
+// A new map keeps the chosen table only when it holds the same entry at the
+// same place; otherwise the offset would name other bytes of the new map.
+TEST(Catalog, ANewMapKeepsTheChosenTableOnlyWhereItHoldsTheSameEntry) {
+    Catalogue c;
+    c.catalog.changeMap(c.work.path(kDemoMapFile));
+    c.choose("Задержка форсунок");
+    const TableSelection chosen = c.catalog.selection();
+    ASSERT_TRUE(c.catalog.changeMap(c.work.path(kDemoMapFile)));
+    EXPECT_EQ(c.catalog.selection(), chosen);
+    EXPECT_EQ(c.catalog.grid().columns, 16);
+
+    // Another map: no such entry at that place.
+    const Outcome<QByteArray> other =
+        buildCalibrationMap(QStringLiteral("group 1 Таблица\nkind 1\naddress 5000\ncells 3\n"));
+    ASSERT_TRUE(other);
+    c.work.write("other.j5", other.value());
+    ASSERT_TRUE(c.catalog.changeMap(c.work.path("other.j5")));
+    EXPECT_FALSE(c.catalog.selection().isChosen());
+    EXPECT_EQ(c.catalog.grid().columns, 0);
+    EXPECT_FALSE(c.catalog.exportTable(c.work.path("lag.kv")));
 }

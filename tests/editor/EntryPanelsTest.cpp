@@ -128,3 +128,58 @@ TEST(IdentPanel, NamesFollowedByTheImageText) {
     EXPECT_EQ(v.captions[1], "Empty" + gap);
     EXPECT_TRUE(v.captions[2].isEmpty());
 }
+
+// A typed single value the cell cannot hold is refused with the range it can,
+// never stored wrapped (70000 as 4464, -1 as 65535).
+TEST(SingleValuePanel, AValueTheCellCannotHoldIsRefusedNotWrapped) {
+    struct Case {
+        const char *fields;
+        const char *typed;
+        const char *range; // named in the refusal
+    };
+    const Case cases[] = {
+        {"address 5000\ncelltype 2\n", "70000", "от 0 до 65535"},
+        {"address 5000\ncelltype 2\n", "-1", "от 0 до 65535"},
+        {"address 5000\ncelltype 3\n", "40000", "от -32768 до 32767"},
+        {"address 5000\ncelltype 0\n", "256", "от 0 до 255"},
+        {"address 5000\ncelltype 1\n", "-129", "от -128 до 127"},
+        {"address 5000\ncelltype 2\nd1 10\nd4 1\n", "6553,6", "от 0 до 6553,5"},
+    };
+    for (const Case &c : cases) {
+        EditorRig rig;
+        rig.poke(0x5000, {0x12, 0x34});
+        ASSERT_TRUE(rig.open(3, c.fields)) << c.fields;
+        EXPECT_FALSE(rig.editor.enterSingleValue(c.typed)) << c.typed;
+        EXPECT_EQ(rig.byte(0x5000), 0x12) << c.typed;
+        EXPECT_EQ(rig.byte(0x5001), 0x34) << c.typed;
+        EXPECT_EQ(rig.store.undoCount(), 0) << c.typed;
+        EXPECT_TRUE(rig.log.last().contains(QString::fromUtf8(c.range).replace(',', '.')))
+            << rig.log.last().toStdString();
+    }
+    EditorRig rig;
+    ASSERT_TRUE(rig.open(3, "address 5000\ncelltype 2\n"));
+    ASSERT_TRUE(rig.editor.enterSingleValue("65535"));
+    EXPECT_EQ(rig.byte(0x5000), 0xFF);
+    EXPECT_EQ(rig.byte(0x5001), 0xFF);
+    ASSERT_TRUE(rig.editor.enterSingleValue("1,5e2")) << "a decimal comma is read as a decimal separator";
+    EXPECT_EQ(rig.byte(0x5000), 150);
+    EXPECT_EQ(rig.store.undoCount(), 2);
+    ASSERT_TRUE(rig.editor.enterSingleValue("150")) << "the same value again";
+    EXPECT_EQ(rig.store.undoCount(), 2) << "only a change is an undo step";
+}
+
+// The panel may be older than the image (an undo, a tuning write): a click
+// changes the box clicked and nothing of the panel's older state.
+TEST(FlagPanel, AClickChangesOnlyItsBoxEvenOverAnOlderPanel) {
+    EditorRig rig;
+    rig.poke(0x5000, {0x05});
+    ASSERT_TRUE(rig.open(4, "flag 0 5000 Датчики\nbit 0 0 Лямбда\nbit 0 2 Детонация\n"));
+    rig.poke(0x5000, {0x04}); // bit 0 cleared under the panel
+    ASSERT_TRUE(rig.editor.setFlag(9, false));
+    EXPECT_EQ(rig.byte(0x5000), 0x00) << "bit 0 is not written back from the older panel";
+    EXPECT_EQ(rig.store.undoCount(), 1);
+    EXPECT_FALSE(rig.editor.flags().boxes[0].ticked) << "the panel shows what it wrote";
+
+    ASSERT_TRUE(rig.editor.setFlag(9, false)) << "a box released in the state it has";
+    EXPECT_EQ(rig.store.undoCount(), 1) << "only a change is an undo step";
+}

@@ -77,7 +77,7 @@ TEST(TableEditing, SixteenBitMapWritesEveryCellAtItsAddress) {
     for (int j = 1; j <= 16; ++j)
         for (int i = 1; i <= 16; ++i)
             cells[j - 1][i - 1] = QString::number(1000 + 16 * (j - 1) + (i - 1));
-    ASSERT_TRUE(writeBackGrid(cells, rig.editor.view().table, rig.store, &rig.log).ok());
+    ASSERT_TRUE(writeBackGrid(cells, rig.editor.view().cells, rig.editor.view().table, rig.store, &rig.log).ok());
     EXPECT_EQ(rig.store.undoCount(), 1);
     for (int j = 1; j <= 16; ++j)
         for (int i = 1; i <= 16; ++i) {
@@ -178,7 +178,8 @@ TEST(TableEditing, CornersFromChartAndGridMixedStayInsideTheTable) {
     PointSelection s;
     s.chartRelease(true, -1e300, 1e300, 0, 0); // a first corner far off the chart
     s.gridRelease(true, 1, 1, 2, 2, 10, 10);
-    EXPECT_TRUE(chosenCells(s, rig.editor.view()).empty());
+    // A chart corner is an axis value, not a cell: the grid's own block is the range.
+    EXPECT_EQ(chosenCells(s, rig.editor.view()), (std::vector<CellPos>{{1, 1}, {2, 1}, {1, 2}, {2, 2}}));
 }
 
 TEST(TableEditing, ImportedCellsAreOneEdit) {
@@ -299,4 +300,109 @@ TEST(TableEditing, TableTimerSplitsTheLastBlockAndWaitsForABusyWorker) {
     timer.tick();
     EXPECT_EQ(link.writes.size(), 1u) << "a lost connection drops the request";
     EXPECT_FALSE(timer.scheduled());
+}
+
+// A map of ÷128 cells shows them rounded to two decimals (raw 130 is 1.02,
+// 135 is 1.05). Reading those texts back would give 131 and 134: a click or
+// an edit of one cell must leave the cells nobody touched as they are.
+TEST(TableEditing, AnEditWritesOnlyTheCellsItChanged) {
+    EditorRig rig;
+    rig.poke(0x5000, {130, 135, 129, 150});
+    ASSERT_TRUE(rig.open(2, "address 5000\ncells 2\nrows 2\nd1 128\nd4 1\n"));
+    ASSERT_EQ(rig.cell(1, 1), "1.02");
+    ASSERT_EQ(rig.cell(2, 1), "1.05");
+
+    rig.editor.chartReleased(false, 0, 0, 10, 10); // a click on the chart, nothing dragged
+    EXPECT_EQ(rig.byte(0x5000), 130);
+    EXPECT_EQ(rig.byte(0x5001), 135);
+    EXPECT_EQ(rig.store.undoCount(), 0) << "a click that changes nothing is no undo step";
+
+    ASSERT_TRUE(rig.editor.setCellText(1, 2, "1.5"));
+    EXPECT_EQ(rig.byte(0x5002), 192);
+    for (const auto &[address, raw] : {std::pair{0x5000, 130}, std::pair{0x5001, 135}, std::pair{0x5003, 150}})
+        EXPECT_EQ(rig.byte(address), raw) << std::hex << address;
+    EXPECT_EQ(rig.store.undoCount(), 1);
+
+    // A range command writes its cells only; so does a drag of one point.
+    rig.editor.gridReleased(false, 1, 1, 1, 1, 0, 0);
+    rig.editor.gridReleased(true, 1, 1, 1, 1, 0, 0);
+    rig.editor.setChangeText("0.5");
+    ASSERT_TRUE(rig.editor.runRangeCommand(RangeCommand::Raise));
+    EXPECT_EQ(rig.byte(0x5000), 195) << "1.02 + 0.5 = 1.52, raw 194.56";
+    EXPECT_EQ(rig.byte(0x5001), 135);
+    EXPECT_EQ(rig.byte(0x5003), 150);
+}
+
+// The undo history has six slots: clicks, Shift corners and edits that write
+// the same raw values must not push real edits out of it.
+TEST(TableEditing, OnlyAChangeIsAnUndoStep) {
+    EditorRig rig;
+    rig.poke(0x5000, {1, 2, 3, 4});
+    ASSERT_TRUE(rig.open(1, "address 5000\ncells 4\n"));
+    ASSERT_TRUE(rig.editor.setCellText(1, 1, "9"));
+    ASSERT_EQ(rig.store.undoCount(), 1);
+    for (int i = 0; i < 8; ++i) {
+        rig.editor.chartReleased(i % 2 == 0, i, 1, 10 * i, 5); // clicks and Shift corners
+        rig.editor.gridReleased(i % 2 == 1, 1, 1, 2, 1, 0, 0); // grid clicks and Shift-clicks
+    }
+    ASSERT_TRUE(rig.editor.setCellText(2, 1, "2.0")); // the value it holds
+    ASSERT_TRUE(rig.editor.pasteBlock(3, 1, "3\t4"));
+    EXPECT_EQ(rig.store.undoCount(), 1);
+    ASSERT_TRUE(rig.editor.undoStep());
+    EXPECT_EQ(rig.byte(0x5000), 1) << "the one real edit is still in the history";
+}
+
+// The grid reports a Shift-click's block with its own bounds: going up and to
+// the left, the corner the mouse ended on is the block's top left.
+TEST(TableEditing, AShiftClickUpAndLeftSelectsTheBlockBetweenTheCorners) {
+    EditorRig rig;
+    ASSERT_TRUE(rig.open(2, "address 5000\ncells 6\nrows 6\n"));
+    struct Case {
+        const char *what;
+        int first[2];  // the plain click's cell
+        int block[4];  // the block the grid reports on the Shift-click
+        int chosen[4]; // left, top, right, bottom
+        const char *label;
+    };
+    const Case cases[] = {
+        {"down and right", {2, 2}, {2, 2, 5, 5}, {2, 2, 5, 5}, "Точка1=3/Точка2=5// выбрано =3"},
+        {"up and left", {5, 5}, {2, 2, 5, 5}, {2, 2, 5, 5}, "Точка1=3/Точка2=5// выбрано =3"},
+        {"up and right", {2, 5}, {2, 3, 4, 5}, {2, 3, 4, 5}, "Точка1=3/Точка2=4// выбрано =2"},
+        {"only the clicked cell reported", {5, 4}, {3, 1, 3, 1}, {3, 1, 5, 4}, "Точка1=4/Точка2=5// выбрано =2"},
+    };
+    for (const Case &c : cases) {
+        PointSelection s;
+        s.gridRelease(false, c.first[0], c.first[1], c.first[0], c.first[1], 0, 0);
+        s.gridRelease(true, c.block[0], c.block[1], c.block[2], c.block[3], 0, 0);
+        std::vector<CellPos> expected;
+        for (int j = c.chosen[1]; j <= c.chosen[3]; ++j)
+            for (int i = c.chosen[0]; i <= c.chosen[2]; ++i)
+                expected.push_back({i, j});
+        EXPECT_EQ(chosenCells(s, rig.editor.view()), expected) << c.what;
+        EXPECT_EQ(s.label(), QString::fromUtf8(c.label)) << c.what;
+        EXPECT_TRUE(s.active()) << c.what;
+    }
+}
+
+// A comma is the decimal separator wherever a number is typed: a grid cell,
+// the step of the range commands, a paste.
+TEST(TableEditing, ADecimalCommaIsADecimalSeparator) {
+    EditorRig rig;
+    rig.poke(0x5000, {10, 10, 10});
+    ASSERT_TRUE(rig.open(1, "address 5000\ncells 3\nd1 1000\nd4 1\n"));
+    ASSERT_TRUE(rig.editor.setCellText(1, 1, "0,125"));
+    EXPECT_EQ(rig.byte(0x5000), 125);
+    rig.editor.gridReleased(false, 2, 1, 2, 1, 0, 0);
+    rig.editor.gridReleased(true, 2, 1, 2, 1, 0, 0);
+    rig.editor.setChangeText("0,05");
+    ASSERT_TRUE(rig.editor.runRangeCommand(RangeCommand::Raise));
+    EXPECT_EQ(rig.byte(0x5001), 60);
+    ASSERT_TRUE(rig.editor.pasteBlock(3, 1, "0,2"));
+    EXPECT_EQ(rig.byte(0x5002), 200);
+
+    const int undo = rig.store.undoCount();
+    EXPECT_FALSE(rig.editor.setCellText(1, 1, "0,1.5")) << "a grouping mark is refused";
+    EXPECT_EQ(rig.byte(0x5000), 125);
+    EXPECT_EQ(rig.store.undoCount(), undo);
+    EXPECT_EQ(rig.cell(1, 1), "0.125") << "the grid shows the image again";
 }

@@ -206,3 +206,17 @@ TEST(TableView, UnsupportedAndUnreadableEntries) {
     EXPECT_FALSE(rig.editor.showTable(test::oneTableMap(2, ""), TableRef{2, "x", 5000}));
     EXPECT_FALSE(rig.log.lines().isEmpty());
 }
+
+// Two raw values can show the same rounded text (130 and 131 are both 1.02
+// at ÷128): the count of changed cells compares the raw values.
+TEST(TableView, ChangedCellsCountRawDifferences) {
+    EditorRig rig;
+    rig.poke(0x5000, {130, 140, 150});
+    FirmwareImage other = rig.store.image();
+    other.setByte(0x5000, 131); // shows 1.02 as well
+    other.setByte(0x5002, 149); // 1.16 against 1.17
+    rig.store.loadComparison(other);
+    ASSERT_TRUE(rig.open(2, "address 5000\ncells 3\nrows 1\nd1 128\nd4 1\n"));
+    ASSERT_EQ(rig.editor.view().comparison.at(0).at(0), rig.cell(1, 1));
+    EXPECT_EQ(rig.editor.view().changedCells, 2);
+}

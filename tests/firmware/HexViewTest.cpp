@@ -51,10 +51,24 @@ TEST(HexSearch, FindsSelectsAndWalksOn) {
         // Non-hex text and an empty field find nothing either.
         {imageWith({{0x1234, k6DC8}}), "6ДC8", std::nullopt, {}},
         {imageWith({{0x1234, k6DC8}}), "", std::nullopt, {}},
-        // Starting on a second digit: "16 DC 8x" holds "6DC8" at text position 2, which selects byte 2.
-        {imageWith({{0, QByteArray("\x16\xDC\x80", 3)}}), "6DC8", HexCell{1, 2}, {{std::nullopt, true}}},
-        // Position 4 ("00 16 DC 8x") selects byte 2 as well.
-        {imageWith({{1, QByteArray("\x16\xDC\x80", 3)}}), "6DC8", HexCell{1, 2}, {}},
+        // Starting on a second digit is no byte sequence of the image: "16 DC 8x" holds "6DC8" only
+        // across byte boundaries and nothing is found.
+        {imageWith({{0, QByteArray("\x16\xDC\x80", 3)}}), "6DC8", std::nullopt, {}},
+        {imageWith({{1, QByteArray("\x16\xDC\x80", 3)}}), "6DC8", std::nullopt, {}},
+        // A misaligned occurrence before a real one is passed over, and "Дальше" after a real one
+        // lands on the next real one, not a byte off ("16 DC 8x" then 6D C8 at 0x100 and 0x200).
+        {imageWith({{0, QByteArray("\x16\xDC\x80", 3)},
+                    {0x100, k6DC8},
+                    {0x180, QByteArray("\x06\xDC\x80", 3)},
+                    {0x200, k6DC8}}),
+         "6DC8",
+         HexCell{0x11, 1},
+         {{HexCell{0x21, 1}, false}, {std::nullopt, true}}},
+        // Overlapping matches on byte boundaries are all found.
+        {imageWith({{0x40, QByteArray("\xAA\xAA\xAA", 3)}}),
+         "AAAA",
+         HexCell{5, 1},
+         {{HexCell{5, 2}, false}, {std::nullopt, true}}},
         // A match in the last bytes leaves two characters or fewer: found, and the button switches off with it.
         {imageWith({{0x10, k6DC8}, {0xFFFE, k6DC8}}), "6DC8", HexCell{2, 1}, {{HexCell{0x1000, 15}, true}}},
         // Counting goes on from the last match even past a row's end.

@@ -1,6 +1,7 @@
 #include "firmware/KvFile.h"
 #include "core/Cp1251.h"
 #include "core/TextFile.h"
+#include "firmware/Conversions.h"
 
 #include <gtest/gtest.h>
 
@@ -112,4 +113,24 @@ TEST(KvFile, DialogNameAndLogLines) {
     EXPECT_EQ(kvProposedFileName("", "УОЗ"), "-УОЗ");
     EXPECT_EQ(kvExportedLine("УОЗ"), "Экспорт калибровки:УОЗ");
     EXPECT_EQ(kvImportedLine("УОЗ"), "КалибровкаУОЗзагружена");
+}
+
+// Map names are single bytes decoded as the catalogue shows them; 0xB9, 0xB2
+// and 0xB3 come out as ¹ ² ³, which Windows-1251 has no character for. The
+// file keeps the map byte, so it stays Windows-1251 and its import finds the table.
+TEST(KvFile, ANameWithMapBytesWindows1251LacksComesBackAndMatches) {
+    for (const QByteArray &mapName : {QByteArray("\xCA\xEE\xFD\xF4 \xB9", 6), QByteArray("\xB2\xB3 \xD3\xCE\xC7", 6),
+                                      QByteArray("\xAB\xC0\xBB \xB0 \xB1", 7)}) {
+        const QString name = DecodeMapText(QByteArrayView(mapName));
+        const QStringList lines = kvExportLines(header(name), curveOf16());
+        const QByteArray bytes = encodeKvFile(lines);
+        EXPECT_TRUE(bytes.contains("\r\n" + mapName + "\r\n")) << "the name line holds the map's own bytes";
+        EXPECT_FALSE(bytes.contains('?'));
+        const Outcome<TableGrid> back = kvImportGrid(throughFile(lines), kSwid, name, 16, 1);
+        EXPECT_TRUE(back) << back.error().toStdString();
+    }
+    // Another table of a similar name still does not match.
+    const QString one = DecodeMapText(QByteArrayView("\xCA \xB9", 3));
+    const QString two = DecodeMapText(QByteArrayView("\xCA \xB2", 3));
+    EXPECT_FALSE(kvImportGrid(throughFile(kvExportLines(header(one), curveOf16())), kSwid, two, 16, 1));
 }

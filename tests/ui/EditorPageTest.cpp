@@ -363,3 +363,83 @@ TEST(EditorPage, Screenshots) {
     rig.open(kIdent);
     rig.shot(QStringLiteral("ident"));
 }
+
+// The keys a spreadsheet user expects on the grid: typing starts an edit,
+// Enter commits and moves down, Shift+arrows and a dragged block are ranges,
+// and a paste fills, skips and lays as spreadsheets do.
+TEST(EditorPage, TheGridTakesTheKeysASpreadsheetUserExpects) {
+    PageRig rig;
+    rig.open(kIgnition); // 16 x 16 at 6DC8, half a degree per step
+    QTableView *grid = rig.page.grid();
+    QAbstractItemModel *model = grid->model();
+    const auto at = [](int row, int column) { return 0x6DC8 + row * 16 + column; };
+    grid->setFocus();
+    grid->setCurrentIndex(model->index(2, 3));
+
+    QTest::keyClick(grid, Qt::Key_1);
+    auto *editor = grid->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr) << "a digit opens the cell's editor";
+    EXPECT_EQ(editor->text(), "1");
+    QTest::keyClick(editor, Qt::Key_2);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(rig.byte(at(2, 3)), 24) << "12 degrees";
+    EXPECT_EQ(grid->currentIndex(), model->index(3, 3)) << "Enter committed and moved down, the cell kept";
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(grid->currentIndex(), model->index(4, 3));
+
+    // Shift+arrows select a block that the range commands act on.
+    grid->setCurrentIndex(model->index(5, 6));
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(grid, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(rig.child<QLabel>(control::LabelChangepoints)->text(), "Точка1=8/Точка2=8// выбрано =1");
+    auto *raise = rig.child<QPushButton>(control::BitBtn23);
+    ASSERT_TRUE(raise->isVisible());
+    std::vector<int> before;
+    for (int a = 0; a < 256; ++a)
+        before.push_back(rig.byte(0x6DC8 + a));
+    rig.child<QLineEdit>(control::EditChangepoints)->setText("1");
+    QTest::mouseClick(raise, Qt::LeftButton);
+    for (int row = 0; row < 16; ++row)
+        for (int column = 0; column < 16; ++column) {
+            const bool chosen = row >= 5 && row <= 6 && column >= 6 && column <= 7;
+            EXPECT_EQ(rig.byte(at(row, column)), before[row * 16 + column] + (chosen ? 2 : 0)) << row << "," << column;
+        }
+
+    // A block dragged out with the mouse is a range too.
+    QWidget *viewport = grid->viewport();
+    const QPoint from = grid->visualRect(model->index(8, 2)).center();
+    const QPoint to = grid->visualRect(model->index(9, 5)).center();
+    sendMouse(viewport, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(viewport, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    sendMouse(viewport, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(rig.child<QLabel>(control::LabelChangepoints)->text(), "Точка1=4/Точка2=6// выбрано =3");
+    EXPECT_TRUE(raise->isVisible());
+
+    // One value pasted onto that block fills it.
+    QGuiApplication::clipboard()->setText(QStringLiteral("5\r\n"));
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    for (int row = 8; row <= 9; ++row)
+        for (int column = 2; column <= 5; ++column)
+            EXPECT_EQ(rig.byte(at(row, column)), 10) << row << "," << column;
+    EXPECT_NE(rig.byte(at(10, 2)), 10);
+
+    // An empty spreadsheet cell leaves its cell as it is.
+    const int kept = rig.byte(at(12, 1));
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, grid->visualRect(model->index(12, 0)).center());
+    QGuiApplication::clipboard()->setText(QStringLiteral("1\t\t3\r\n"));
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(rig.byte(at(12, 0)), 2);
+    EXPECT_EQ(rig.byte(at(12, 1)), kept);
+    EXPECT_EQ(rig.byte(at(12, 2)), 6);
+
+    // A column from a spreadsheet pasted onto a curve lays all its values along it.
+    rig.open(kCurve);
+    grid = rig.page.grid();
+    model = grid->model();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(model->index(0, 1)).center());
+    QGuiApplication::clipboard()->setText(QStringLiteral("1\r\n2\r\n3\r\n"));
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(rig.byte(0x6DC8 + 1), 2);
+    EXPECT_EQ(rig.byte(0x6DC8 + 2), 4);
+    EXPECT_EQ(rig.byte(0x6DC8 + 3), 6);
+}

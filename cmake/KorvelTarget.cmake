@@ -18,10 +18,13 @@ function(korvel_library name)
 endfunction()
 
 # A GoogleTest executable registered with ctest:
-#   korvel_test(name [GUI] SOURCES ... LINKS ...)
-# GUI tests get a QApplication; the others a QCoreApplication.
+#   korvel_test(name [GUI] [COST seconds] SOURCES ... LINKS ...)
+# GUI tests get a QApplication; the others a QCoreApplication. COST is about
+# how long each of its cases runs: ctest starts the long ones first, so they
+# run beside the short ones instead of after them (later runs use the times
+# ctest measured).
 function(korvel_test name)
-  cmake_parse_arguments(K "GUI" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(K "GUI" "COST" "SOURCES;LINKS" ${ARGN})
   add_executable(${name} ${K_SOURCES})
   if(K_GUI)
     set(main korvel_guitestmain)
@@ -34,5 +37,8 @@ function(korvel_test name)
   korvel_warnings(${name})
   korvel_precompiled(${name} ${kind})
   # Paths the tests need are compiled into korvel_testsupport (dataDir, artifactDir).
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
+  if(NOT K_COST)
+    set(K_COST 0)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES COST ${K_COST})
 endfunction()

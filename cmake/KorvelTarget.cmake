@@ -10,21 +10,35 @@ function(korvel_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${K_LINKS})
   korvel_warnings(${name})
+  if("Qt6::Widgets" IN_LIST K_LINKS)
+    korvel_precompiled(${name} WIDGETS)
+  else()
+    korvel_precompiled(${name} LIBRARY)
+  endif()
 endfunction()
 
 # A GoogleTest executable registered with ctest:
-#   korvel_test(name [GUI] SOURCES ... LINKS ...)
-# GUI tests get a QApplication; the others a QCoreApplication.
+#   korvel_test(name [GUI] [COST seconds] SOURCES ... LINKS ...)
+# GUI tests get a QApplication; the others a QCoreApplication. COST is about
+# how long each of its cases runs: ctest starts the long ones first, so they
+# run beside the short ones instead of after them (later runs use the times
+# ctest measured).
 function(korvel_test name)
-  cmake_parse_arguments(K "GUI" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(K "GUI" "COST" "SOURCES;LINKS" ${ARGN})
   add_executable(${name} ${K_SOURCES})
   if(K_GUI)
     set(main korvel_guitestmain)
+    set(kind GUI_TEST)
   else()
     set(main korvel_testmain)
+    set(kind TEST)
   endif()
   target_link_libraries(${name} PRIVATE ${K_LINKS} korvel_testsupport ${main} GTest::gtest)
   korvel_warnings(${name})
+  korvel_precompiled(${name} ${kind})
   # Paths the tests need are compiled into korvel_testsupport (dataDir, artifactDir).
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
+  if(NOT K_COST)
+    set(K_COST 0)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES COST ${K_COST})
 endfunction()

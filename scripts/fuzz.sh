@@ -22,7 +22,7 @@ fi
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DKORVEL_FUZZ=ON -DKORVEL_TESTS=OFF -DKORVEL_BENCH=OFF "${launcher[@]}" >/dev/null
+  -DKORVEL_FUZZ=ON -DKORVEL_TESTS=OFF -DKORVEL_BENCH=OFF -DKORVEL_PCH=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"${KORVEL_FUZZ_JOBS:-2}" --target "${targets[@]/#/fuzz_}"
 
 # Leaks in Qt's own start-up are not ours; the project's suppressions apply.

@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-datavisualization-dev qt6-declarative-dev
   qt6-qpa-plugins libgl-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core clang-format git
+  xvfb xauth fonts-dejavu-core clang-format git ccache
   clang libclang-rt-14-dev
 )
 

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, on a virtual X server for the window tests.
-# A Release build of everything (tests and benchmarks compiled, not run) comes
-# first too: the optimiser's warnings only show there.
+# The sanitizer build compiles everything: the program, the tests, the fuzz
+# replays and the benchmarks (whose smoke runs are part of the suite).
+# A Release build of the libraries and programs comes first too: some of the
+# optimiser's warnings (uninitialised values, overflowing copies) only show
+# with optimisation, and every warning is an error. The tests and benchmarks
+# are not built twice for that: they only call the same code.
+# With ccache installed (setup.sh installs it), a second run compiles only what
+# changed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-asan"
+"$root/scripts/setup.sh" "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF -DKORVEL_BENCH=OFF
 "$root/scripts/setup.sh" "$build" -DCMAKE_BUILD_TYPE=Debug -DKORVEL_SANITIZE=ON -DKORVEL_BENCH=ON
-"$root/scripts/setup.sh" "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DKORVEL_BENCH=ON
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

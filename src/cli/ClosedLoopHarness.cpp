@@ -209,9 +209,12 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
                 driven.add(truth);
             }
             const double reading = sensor.sample(t, s.rpm, s.mixture, s.manifoldPressure / 101.3);
+            // The wideband's reading on the virtual clock: a silent controller's
+            // last value expires after a few of its periods.
+            const auto ms = static_cast<std::int64_t>(std::llround(t * 1000));
             if (sensor.sending(t))
-                wideband.offer(reading);
-            session.tick(t, sim::encodeDiagnosticFrame(layout, s, pressureSensor), wideband.value());
+                wideband.offer(reading, ms);
+            session.tick(t, sim::encodeDiagnosticFrame(layout, s, pressureSensor), wideband.value(ms));
         }
     };
 

@@ -272,7 +272,11 @@ void Accumulator::evaluateStandard(TuningCell &cell, int col, int row, const Acc
     if (m == 1)
         return;
     cell.newCorr = static_cast<float>(clampCorrection(weightedCorrection(cell.corrThr, m, in.settings.weight)));
-    if (m_tables.correction <= 0) // no table chosen yet (before the post-connect set-up)
+    // The new values are kept beside the firmware's whenever the engine runs;
+    // the image takes them only while tuning is on, so that neither a drive
+    // before the start nor one after the stop changes the file the periodic
+    // save writes and the table rewrite sends.
+    if (m_tables.correction <= 0 || !m_tuningOn) // no table chosen yet, or not tuning
         return;
     m_store.storeByte(m_tables.correction + row * TuningGrid::kSize + col,
                       static_cast<std::uint8_t>(correctionByte(cell.newCorr)));
@@ -315,7 +319,7 @@ void Accumulator::tickPhase(const LiveParameters &live, const TuningSettings &se
                                       : static_cast<float>(roundHalfEven((target + cell.phase) / 2.0));
     if (++cell.phaseCount > 20)
         cell.phaseCount = 8;
-    if (writeImage && m_tables.phase > 0)
+    if (writeImage && m_tuningOn && m_tables.phase > 0)
         m_store.storeByte(m_tables.phase + row * TuningGrid::kSize + col, phaseByte(cell.phase));
 }
 

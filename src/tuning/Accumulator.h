@@ -79,11 +79,14 @@ public:
     void setOwed(OwedBytes *owed) { m_owed = owed; }
 
     void tickFast(const AccumulationInput &in);
+    // The standard protocol collects and evaluates whenever a firmware is
+    // loaded; its corrections reach the image only while tuning is on.
     void tickStandard(const AccumulationInput &in);
     // Independent of tuning: knock counts and smoothed injector load.
     void tickStatistics(const LiveParameters &live, const TuningSettings &settings);
     // The phase of the cell the engine runs in (the caller decides whether
-    // phase tuning applies); the standard protocol writes it into the image.
+    // phase tuning applies); the standard protocol writes it into the image
+    // while tuning is on.
     void tickPhase(const LiveParameters &live, const TuningSettings &settings, bool writeImage);
 
     bool tuningOn() const { return m_tuningOn; }

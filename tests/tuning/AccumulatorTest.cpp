@@ -305,8 +305,7 @@ TEST_F(AccumulatorFixture, AnUndoOfTheImageKeepsThePerCellLearning) {
 // evaluation, from its own first one on: a cell already right stays right,
 // and no other cell's mean leaks in.
 TEST_F(AccumulatorFixture, StandardProtocolAveragesWithTheCellsPreviousEvaluation) {
-    acc.stop(); // the standard protocol collects without tuning
-    settings.weight = 70;
+    settings.weight = 70; // tuning is on: the image takes the new values
     struct Step {
         double rpm, ratio;
         int ticks;
@@ -341,6 +340,55 @@ TEST_F(AccumulatorFixture, StandardProtocolAveragesWithTheCellsPreviousEvaluatio
     EXPECT_NEAR(grid.at(4, 3).meanCoef, (mean + 1.1) / 2, 1e-6);
     EXPECT_NEAR(grid.at(4, 3).newCorr, (((mean + 1.1) / 2 - 1) * 0.7 + 1) * 127 / 128, 1e-5)
         << "built on the firmware's value";
+}
+
+// The standard protocol evaluates whenever the engine runs, but the image (the
+// file the periodic save writes and the table rewrite sends) takes its
+// corrections and phases only while tuning is on.
+TEST_F(AccumulatorFixture, StandardProtocolWritesTheImageOnlyWhileTuning) {
+    for (int k = 0; k < GridAxes::kAirPoints; ++k)
+        axes.air[static_cast<std::size_t>(k)] = 100 * (k + 1);
+    constexpr std::int64_t kPhaseTable = 0x3000;
+    acc.setTables({kCorrectionTable, kPhaseTable});
+    settings.intakeClose = 40;
+    settings.intakeOpen = 20;
+    settings.phaseOpenValve = true;
+    live.injPulse = 4;
+    live.cyclicAir = 250; // air row 2
+    const struct {
+        const char *when;
+        bool tuning; // on while the ticks run
+        bool startedBefore;
+        bool imageChanges;
+    } cases[] = {
+        {"before tuning ever started", false, false, false},
+        {"while tuning", true, true, true},
+        {"after tuning stopped", false, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.when);
+        Accumulator a{grid, axes, store};
+        a.setTables({kCorrectionTable, kPhaseTable});
+        a.startConnection(2);
+        if (c.startedBefore)
+            a.start(false, false);
+        if (!c.tuning)
+            a.stop();
+        for (TuningCell &cell : grid.cells)
+            cell = TuningCell{};
+        for (TuningCell &cell : grid.cells)
+            cell.corrCurrent = cell.learned = cell.corrThr = 1.0f;
+        const FirmwareImage before = store.image();
+        for (int i = 0; i < 12; ++i) {
+            a.tickStandard({live, settings, true});
+            a.tickPhase(live, settings, true);
+        }
+        EXPECT_NEAR(cell().newCorr, 1.1, 1e-6) << "evaluated either way";
+        EXPECT_GT(grid.at(2, 3).phase, 0) << "phase followed either way";
+        EXPECT_EQ(store.image() == before, !c.imageChanges);
+        EXPECT_EQ(a.counters().evaluations > 0, c.imageChanges);
+        EXPECT_TRUE(writes.writes.isEmpty()) << "the standard protocol sends nothing itself";
+    }
 }
 
 TEST_F(AccumulatorFixture, StandardProtocolEvaluatesOverTheMostRecentSamples) {

@@ -23,6 +23,17 @@ struct AccumulatorFixture : ::testing::Test {
     Accumulator acc{grid, axes, store};
     TuningSettings settings;
     LiveParameters live;
+    static constexpr std::int64_t kPhaseTable = 0x3000;
+
+    // An air axis of 100, 200, ... and phase tuning of the intake valve's opening.
+    void tunePhases() {
+        for (int k = 0; k < GridAxes::kAirPoints; ++k)
+            axes.air[static_cast<std::size_t>(k)] = 100 * (k + 1);
+        acc.setTables({kCorrectionTable, kPhaseTable});
+        settings.intakeClose = 40;
+        settings.intakeOpen = 20;
+        settings.phaseOpenValve = true;
+    }
 
     AccumulatorFixture() {
         std::array<int, GridAxes::kPoints> rpm{}, throttle{};
@@ -346,13 +357,7 @@ TEST_F(AccumulatorFixture, StandardProtocolAveragesWithTheCellsPreviousEvaluatio
 // file the periodic save writes and the table rewrite sends) takes its
 // corrections and phases only while tuning is on.
 TEST_F(AccumulatorFixture, StandardProtocolWritesTheImageOnlyWhileTuning) {
-    for (int k = 0; k < GridAxes::kAirPoints; ++k)
-        axes.air[static_cast<std::size_t>(k)] = 100 * (k + 1);
-    constexpr std::int64_t kPhaseTable = 0x3000;
-    acc.setTables({kCorrectionTable, kPhaseTable});
-    settings.intakeClose = 40;
-    settings.intakeOpen = 20;
-    settings.phaseOpenValve = true;
+    tunePhases();
     live.injPulse = 4;
     live.cyclicAir = 250; // air row 2
     const struct {
@@ -422,13 +427,7 @@ TEST_F(AccumulatorFixture, KnockAndInjectorLoadByThrottleAndByPressure) {
 }
 
 TEST_F(AccumulatorFixture, PhaseOfTheCellTheEngineRunsIn) {
-    for (int k = 0; k < GridAxes::kAirPoints; ++k)
-        axes.air[static_cast<std::size_t>(k)] = 100 * (k + 1);
-    constexpr std::int64_t kPhaseTable = 0x3000;
-    acc.setTables({kCorrectionTable, kPhaseTable});
-    settings.intakeClose = 40;
-    settings.intakeOpen = 20;
-    settings.phaseOpenValve = true;
+    tunePhases();
     live.rpm = 3000;   // column 15
     live.injPulse = 4; // target 442
     live.cyclicAir = 250;

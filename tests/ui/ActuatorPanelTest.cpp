@@ -137,7 +137,8 @@ TEST(ActuatorPanel, ResizeStacksTheListAndControlsByTheChartRules) {
     ASSERT_TRUE(panel && list);
     const auto fullList = [&] { return QRect(0, 18, panel->width(), panel->height() - 18 - 28); };
     const auto halfList = [&] {
-        return QRect(0, 18, panel->width(), static_cast<int>(std::lround((panel->height() - 18) / 2.0)) - 50);
+        // Half of an odd height rounds to even, as the layout rule does.
+        return QRect(0, 18, panel->width(), static_cast<int>(std::nearbyint((panel->height() - 18) / 2.0)) - 50);
     };
 
     session.charts().startDiagnostics(channelNames(Protocol::Standard));

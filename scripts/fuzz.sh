@@ -16,7 +16,7 @@ shift
 build="${KORVEL_FUZZ_BUILD:-$root/build-fuzz}"
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(KwpAnswers WidebandStreams ConfigIni ErrorsCfg HexdataCfg ChartLayout CalibrationMapWalk KvImport)
+  targets=(KwpAnswers WidebandStreams ConfigIni ErrorsCfg HexdataCfg ChartLayout CalibrationMapWalk KvImport CsvLogReader)
 fi
 
 launcher=()

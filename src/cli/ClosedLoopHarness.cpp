@@ -215,19 +215,22 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
             if (sensor.sending(t))
                 wideband.offer(reading, ms);
             session.tick(t, sim::encodeDiagnosticFrame(layout, s, pressureSensor), wideband.value(ms));
+            if (options.onFrame)
+                options.onFrame(t, session.engine().channels(), session.trace());
         }
     };
 
     std::vector<MinuteEnd> ends; // the ECU's memory at the end of each minute
     for (int minute = 0; minute <= options.minutes; ++minute) {
-        if (minute == 1 && !session.startTuning())
+        const bool tuning = options.tune && minute > 0;
+        if (minute == 1 && options.tune && !session.startTuning())
             return {};
         const QByteArray before = memory.read(static_cast<int>(correction), kTableBytes);
         run(60, true);
         const bool last = minute == options.minutes;
-        if (last && minute > 0)
+        if (last && tuning)
             session.stopTuning();
-        if (options.protocol == Protocol::Standard && minute > 0)
+        if (options.protocol == Protocol::Standard && tuning)
             session.rewriteCorrections();
         if (last || options.protocol == Protocol::Standard)
             run(last ? kSettleSeconds : 1, false); // the rewrite and the last hand-overs run

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/Protocol.h"
+#include "live/LiveParameters.h"
+#include "live/TuningTrace.h"
 
 #include <QByteArray>
 
@@ -22,6 +24,10 @@ struct HarnessOptions {
     bool phase = false;        // "Настройка фазы впрыска"
     QByteArray firmware;       // empty: the demo firmware (the pressure one when tuning by pressure)
     double tickSeconds = 0.05; // one diagnostic frame every ...
+    bool tune = true;          // false: the drive runs on the firmware as it is, nothing tuned
+    // Every processed frame, as the CSV log takes it: the virtual time, the
+    // channels and the tuning trace.
+    std::function<void(double seconds, const LiveChannels &channels, const TuningTrace &trace)> onFrame;
 };
 
 // The judge's figures at the end of one simulated minute. The visited cells
@@ -52,7 +58,7 @@ struct MinuteFigures {
 // stops as TButStopTune would after the last minute. In the standard protocol
 // the tuner rewrites the correction table into the ECU (TButReTune) at the end
 // of every minute, as nothing is sent while tuning. Nothing comes back when
-// tuning does not start. The figures come once the drive is over, as the
+// tuning does not start. Without `tune` the whole drive is minute 0's. The figures come once the drive is over, as the
 // visited cells are known only then.
 std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
                                                const std::function<void(const MinuteFigures &)> &perMinute = {});

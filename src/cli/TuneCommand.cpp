@@ -1,9 +1,18 @@
 #include "cli/TuneCommand.h"
 
+#include "cli/ReplayCommand.h"
+#include "core/Cp1251.h"
+#include "core/LogDirectory.h"
 #include "core/SafeFile.h"
+#include "live/CsvLog.h"
 #include "sim/EcuMemory.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QTime>
+
+#include <cmath>
+#include <optional>
 
 namespace korvel::cli {
 
@@ -13,6 +22,29 @@ constexpr int kExitBadUsage = 2;
 constexpr int kMaxMinutes = 24 * 60;
 // A worker busy at every hand-over would never take a write.
 constexpr double kMaxBusyPercent = 90;
+// The simulated drive's log starts at this time of day.
+const QTime kSimulatedLogStart(12, 0, 0);
+
+// The simulated drive as the program's own CSV log, line by line.
+class SimulatedDriveLog {
+public:
+    explicit SimulatedDriveLog(Protocol protocol) : m_protocol(protocol) {
+        add(CsvLog::header(protocol, kLogFieldSeparator));
+    }
+    void frame(double seconds, const LiveChannels &channels, const TuningTrace &trace) {
+        const QTime at = kSimulatedLogStart.addMSecs(static_cast<int>(std::llround(seconds * 1000)));
+        add(CsvLog::line(channels, channelCount(m_protocol), trace, at, kLogFieldSeparator));
+    }
+    const QByteArray &bytes() const { return m_bytes; }
+
+private:
+    void add(const QString &line) {
+        m_bytes += cp1251::encode(line);
+        m_bytes += "\r\n";
+    }
+    Protocol m_protocol;
+    QByteArray m_bytes;
+};
 
 QString figuresLine(const MinuteFigures &f) {
     return QStringLiteral("minute %1: %2 % of the states in %3 visited cells within ±2 %, RMS error %4 %, "
@@ -33,6 +65,8 @@ QString tuneHelpText() {
         "Usage: korvel-cli tune --simulate MINUTES [--seed N] [--four-point] [--protocol fast|standard]\n"
         "                       [--neighbour PCT] [--load throttle|pressure] [--busy PCT]\n"
         "                       [--firmware FILE] [--phase] [--air-error PERCENT] [--csv FILE]\n"
+        "                       [--log FILE] [--no-tune]\n"
+        "       korvel-cli tune --replay LOG --firmware FW.bin --out OUT.bin [--csv FILE]\n"
         "Tunes a simulated ECU that fuels from its own RAM, with a hidden air error, through\n"
         "the session's own tuning (engine tick, accumulation or four points, write-back\n"
         "timers, hand-overs to the ECU worker) on a virtual clock: an hour of driving takes\n"
@@ -53,7 +87,14 @@ QString tuneHelpText() {
         "                           or its version without the air-flow sensor with --load pressure)\n"
         "  --phase                  also tune the injection phase\n"
         "  --air-error PERCENT      size of the air error, 0 to 50 (default 15)\n"
-        "  --csv FILE               also write the figures as a CSV table\n");
+        "  --csv FILE               also write the figures as a CSV table\n"
+        "  --log FILE               also write the drive as the program's CSV log (лог.csv)\n"
+        "  --no-tune                drive on the firmware as it is, without tuning\n"
+        "With --replay, the drive of a CSV log is run through the same tuning with the\n"
+        "settings of the working folder (config.ini), on the log's own clock, against the\n"
+        "firmware FW.bin, which is never changed. Prints per table the cells corrected,\n"
+        "writes the corrected image to OUT.bin and, with --csv, one line per corrected\n"
+        "cell: table,row,column,before,after,hits,mean_error_pct.\n");
 }
 
 QByteArray tuneCsv(const std::vector<MinuteFigures> &minutes) {
@@ -70,7 +111,7 @@ QByteArray tuneCsv(const std::vector<MinuteFigures> &minutes) {
     return csv;
 }
 
-int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &err) {
+int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &err, const QString &workDir) {
     QCommandLineParser parser;
     const QCommandLineOption simulate(QStringLiteral("simulate"), QString(), QStringLiteral("minutes"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("n"));
@@ -83,9 +124,13 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
     const QCommandLineOption busy(QStringLiteral("busy"), QString(), QStringLiteral("percent"));
     const QCommandLineOption firmware(QStringLiteral("firmware"), QString(), QStringLiteral("file"));
     const QCommandLineOption phase(QStringLiteral("phase"));
+    const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("file"));
+    const QCommandLineOption noTune(QStringLiteral("no-tune"));
+    const QCommandLineOption replay(QStringLiteral("replay"), QString(), QStringLiteral("log"));
+    const QCommandLineOption outImage(QStringLiteral("out"), QString(), QStringLiteral("file"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions(
-        {simulate, seed, fourPoint, airError, csv, protocol, neighbour, load, busy, firmware, phase, help});
+    parser.addOptions({simulate, seed, fourPoint, airError, csv, protocol, neighbour, load, busy, firmware, phase, log,
+                       noTune, replay, outImage, help});
     auto usage = [&](const QString &why) {
         err << "korvel-cli tune: " << why << "\n" << tuneHelpText();
         return kExitBadUsage;
@@ -98,8 +143,19 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
     }
     if (!parser.positionalArguments().isEmpty())
         return usage(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+    if (parser.isSet(replay)) {
+        if (parser.isSet(simulate))
+            return usage(QStringLiteral("--replay and --simulate exclude each other"));
+        if (!parser.isSet(firmware) || !parser.isSet(outImage))
+            return usage(QStringLiteral("--replay needs --firmware and --out"));
+        const ReplayFiles files{parser.value(replay), parser.value(firmware), parser.value(outImage),
+                                parser.isSet(csv) ? parser.value(csv) : QString()};
+        return runReplayCommand(files, workDir.isEmpty() ? QDir::currentPath() : workDir, out, err);
+    }
     if (!parser.isSet(simulate))
-        return usage(QStringLiteral("only --simulate is supported"));
+        return usage(QStringLiteral("--simulate or --replay is required"));
+    if (parser.isSet(outImage))
+        return usage(QStringLiteral("--out belongs to --replay"));
     HarnessOptions options;
     bool ok = false;
     options.minutes = parser.value(simulate).toInt(&ok);
@@ -149,6 +205,14 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
         }
     }
 
+    options.tune = !parser.isSet(noTune);
+    std::optional<SimulatedDriveLog> driveLog;
+    if (parser.isSet(log)) {
+        driveLog.emplace(options.protocol);
+        options.onFrame = [&driveLog](double seconds, const LiveChannels &channels, const TuningTrace &trace) {
+            driveLog->frame(seconds, channels, trace);
+        };
+    }
     const std::vector<MinuteFigures> minutes = runClosedLoopTuning(options, [&out](const MinuteFigures &f) {
         out << figuresLine(f) << '\n';
         out.flush();
@@ -156,6 +220,13 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
     if (minutes.empty()) {
         err << "korvel-cli tune: tuning did not start\n";
         return 1;
+    }
+    if (driveLog) {
+        const QString problem = writeFileSafely(parser.value(log), driveLog->bytes());
+        if (!problem.isEmpty()) {
+            err << "korvel-cli tune: " << problem << '\n';
+            return 1;
+        }
     }
     if (parser.isSet(csv)) {
         const QString problem = writeFileSafely(parser.value(csv), tuneCsv(minutes));

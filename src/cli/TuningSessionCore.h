@@ -51,6 +51,9 @@ public:
 
     const TuningController &tuning() const { return m_tuning; }
     const ProgramLog &log() const { return m_log; }
+    // The last tick as the CSV log writes it: its channels and the tuning trace.
+    const EngineTick &engine() const { return m_engine; }
+    const TuningTrace &trace() const { return m_trace; }
     // The image in work: what the periodic save (Timer2) writes to disk.
     QByteArray image() const;
     std::int64_t correctionTable() const { return m_tables.addressSets().air().correctionTable; }

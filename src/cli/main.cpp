@@ -1,5 +1,6 @@
 // korvel-cli: the program's session without a window.
 #include "app/Session.h"
+#include "cli/LogCommand.h"
 #include "cli/MapCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/MonitorOptions.h"
@@ -91,7 +92,12 @@ int main(int argc, char **argv) {
                        "  map        dump or build a calibration map (korvel-cli map --help)\n"
                        "  tune --simulate MINUTES\n"
                        "             tune a simulated ECU on a virtual clock and print how the mixture\n"
-                       "             error falls (korvel-cli tune --help)"));
+                       "             error falls (korvel-cli tune --help)\n"
+                       "  tune --replay LOG --firmware FW.bin --out OUT.bin\n"
+                       "             tune FW.bin from a recorded drive's CSV log into OUT.bin\n"
+                       "  log table LOG --quantity NAME | log export LOG --format msl OUT.msl\n"
+                       "             a logged quantity per tuning cell, or the log for log viewers\n"
+                       "             (korvel-cli log --help)"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption workDir(QStringList{QStringLiteral("C"), QStringLiteral("workdir")},
@@ -99,7 +105,7 @@ int main(int argc, char **argv) {
                                QStringLiteral("folder"), QDir::currentPath());
     parser.addOption(workDir);
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("settings, monitor, read-firmware, map or tune"));
+                                 QStringLiteral("settings, monitor, read-firmware, map, tune or log"));
     // Everything after the command is the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
 
@@ -123,8 +129,10 @@ int main(int argc, char **argv) {
         return readFirmware(parser.value(workDir), args.mid(1), out, err);
     if (command == QStringLiteral("map"))
         return runMapCommand(args.mid(1), out, err);
+    if (command == QStringLiteral("log"))
+        return runLogCommand(args.mid(1), out, err);
     if (command == QStringLiteral("tune"))
-        return runTuneCommand(args.mid(1), out, err);
+        return runTuneCommand(args.mid(1), out, err, parser.value(workDir));
     const QString problem = command.isEmpty() ? QStringLiteral("no command given")
                                               : QStringLiteral("unknown command '%1'").arg(args.join(' '));
     err << "korvel-cli: " << problem << "\n\n";

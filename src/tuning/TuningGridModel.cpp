@@ -3,6 +3,8 @@
 #include "core/Numbers.h"
 #include "tuning/TuningTables.h"
 
+#include <algorithm>
+
 namespace korvel {
 namespace {
 
@@ -97,6 +99,8 @@ QVariant TuningGridModel::data(const QModelIndex &index, int role) const {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     if (role != Qt::DisplayRole && role != ValueRole && role != ColourRole)
         return {};
+    if (m_overlay)
+        return overlayData(index, role);
     const TuningCell &cell = m_tables.grid().at(index.row(), index.column());
     const TuningCellView view = tuningCellView(cell, m_tables.gridChoice(), choice());
     if (role == ColourRole) {
@@ -112,6 +116,26 @@ QVariant TuningGridModel::data(const QModelIndex &index, int role) const {
         return colour ? QVariant(colour->r << 16 | colour->g << 8 | colour->b) : QVariant();
     }
     return role == ValueRole ? QVariant(view.value) : QVariant(view.text);
+}
+
+QVariant TuningGridModel::overlayData(const QModelIndex &index, int role) const {
+    const std::optional<TuningCellView> &shown =
+        m_overlay->cells[static_cast<std::size_t>(index.row() * TuningGrid::kSize + index.column())];
+    if (!shown)
+        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    if (role == Qt::DisplayRole)
+        return shown->text;
+    if (role == ValueRole)
+        return shown->value;
+    if (m_overlay->colour)
+        return m_overlay->colour->r << 16 | m_overlay->colour->g << 8 | m_overlay->colour->b;
+    CellColourInputs in;
+    in.gradient = true;
+    in.range = m_overlayRange;
+    in.value = shown->value;
+    in.gridKind = 0; // no tuning state behind the values: the gradient alone
+    const std::optional<CellColour> colour = cellColour(TuningCell{}, in);
+    return colour ? QVariant(colour->r << 16 | colour->g << 8 | colour->b) : QVariant();
 }
 
 TuningGridModel::Titles TuningGridModel::columnTitles() const {
@@ -150,6 +174,27 @@ void TuningGridModel::setGradient(bool on) {
     m_gradient = on;
     const int last = TuningGrid::kSize - 1;
     emit dataChanged(index(0, 0), index(last, last), {ColourRole});
+}
+
+void TuningGridModel::setOverlay(std::optional<Overlay> overlay) {
+    m_overlay = std::move(overlay);
+    m_overlayRange = {};
+    if (m_overlay) {
+        double sum = 0;
+        int count = 0;
+        for (const std::optional<TuningCellView> &cell : m_overlay->cells) {
+            if (!cell)
+                continue;
+            m_overlayRange.max = count == 0 ? cell->value : std::max(m_overlayRange.max, cell->value);
+            m_overlayRange.min = count == 0 ? cell->value : std::min(m_overlayRange.min, cell->value);
+            sum += cell->value;
+            ++count;
+        }
+        if (count > 0)
+            m_overlayRange.avg = sum / count;
+    }
+    const int last = TuningGrid::kSize - 1;
+    emit dataChanged(index(0, 0), index(last, last), {Qt::DisplayRole, ValueRole, ColourRole});
 }
 
 void TuningGridModel::refresh() {

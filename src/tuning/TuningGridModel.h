@@ -45,6 +45,15 @@ public:
         GridValueScale range;
     };
 
+    // Values shown in place of the cells' own (a logged drive's table, the
+    // corrections a replay proposes). With a colour of its own every shown
+    // cell takes it; without, the shown values are coloured on the gradient
+    // of their own scale, as the live values are. Cells without a value are blank.
+    struct Overlay {
+        std::array<std::optional<TuningCellView>, TuningGrid::kCells> cells{};
+        std::optional<CellColour> colour;
+    };
+
     explicit TuningGridModel(const TuningTables &tables, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -59,18 +68,24 @@ public:
     const Marking &marking() const { return m_marking; }
     void setGradient(bool on);
     bool gradient() const { return m_gradient; }
+    // Nothing: the cells show their own values again.
+    void setOverlay(std::optional<Overlay> overlay);
+    const std::optional<Overlay> &overlay() const { return m_overlay; }
 
 private:
     using Titles = std::array<int, TuningGrid::kSize>;
     Titles columnTitles() const;
     Titles rowTitles() const;
     QString choice() const;
+    QVariant overlayData(const QModelIndex &index, int role) const;
 
     const TuningTables &m_tables;
     Titles m_shownColumns{};
     Titles m_shownRows{};
     Marking m_marking;
     bool m_gradient = false;
+    std::optional<Overlay> m_overlay;
+    GridValueScale m_overlayRange;
 };
 
 } // namespace korvel

@@ -5,6 +5,7 @@
 #include "core/ControlNames.h"
 #include "tuning/TuningGridModel.h"
 #include "tuning/TuningTables.h"
+#include "ui/LogTuningBar.h"
 #include "ui/StringGrids.h"
 
 #include <QCheckBox>
@@ -59,6 +60,7 @@ TuningGridPage::TuningGridPage(Session &session, QWidget *parent) : QWidget(pare
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(makeBar());
+    layout->addWidget(new LogTuningBar(session, this));
     auto *body = new QHBoxLayout;
     body->addWidget(m_grid, 1);
     body->addWidget(makePanelTest());

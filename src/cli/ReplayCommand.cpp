@@ -10,7 +10,7 @@
 namespace korvel::cli {
 namespace {
 
-const QString kConfigFile = QStringLiteral("config.ini");
+const QString kReplayConfigFile = QStringLiteral("config.ini");
 
 QString replaySummaryLine(const ReplayedTable &table) {
     int hits = 0;
@@ -55,9 +55,9 @@ int runReplayCommand(const ReplayFiles &files, const QString &workDir, QTextStre
     if (firmwareFile.exists() && outFile.exists() && firmwareFile.canonicalFilePath() == outFile.canonicalFilePath())
         return fail(QStringLiteral("--out must not be the firmware file %1").arg(files.firmware));
     SettingsList settings;
-    if (!settings.load(QDir(workDir).filePath(kConfigFile)))
+    if (!settings.load(QDir(workDir).filePath(kReplayConfigFile)))
         return fail(
-            QStringLiteral("no %1 in the working folder %2").arg(kConfigFile, QDir::toNativeSeparators(workDir)));
+            QStringLiteral("no %1 in the working folder %2").arg(kReplayConfigFile, QDir::toNativeSeparators(workDir)));
     QByteArray image;
     QString why;
     if (!sim::loadFirmwareFile(files.firmware, &image, &why))

@@ -16,11 +16,11 @@ constexpr int kStandardCorrectionChannel = 8;
 // scalings that are not straight lines (rounded ratios, halved ADC readings).
 constexpr int kEncoderSearchSpan = 3;
 
-struct RawRange {
+struct LoggedRawRange {
     int low, high;
 };
 
-RawRange rawRangeOf(ByteType type) {
+LoggedRawRange rawRangeOf(ByteType type) {
     switch (type) {
     case ByteType::U8:
         return {0, 255};
@@ -34,7 +34,7 @@ RawRange rawRangeOf(ByteType type) {
 
 // The raw value whose scaled value lies nearest to `value`.
 int nearestRaw(const LayoutRow &row, double value) {
-    const RawRange range = rawRangeOf(row.type);
+    const LoggedRawRange range = rawRangeOf(row.type);
     const double atLow = row.scale(range.low), atHigh = row.scale(range.high);
     double estimate = range.low;
     if (atHigh != atLow)

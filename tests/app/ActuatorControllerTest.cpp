@@ -22,7 +22,7 @@ using korvel::test::waitFor;
 
 namespace {
 
-constexpr int kConnectMs = 60000;
+using test::kConnectMs;
 
 QList<QByteArray> hexList(std::initializer_list<const char *> texts) {
     QList<QByteArray> out;
@@ -53,6 +53,7 @@ struct Rig {
         config.setValue(setting::Timeout2, QStringLiteral("250"));
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
         session = std::make_unique<Session>(work.path());
+        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
         EXPECT_TRUE(session->startUp());
         session->timers().Timer3.setInterval(50);
         // The post-connect set-up raises the tuning grid's page, which is a

@@ -26,7 +26,7 @@ using korvel::test::waitFor;
 
 namespace {
 
-constexpr int kConnectMs = 60000;
+using test::kConnectMs;
 
 struct ChartsRig {
     ChartsRig() {
@@ -42,6 +42,7 @@ struct ChartsRig {
         config.setValue(setting::Protocol, setting::FastProtocol);
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
         session = std::make_unique<Session>(work.path());
+        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
         EXPECT_TRUE(session->startUp());
     }
 

@@ -1,4 +1,5 @@
 #include "SerialTester.h"
+#include "Hex.h"
 
 #include "sim/SimFrame.h"
 
@@ -69,8 +70,6 @@ bool portFailed(const QSerialPort &port) {
     return port.error() == QSerialPort::ReadError || port.error() == QSerialPort::ResourceError;
 }
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 } // namespace korvel::sim::test

@@ -19,7 +19,6 @@
 
 namespace korvel::test {
 
-inline constexpr int kConnectMs = 60000; // a fast connect pauses 200 ms after each of some 25 requests
 inline const QString kFirmwareFile = QStringLiteral("demo.bin");
 inline const QString kMissingAdapter = QStringLiteral("/dev/korvel-no-such-adapter");
 
@@ -58,6 +57,7 @@ struct SessionRig {
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
 
         session = std::make_unique<Session>(work.path());
+        session->workers().ecu().RestPercent = kSimulatedEcuRestPercent;
         EXPECT_TRUE(session->startUp());
     }
 

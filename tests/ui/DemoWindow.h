@@ -10,6 +10,7 @@
 #include "ui/MainWindow.h"
 
 #include "Shots.h"
+#include "SimulatedCar.h"
 #include "TestSupport.h"
 #include "WaitFor.h"
 
@@ -43,6 +44,7 @@ public:
         auto overrides = rig.settingOverrides();
         overrides.append({setting::Timeout2, QStringLiteral("600")});
         session->setSettingOverrides(overrides);
+        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
         window = std::make_unique<ui::MainWindow>(*session);
         window->resize(1280, 791);
         window->show();

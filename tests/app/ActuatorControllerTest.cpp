@@ -53,8 +53,8 @@ struct Rig {
         config.setValue(setting::Timeout2, QStringLiteral("250"));
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
         session = std::make_unique<Session>(work.path());
-        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
         EXPECT_TRUE(session->startUp());
+        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
         session->timers().Timer3.setInterval(50);
         // The post-connect set-up raises the tuning grid's page, which is a
         // way out of the actuator controls: it comes before the test acts.

@@ -42,8 +42,8 @@ struct ChartsRig {
         config.setValue(setting::Protocol, setting::FastProtocol);
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
         session = std::make_unique<Session>(work.path());
-        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
         EXPECT_TRUE(session->startUp());
+        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
     }
 
     bool connectAndBuild() {

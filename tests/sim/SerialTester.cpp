@@ -70,6 +70,8 @@ bool portFailed(const QSerialPort &port) {
     return port.error() == QSerialPort::ReadError || port.error() == QSerialPort::ResourceError;
 }
 
-using korvel::test::hex;
+QByteArray hex(const char *text) {
+    return korvel::test::hex(text);
+}
 
 } // namespace korvel::sim::test

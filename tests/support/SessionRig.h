@@ -57,8 +57,8 @@ struct SessionRig {
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
 
         session = std::make_unique<Session>(work.path());
-        session->workers().ecu().RestPercent = kSimulatedEcuRestPercent;
         EXPECT_TRUE(session->startUp());
+        session->workers().ecu().RestPercent = kSimulatedEcuRestPercent;
     }
 
     void set(const QString &name, const QString &value) { session->settings().setValue(name, value); }

@@ -44,11 +44,13 @@ public:
         auto overrides = rig.settingOverrides();
         overrides.append({setting::Timeout2, QStringLiteral("600")});
         session->setSettingOverrides(overrides);
-        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
         window = std::make_unique<ui::MainWindow>(*session);
         window->resize(1280, 791);
         window->show();
-        return session->startUp();
+        if (!session->startUp())
+            return false;
+        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
+        return true;
     }
 
     // Connects and waits until polling runs and the post-connect set-up (grid

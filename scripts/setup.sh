@@ -5,11 +5,11 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake g++ make pkg-config
+  cmake g++ make ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-datavisualization-dev qt6-declarative-dev
   qt6-qpa-plugins libgl-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core clang-format git ccache
+  xvfb xauth fonts-dejavu-core clang-format git ccache lld
   clang libclang-rt-14-dev
 )
 
@@ -27,6 +27,11 @@ fi
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$1"; shift
-cmake -S "$root" -B "$build" "$@"
+# Ninja: a build with nothing to do takes a second where make's checks of
+# every target take a minute. A folder configured for make starts afresh.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$build/CMakeCache.txt"; then
+  rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+fi
+cmake -S "$root" -B "$build" -G Ninja "$@"
 # shellcheck disable=SC2086 # the targets are a word list
 cmake --build "$build" -j"$(nproc)" ${KORVEL_TARGETS:+--target $KORVEL_TARGETS}

@@ -7,12 +7,12 @@
 
 namespace korvel {
 namespace {
-constexpr int kRetryMs = 50; // how often a waiting action looks whether the worker is free
+constexpr int kActuatorRetryMs = 50; // how often a waiting action looks whether the worker is free
 } // namespace
 
 ActuatorController::ActuatorController(LinkWorkers &workers, QObject *parent) : QObject(parent), m_workers(workers) {
     m_retry.setObjectName(QStringLiteral("actuatorRetry"));
-    m_retry.setInterval(kRetryMs);
+    m_retry.setInterval(kActuatorRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &ActuatorController::handOverWaiting);
 }
 

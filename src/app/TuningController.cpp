@@ -24,7 +24,7 @@
 namespace korvel {
 namespace {
 
-constexpr int kRetryMs = 1000;
+constexpr int kWriteBackRetryMs = 1000;
 constexpr int kPhaseIntervalMs = 69000;
 constexpr int kPhaseBlocks = 4;
 constexpr int kBlockBytes = 64;
@@ -165,7 +165,7 @@ void TuningController::stopTuning() {
     t.Timer4.stop();
     if (!handOverOwed(true)) {
         m_draining = true;
-        t.Timer4.start(kRetryMs);
+        t.Timer4.start(kWriteBackRetryMs);
     }
 }
 
@@ -212,7 +212,7 @@ void TuningController::takeWriteResult(const EcuWriteResult &result) {
         m_fourPoint.oweAgain();
     if (!tuningOn() && !(m_owedCorrection.empty() && m_owedGbc.empty()) && !m_draining) {
         m_draining = true;
-        m_parts.timers.Timer4.start(kRetryMs);
+        m_parts.timers.Timer4.start(kWriteBackRetryMs);
     }
 }
 
@@ -319,18 +319,18 @@ void TuningController::onTimer4() {
             t.Timer4.setInterval(m_writeBackMs);
             return;
         }
-        t.Timer4.start(kRetryMs);
+        t.Timer4.start(kWriteBackRetryMs);
         return;
     }
     if (writeBackAllowed()) {
         // A pending retry and an owed table always write.
-        const bool retry = t.Timer4.interval() == kRetryMs || !m_owedGbc.empty();
+        const bool retry = t.Timer4.interval() == kWriteBackRetryMs || !m_owedGbc.empty();
         const int pending = pendingGbc(m_parts.tables.grid());
         if ((pending > 0 || retry) && m_probes.linkUp()) {
             t.engineTimer.start();
             if (!m_writes || m_writes->busy()) {
                 m_parts.log.append(kGbcRetry);
-                t.Timer4.setInterval(kRetryMs);
+                t.Timer4.setInterval(kWriteBackRetryMs);
             } else {
                 writeGbcTable(std::max(pending, 1));
                 t.Timer4.setInterval(m_writeBackMs);
@@ -368,7 +368,7 @@ void TuningController::onTimer6() {
             t.engineTimer.stop();
             if (!m_writes || m_writes->busy()) {
                 m_parts.log.append(kNeighbourRetry + QString::number(m_neighbourMs));
-                t.Timer6.setInterval(kRetryMs);
+                t.Timer6.setInterval(kWriteBackRetryMs);
             } else {
                 const GatheredTable table = gatherLearned(m_parts.tables.grid(), m_accumulator.byPressure());
                 m_parts.log.append(kNeighbourWrite + QString::number(table.taken) + QStringLiteral(")"));
@@ -396,7 +396,7 @@ void TuningController::onTimerFasa() {
             t.engineTimer.stop();
             if (!m_writes || m_writes->busy()) {
                 m_parts.log.append(kPhaseRetry);
-                t.TimerFasa.setInterval(kRetryMs);
+                t.TimerFasa.setInterval(kWriteBackRetryMs);
             } else {
                 m_parts.log.append(kPhaseWrite);
                 m_writes->correct23DF(static_cast<int>(address), m_parts.store.image().slice(address, 256),
@@ -418,7 +418,7 @@ void TuningController::onTimerRW() {
         t.TimerRW.start(); // again once the worker is free
         return;
     }
-    const BlockWrite w = blockWrite(m_parts.store.image(), m_rwAddress, m_rwSize);
+    const WholeBlocksWrite w = blockWrite(m_parts.store.image(), m_rwAddress, m_rwSize);
     m_writes->correct23DF(static_cast<int>(m_rwAddress), w.bytes, w.blocks, w.lastCount);
     m_rwAddress = -1;
     t.engineTimer.start();

@@ -23,7 +23,7 @@ namespace korvel::cli {
 namespace {
 
 constexpr int kCells = 256;
-constexpr int kTableBytes = 256;
+constexpr int kHarnessTableBytes = 256;
 // "Не настраивать ниже %" as config.ini ships it: tuning leaves closed-throttle running alone.
 constexpr double kMinThrottle = 2;
 // A cell the drive only crosses while accelerating is never held long enough
@@ -115,10 +115,10 @@ std::vector<sim::EngineState> cornerStates(const sim::EcuGrid &grid, bool byPres
 }
 
 int differingBytes(const QByteArray &a, const QByteArray &b, std::int64_t address) {
-    if (address < 0 || address + kTableBytes > a.size() || address + kTableBytes > b.size())
+    if (address < 0 || address + kHarnessTableBytes > a.size() || address + kHarnessTableBytes > b.size())
         return 0;
     int differ = 0;
-    for (qsizetype i = address; i < address + kTableBytes; ++i)
+    for (qsizetype i = address; i < address + kHarnessTableBytes; ++i)
         differ += a.at(i) != b.at(i) ? 1 : 0;
     return differ;
 }
@@ -225,7 +225,7 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
         const bool tuning = options.tune && minute > 0;
         if (minute == 1 && options.tune && !session.startTuning())
             return {};
-        const QByteArray before = memory.read(static_cast<int>(correction), kTableBytes);
+        const QByteArray before = memory.read(static_cast<int>(correction), kHarnessTableBytes);
         run(60, true);
         const bool last = minute == options.minutes;
         if (last && tuning)
@@ -235,7 +235,7 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
         if (last || options.protocol == Protocol::Standard)
             run(last ? kSettleSeconds : 1, false); // the rewrite and the last hand-overs run
         MinuteEnd end{memory.image(), 0, imageRamDiff()};
-        const QByteArray after = memory.read(static_cast<int>(correction), kTableBytes);
+        const QByteArray after = memory.read(static_cast<int>(correction), kHarnessTableBytes);
         for (int i = 0; i < std::min(before.size(), after.size()); ++i)
             end.cellsCorrected += before[i] != after[i] ? 1 : 0;
         ends.push_back(end);

@@ -1,5 +1,6 @@
 #include "core/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -27,6 +28,10 @@ QString fixedDecimal(double value, int decimals) {
     char buf[64];
     const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
     return QString::fromLatin1(buf, static_cast<qsizetype>(result.ptr - buf));
+}
+
+long truncated(double value) {
+    return std::isfinite(value) ? static_cast<long>(std::trunc(std::clamp(value, -1e9, 1e9))) : 0;
 }
 
 } // namespace korvel

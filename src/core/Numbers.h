@@ -13,5 +13,8 @@ double roundTo(double value, int decimals);
 QString shortestDecimal(double value);
 // Fixed decimals with '.' ("0.00" style formats).
 QString fixedDecimal(double value, int decimals);
+// Towards zero, as the editor turns chart positions into grid indices: values
+// beyond ±1e9 stop there and what is not finite gives 0.
+long truncated(double value);
 
 } // namespace korvel

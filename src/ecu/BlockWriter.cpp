@@ -5,7 +5,7 @@
 namespace korvel {
 
 namespace {
-constexpr char kNegativeResponse = 0x7F;
+constexpr char kWriteRefused = 0x7F;
 } // namespace
 
 QString hex4(int address) {
@@ -78,7 +78,7 @@ bool BlockWriter::taken(int address) {
         m_host.PostLog(ecutext::WriteUnanswered + hex4(address));
         return false;
     }
-    if (m_link.lastResponse().startsWith(kNegativeResponse)) {
+    if (m_link.lastResponse().startsWith(kWriteRefused)) {
         m_host.PostLog(ecutext::WriteFailed + hex4(address));
         return false;
     }

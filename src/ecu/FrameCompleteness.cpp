@@ -5,7 +5,7 @@
 namespace korvel {
 
 namespace {
-constexpr std::uint8_t kLengthMask = 0x3F;
+constexpr std::uint8_t kFormatLengthMask = 0x3F;
 constexpr qsizetype kShortHeader = 3;
 constexpr qsizetype kLongHeader = 4;
 } // namespace
@@ -13,7 +13,7 @@ constexpr qsizetype kLongHeader = 4;
 std::optional<qsizetype> kwpFrameSize(QByteArrayView bytes) {
     if (bytes.size() < kShortHeader)
         return std::nullopt;
-    const qsizetype length = static_cast<std::uint8_t>(bytes[0]) & kLengthMask;
+    const qsizetype length = static_cast<std::uint8_t>(bytes[0]) & kFormatLengthMask;
     if (length != 0)
         return kShortHeader + length + 1;
     if (bytes.size() < kLongHeader)

@@ -1,4 +1,5 @@
 #include "ecu/KwpFrame.h"
+#include "core/Bytes.h"
 
 namespace korvel {
 
@@ -7,9 +8,6 @@ constexpr int kFormatLengthLimit = 16;
 constexpr std::uint8_t kFormatBase = 0x80;
 constexpr std::uint8_t kLengthMask = 0x3F;
 
-std::uint8_t byteAt(QByteArrayView bytes, qsizetype index) {
-    return static_cast<std::uint8_t>(bytes[index]);
-}
 } // namespace
 
 std::uint8_t KwpFrame::checksum(QByteArrayView bytes) {

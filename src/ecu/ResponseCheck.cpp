@@ -1,4 +1,5 @@
 #include "ecu/ResponseCheck.h"
+#include "core/Bytes.h"
 
 #include "ecu/EcuTexts.h"
 #include "ecu/KwpFrame.h"
@@ -16,10 +17,6 @@ QByteArray bytes(std::initializer_list<std::uint8_t> values) {
     for (auto value : values)
         out.append(static_cast<char>(value));
     return out;
-}
-
-std::uint8_t byteAt(QByteArrayView data, qsizetype index) {
-    return static_cast<std::uint8_t>(data[index]);
 }
 
 // ---- the check table of the exchange ----

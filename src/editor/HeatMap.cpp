@@ -10,10 +10,6 @@
 namespace korvel {
 namespace {
 
-int rgb(int r, int g, int b) {
-    return (r << 16) | (g << 8) | b;
-}
-
 // The low 8 bits of a rounded number, as the colour channel takes them.
 int lowByte(double x) {
     if (!std::isfinite(x))

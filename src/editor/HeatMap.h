@@ -14,6 +14,10 @@ namespace korvel {
 // are not part of it).
 using CellTexts = std::vector<std::vector<QString>>;
 
+inline int rgb(int r, int g, int b) {
+    return (r << 16) | (g << 8) | b;
+}
+
 struct HeatStats {
     bool coloured = false; // false: every cell keeps the grid's own drawing
     double minimum = 0;

@@ -1,15 +1,13 @@
 #include "editor/PointSelection.h"
 
+#include "core/Numbers.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
 namespace korvel {
 namespace {
-
-long truncated(double x) {
-    return std::isfinite(x) ? static_cast<long>(std::trunc(std::clamp(x, -1e9, 1e9))) : 0;
-}
 
 QString firstText(long n) {
     return QStringLiteral("Точка1=%1").arg(n);

@@ -25,10 +25,6 @@ bool inside(const CellTexts &cells, const CellPos &p) {
            static_cast<std::size_t>(p.column) <= cells[static_cast<std::size_t>(p.row - 1)].size();
 }
 
-long truncated(double x) {
-    return std::isfinite(x) ? static_cast<long>(std::trunc(std::clamp(x, -1e9, 1e9))) : 0;
-}
-
 // A corner as a grid column or row; a chart corner far off the table stays in int range.
 int gridIndex(double x) {
     return static_cast<int>(truncated(x));

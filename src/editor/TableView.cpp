@@ -12,10 +12,6 @@
 namespace korvel {
 namespace {
 
-int rgb(int r, int g, int b) {
-    return (r << 16) | (g << 8) | b;
-}
-
 inline constexpr int kRed = 0xFF0000;
 inline constexpr int kYellow = 0xFFFF00;
 

@@ -10,7 +10,7 @@
 namespace korvel {
 namespace {
 
-bool fits(const QByteArray &bytes, qint64 offset, qint64 width) {
+bool mapFits(const QByteArray &bytes, qint64 offset, qint64 width) {
     return offset >= 0 && width >= 0 && width <= bytes.size() && offset <= bytes.size() - width;
 }
 
@@ -59,7 +59,7 @@ public:
 
 private:
     bool check(qint64 at, qint64 width) {
-        if (fits(m_bytes, at, width))
+        if (mapFits(m_bytes, at, width))
             return true;
         fail(at);
         return false;
@@ -278,7 +278,7 @@ Outcome<TableDescriptor> readTableDescriptor(const CalibrationMap &map, int kind
     // arithmetic on it, so no offset can overflow.
     const bool inMap = reference >= 0 && reference <= map.bytes.size();
     const qint64 blockStart = inMap ? reference + kMapNodeCoreSize : reference;
-    if (!inMap || !fits(map.bytes, blockStart, descriptorBlockSize(kind)))
+    if (!inMap || !mapFits(map.bytes, blockStart, descriptorBlockSize(kind)))
         return Outcome<TableDescriptor>::failure(
             QStringLiteral("Описание таблицы на байте %1 выходит за конец карты (%2 байт)")
                 .arg(blockStart)

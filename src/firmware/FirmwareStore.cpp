@@ -1,4 +1,5 @@
 #include "firmware/FirmwareStore.h"
+#include "core/Bytes.h"
 
 #include "core/ControlBoard.h"
 #include "core/ProgramLog.h"
@@ -16,13 +17,6 @@ QString outsideImageText(const QString &addressText) {
 
 QString unknownCellTypeText(int cellType) {
     return QStringLiteral("Неизвестный тип ячейки: %1").arg(cellType);
-}
-
-int signed8(int b) {
-    return b >= 128 ? b - 256 : b;
-}
-int signed16(int w) {
-    return w >= 32768 ? w - 65536 : w;
 }
 
 } // namespace

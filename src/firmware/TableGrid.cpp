@@ -1,17 +1,11 @@
 #include "firmware/TableGrid.h"
+#include "core/Bytes.h"
 
 #include "core/Numbers.h"
 #include "firmware/CellType.h"
 
 namespace korvel {
 namespace {
-
-int signed8(int b) {
-    return b >= 128 ? b - 256 : b;
-}
-int signed16(int w) {
-    return w >= 32768 ? w - 65536 : w;
-}
 
 // The raw value of one cell; 0 where the cell does not lie inside the image
 // (a description may put a table near the end) and for cell types without a value.

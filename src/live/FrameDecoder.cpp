@@ -1,14 +1,11 @@
 #include "live/FrameDecoder.h"
+#include "core/Bytes.h"
 
 #include "core/Numbers.h"
 #include "live/FrameLayout.h"
 
 namespace korvel {
 namespace {
-
-int byteAt(const QByteArray &frame, int index) {
-    return static_cast<unsigned char>(frame.at(index));
-}
 
 int rawValue(const QByteArray &frame, const LayoutRow &row) {
     switch (row.type) {

@@ -8,7 +8,7 @@
 namespace korvel {
 namespace {
 
-constexpr int kIdleFlag = 2;
+constexpr int kMonitorIdleFlag = 2;
 
 } // namespace
 
@@ -25,7 +25,7 @@ QString monitorLine(const LiveParameters &p) {
         {"ubat", generalText(p.batteryU)},
         {"load", generalText(p.injectorLoad)},
         {"kpa", fixedDecimal(p.pressure / 10.0, 0)},
-        {"idle", QString::number(p.flag(kIdleFlag))},
+        {"idle", QString::number(p.flag(kMonitorIdleFlag))},
         {"knock", QString::number(p.flag(kKnockFlag))},
     };
     QStringList parts;

@@ -1,4 +1,5 @@
 #include "live/TroubleCodes.h"
+#include "core/Bytes.h"
 
 #include "core/ControlBoard.h"
 #include "core/ControlNames.h"
@@ -10,10 +11,6 @@ constexpr int kFirstCodeByte = 3;
 // From three codes on, the bottom line only counts them and the list moves to its own panel.
 constexpr int kCodesForPanel = 3;
 const QString kIdleText = QStringLiteral("Холостой ход");
-
-int byteAt(const QByteArray &frame, int index) {
-    return static_cast<unsigned char>(frame.at(index));
-}
 
 } // namespace
 

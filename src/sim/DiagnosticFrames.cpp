@@ -1,4 +1,5 @@
 #include "sim/DiagnosticFrames.h"
+#include "sim/EcuMemory.h"
 
 #include <algorithm>
 #include <array>
@@ -8,8 +9,7 @@ namespace korvel::sim {
 
 namespace {
 
-constexpr double kAdcStep = 5.0 / 256;  // 8-bit reading of 5 V
-constexpr double kAfrStep = 14.7 / 256; // mixture byte: (x + 128) x 14.7 / 256
+constexpr double kAdcStep = 5.0 / 256; // 8-bit reading of 5 V
 constexpr double kStandardO2Step = 5.0 / 1024;
 
 enum class Raw { U8, S8, U16 };

@@ -16,11 +16,11 @@ constexpr double kClutchInBelow = 12;    // km/h
 constexpr double kDisplacement = 1.6e-3; // m^3
 constexpr double kAirDensity = 1.19;     // kg/m^3 at 101.3 kPa
 constexpr double kVolumetricEfficiency = 0.82;
-constexpr double kFuelDensity = 0.745;    // kg/l
-constexpr double kInjectorFlow = 2.6;     // mg/ms
-constexpr double kInjectorDeadTime = 0.7; // ms
-constexpr double kOxygenReadyAfter = 40;  // s
-constexpr double kThrottleRateSpan = 0.1; // s
+constexpr double kFuelDensity = 0.745;       // kg/l
+constexpr double kCarInjectorFlow = 2.6;     // mg/ms
+constexpr double kCarInjectorDeadTime = 0.7; // ms
+constexpr double kOxygenReadyAfter = 40;     // s
+constexpr double kThrottleRateSpan = 0.1;    // s
 // Engine speed per km/h in gears 1 to 5.
 constexpr std::array<double, 5> kGearRatios{125, 72, 48, 36, 29};
 
@@ -96,7 +96,7 @@ EngineState DriveModel::steadyState(double rpm, double throttle, double pressure
     }
     breathe(s);
     s.afrTarget = 14.7;
-    s.injPulse = s.cyclicAir / s.afrTarget / kInjectorFlow + kInjectorDeadTime;
+    s.injPulse = s.cyclicAir / s.afrTarget / kCarInjectorFlow + kCarInjectorDeadTime;
     s.setFlag(EngineFlag::PowerEnrichment, s.throttle > 70);
     return s;
 }
@@ -217,7 +217,7 @@ EngineState DriveModel::at(double seconds) const {
     const bool oxygenControl = oxygenReady && !fuelCut && !enrichment && s.coolantTemp > 40;
     s.afrTarget = enrichment ? 12.6 : std::max(12.0, 14.7 - std::max(0.0, 65 - s.coolantTemp) * 0.035);
     s.injCorrection = oxygenControl ? 1 + 0.015 * std::sin(0.07 * t) : 1.0;
-    s.injPulse = fuelCut ? 0 : (s.cyclicAir / s.afrTarget / kInjectorFlow) * s.injCorrection + kInjectorDeadTime;
+    s.injPulse = fuelCut ? 0 : (s.cyclicAir / s.afrTarget / kCarInjectorFlow) * s.injCorrection + kCarInjectorDeadTime;
     s.fuelPerHour = fuelCut ? 0 : s.airMass / s.afrTarget / kFuelDensity * s.injCorrection;
     s.fuelPerDistance = s.vehicleSpeed >= 3 ? s.fuelPerHour * 100 / s.vehicleSpeed : 0;
 

@@ -10,7 +10,6 @@ namespace korvel::sim {
 
 namespace {
 
-constexpr double kAfrStep = 14.7 / 256;
 constexpr double kFillingStep = 8.0 / 3; // mg per cycle-filling byte
 constexpr double kPhaseStep = 6;         // degrees per phase byte
 constexpr int kWithoutAirFlowByte = 0x5F05;

@@ -16,12 +16,12 @@ constexpr int kAirStep = 0x6066;
 constexpr double kAirSpan = 341.13;
 constexpr int kCodeSearchEnd = 0xFFFD;
 
-std::uint8_t byteAt(const QByteArray &bytes, int address) {
+std::uint8_t gridByte(const QByteArray &bytes, int address) {
     return address >= 0 && address < bytes.size() ? static_cast<std::uint8_t>(bytes[address]) : 0;
 }
 
 int wordAt(const QByteArray &bytes, int address) {
-    return byteAt(bytes, address) | (byteAt(bytes, address + 1) << 8);
+    return gridByte(bytes, address) | (gridByte(bytes, address + 1) << 8);
 }
 
 // The step of the speed table, from the instruction that loads it.
@@ -29,7 +29,7 @@ int speedStep(const QByteArray &firmware) {
     int step = 40;
     const QByteArray load = QByteArray::fromHex("90613CE5");
     for (qsizetype at = firmware.indexOf(load); at >= 0 && at < kCodeSearchEnd; at = firmware.indexOf(load, at + 1)) {
-        const std::uint8_t operand = byteAt(firmware, static_cast<int>(at) + 4);
+        const std::uint8_t operand = gridByte(firmware, static_cast<int>(at) + 4);
         if (operand == 0x54)
             step = 30;
         else if (operand == 0x55)
@@ -48,15 +48,15 @@ int entryIndex(double value, int step) {
 
 EcuGrid::EcuGrid(const QByteArray &firmware, double pressureSpan) : m_rpmStep(speedStep(firmware)) {
     for (int x = 0; x < 256; ++x) {
-        m_speed[static_cast<std::size_t>(x)] = byteAt(firmware, kSpeedTable + x);
-        m_throttle[static_cast<std::size_t>(x)] = byteAt(firmware, kThrottleTable + x);
+        m_speed[static_cast<std::size_t>(x)] = gridByte(firmware, kSpeedTable + x);
+        m_throttle[static_cast<std::size_t>(x)] = gridByte(firmware, kThrottleTable + x);
     }
     const int base = wordAt(firmware, kPressureBase) / 60;
-    const int divisor = byteAt(firmware, kPressureDivisor);
+    const int divisor = gridByte(firmware, kPressureDivisor);
     const double step = (divisor != 0 ? pressureSpan / divisor : pressureSpan) / 15;
     for (std::size_t i = 0; i < m_pressure.size(); ++i)
         m_pressure[i] = (std::trunc(static_cast<double>(i) * step) + base) * 10;
-    const int airStep = byteAt(firmware, kAirStep);
+    const int airStep = gridByte(firmware, kAirStep);
     const double d = airStep != 0 ? kAirSpan / airStep : 1.0;
     m_air[0] = std::round(wordAt(firmware, kAirBase) / 6.0);
     for (std::size_t i = 1; i < m_air.size(); ++i)

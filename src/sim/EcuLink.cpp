@@ -13,7 +13,6 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr auto kPollStep = milliseconds(50);
-constexpr auto kDetachedPollStep = milliseconds(10);
 
 } // namespace
 

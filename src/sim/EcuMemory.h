@@ -9,6 +9,8 @@
 namespace korvel::sim {
 
 inline constexpr int kMemorySize = 0x10000;
+// The ECU's mixture bytes (the target table, the frame's target): (x + 128) x 14.7 / 256.
+inline constexpr double kAfrStep = 14.7 / 256;
 
 // Supplies the image the ECU runs when no firmware file is given. The demo
 // firmware generator plugs in here; until then `builtInImage` serves.

@@ -5,9 +5,13 @@
 
 #include <QByteArray>
 
+#include <chrono>
 #include <functional>
 
 namespace korvel::sim {
+
+// How often a link looks again for a program on a terminal that nobody holds open.
+inline constexpr auto kDetachedPollStep = std::chrono::milliseconds(10);
 
 // Puts bytes sent at `senderBaud` on the line towards the program: the program
 // gets what its port, at the rate it set, makes of them. With line timing each

@@ -6,12 +6,6 @@
 
 namespace korvel::sim {
 
-namespace {
-
-constexpr auto kDetachedPollStep = std::chrono::milliseconds(10);
-
-} // namespace
-
 WidebandLink::WidebandLink(const EngineSource &engine, WidebandSettings settings, TraceSink trace)
     : m_engine(engine), m_settings(settings), m_trace(std::move(trace)), m_afrError(settings.afrError),
       m_noiseState(settings.seed), m_sensor(settings.seed) {}

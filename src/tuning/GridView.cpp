@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kCells = 16;
 
-template <std::size_t N> int windowIndex(double v, const std::array<float, N> &bounds, double stationarity) {
+template <std::size_t N> int viewWindowIndex(double v, const std::array<float, N> &bounds, double stationarity) {
     for (int i = 0; i < kCells; ++i)
         if (cellWindowContains(v, bounds[static_cast<std::size_t>(i)], bounds[static_cast<std::size_t>(i + 1)],
                                stationarity))
@@ -43,7 +43,7 @@ std::pair<int, int> blockSpan(int c) {
 
 std::optional<GridHighlight> highlightedCell(const GridAxes &axes, int kind, const GridPosition &at,
                                              const TuningSettings &s) {
-    const int col = windowIndex(at.rpm, axes.rpmBounds, s.stationaryRpm);
+    const int col = viewWindowIndex(at.rpm, axes.rpmBounds, s.stationaryRpm);
     if (col < 0)
         return std::nullopt;
     int row = -1;
@@ -53,8 +53,8 @@ std::optional<GridHighlight> highlightedCell(const GridAxes &axes, int kind, con
                                    s.stationaryLoad))
                 row = k;
     } else {
-        row = kind == 1 ? windowIndex(at.throttle, axes.throttleBounds, s.stationaryLoad)
-                        : windowIndex(at.pressure, axes.pressureBounds, s.stationaryLoad);
+        row = kind == 1 ? viewWindowIndex(at.throttle, axes.throttleBounds, s.stationaryLoad)
+                        : viewWindowIndex(at.pressure, axes.pressureBounds, s.stationaryLoad);
     }
     if (row < 0)
         return std::nullopt;

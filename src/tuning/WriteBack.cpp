@@ -67,8 +67,8 @@ QByteArray phaseTableBytes(const TuningGrid &grid) {
     return bytes;
 }
 
-BlockWrite blockWrite(const FirmwareImage &image, std::int64_t address, int size) {
-    BlockWrite out;
+WholeBlocksWrite blockWrite(const FirmwareImage &image, std::int64_t address, int size) {
+    WholeBlocksWrite out;
     if (size <= 0)
         return out;
     out.blocks = (size + kBlock - 1) / kBlock;

@@ -40,12 +40,12 @@ QByteArray phaseTableBytes(const TuningGrid &grid);
 inline constexpr std::int64_t kSecondGbcCopy = 0x726D;
 
 // The editor's table write in whole 64-byte blocks.
-struct BlockWrite {
+struct WholeBlocksWrite {
     QByteArray bytes; // blocks × 64 image bytes from the address
     int blocks = 0;
     int lastCount = 0; // bytes of the table in its last block
 };
-BlockWrite blockWrite(const FirmwareImage &image, std::int64_t address, int size);
+WholeBlocksWrite blockWrite(const FirmwareImage &image, std::int64_t address, int size);
 
 // The part-load ignition rework: every column's ignition over rows 1..14 on
 // a straight line between rows 0 and 15 over the cycle filling, written into

@@ -1,4 +1,5 @@
 #include "ui/CatalogPanel.h"
+#include "ui/NamedWidgets.h"
 
 #include "app/CatalogController.h"
 #include "app/Session.h"
@@ -20,13 +21,6 @@ namespace korvel::ui {
 namespace {
 
 const QString kMapFilter = QStringLiteral("Карты прошивок|*.j5;*.j7|Все файлы|*.*");
-
-QPushButton *button(const QString &name, const QString &caption, const QString &hint, QWidget *parent) {
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setToolTip(hint);
-    return b;
-}
 
 QString kindCaption(int kind) {
     switch (kind) {
@@ -67,10 +61,12 @@ CatalogPanel::CatalogPanel(Session &session, QWidget *parent) : QWidget(parent),
     bold.setBold(true);
     m_choice->setFont(bold);
 
-    auto *change = button(BitBtn3, QStringLiteral("Сменить карту"), QStringLiteral("Сменить карту калибровок"), this);
+    auto *change =
+        namedButton(BitBtn3, QStringLiteral("Сменить карту"), QStringLiteral("Сменить карту калибровок"), this);
     auto *exportButton =
-        button(BitBtn19, QStringLiteral("Экспорт"), QStringLiteral("Экспорт таблицы из программы"), this);
-    auto *importButton = button(BitBtn20, QStringLiteral("Импорт"), QStringLiteral("Импорт таблицы в программу"), this);
+        namedButton(BitBtn19, QStringLiteral("Экспорт"), QStringLiteral("Экспорт таблицы из программы"), this);
+    auto *importButton =
+        namedButton(BitBtn20, QStringLiteral("Импорт"), QStringLiteral("Импорт таблицы в программу"), this);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(change);

@@ -1,4 +1,5 @@
 #include "ui/DiagnosticCharts.h"
+#include "ui/NamedWidgets.h"
 
 #include "app/ChartsController.h"
 #include "ui/OwnIcons.h"
@@ -37,11 +38,7 @@ const QString kButtonHints[6] = {QStringLiteral("Наверх"), QStringLiteral(
                                  QStringLiteral("Вниз"),   QStringLiteral("Цвет"), QStringLiteral("Скрыть")};
 constexpr unsigned kButtonTile = 0x546E7A;
 
-QColor colourOf(int rgb) {
-    return QColor::fromRgb(static_cast<QRgb>(rgb));
-}
-
-constexpr int kValuePointSize = 32;
+constexpr int kChartValuePointSize = 32;
 constexpr int kValueMinimumPointSize = 9;
 constexpr int kValueSideMargin = 4;
 
@@ -52,7 +49,7 @@ QFont valueFont(int pointSize) {
 // The value's font: 32 point, smaller for a long number so that it stays
 // whole inside the panel.
 QFont fittedValueFont(const QString &text, int width) {
-    int size = kValuePointSize;
+    int size = kChartValuePointSize;
     while (size > kValueMinimumPointSize && QFontMetrics(valueFont(size)).horizontalAdvance(text) > width)
         --size;
     return valueFont(size);
@@ -130,7 +127,7 @@ void DiagnosticCharts::build() {
         name->setWordWrap(true);
         name->setAlignment(Qt::AlignTop | Qt::AlignLeft);
         view.value = new QLabel(QStringLiteral("0"), view.panel);
-        view.value->setFont(valueFont(kValuePointSize));
+        view.value->setFont(valueFont(kChartValuePointSize));
         QPalette palette = view.value->palette();
         palette.setColor(QPalette::WindowText, colourOf(m_charts.colour(q)));
         view.value->setPalette(palette);

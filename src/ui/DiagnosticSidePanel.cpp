@@ -22,7 +22,7 @@ constexpr int kListTop = 18;
 constexpr int kListBottomMargin = 28;
 constexpr int kTickedListShrink = 50;
 constexpr int kMinimumWidth = 240;
-constexpr int kValuePointSize = 30;
+constexpr int kSideValuePointSize = 30;
 constexpr int kTrackMaximum = 255;
 // The check box's first word ends in a Latin "e", as the program always spelled it.
 const QString kActuatorsCaption = QStringLiteral("Исполнительныe механизмы");
@@ -69,7 +69,7 @@ void DiagnosticSidePanel::buildActuatorControls() {
     m_value->setObjectName(LabelActuatorValue);
     m_value->setAlignment(Qt::AlignCenter);
     QFont large = m_value->font();
-    large.setPointSize(kValuePointSize);
+    large.setPointSize(kSideValuePointSize);
     large.setBold(true);
     m_value->setFont(large);
 

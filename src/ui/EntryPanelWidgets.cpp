@@ -1,4 +1,5 @@
 #include "ui/EntryPanelWidgets.h"
+#include "ui/NamedWidgets.h"
 
 #include "core/ControlNames.h"
 #include "editor/CellText.h"
@@ -13,15 +14,7 @@
 #include <QVBoxLayout>
 
 namespace korvel::ui {
-namespace {
-
-QLabel *namedLabel(const QString &name, QWidget *parent) {
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    return label;
-}
-
-} // namespace
+namespace {} // namespace
 
 SingleValuePanel::SingleValuePanel(TableEditorController &editor, QWidget *parent) : QWidget(parent), m_editor(editor) {
     using namespace control;

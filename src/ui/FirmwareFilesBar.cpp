@@ -1,4 +1,5 @@
 #include "ui/FirmwareFilesBar.h"
+#include "ui/NamedWidgets.h"
 
 #include "app/Session.h"
 #include "core/ControlNames.h"
@@ -17,13 +18,6 @@
 namespace korvel::ui {
 namespace {
 
-QPushButton *button(const QString &name, const QString &caption, const QString &hint, QWidget *parent) {
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setToolTip(hint);
-    return b;
-}
-
 QLabel *label(const QString &name, QWidget *parent) {
     auto *l = new QLabel(parent);
     l->setObjectName(name);
@@ -35,11 +29,11 @@ QLabel *label(const QString &name, QWidget *parent) {
 
 FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(parent), m_session(session) {
     using namespace control;
-    auto *open = button(BitBtn5, QStringLiteral("Открыть прошивку"), QStringLiteral("Открыть прошивку"), this);
-    auto *save = button(BitBtn4, QStringLiteral("Сохранить как"), QStringLiteral("Сохранить прошивку как"), this);
-    auto *compare =
-        button(BitBtn10, QStringLiteral("Вторая прошивка"), QStringLiteral("Открыть прошивку для сравнения"), this);
-    auto *undo = button(BitBtn26, QStringLiteral("Откат"), QStringLiteral("Откатить на 1 шаг"), this);
+    auto *open = namedButton(BitBtn5, QStringLiteral("Открыть прошивку"), QStringLiteral("Открыть прошивку"), this);
+    auto *save = namedButton(BitBtn4, QStringLiteral("Сохранить как"), QStringLiteral("Сохранить прошивку как"), this);
+    auto *compare = namedButton(BitBtn10, QStringLiteral("Вторая прошивка"),
+                                QStringLiteral("Открыть прошивку для сравнения"), this);
+    auto *undo = namedButton(BitBtn26, QStringLiteral("Откат"), QStringLiteral("Откатить на 1 шаг"), this);
     auto *vs = new QCheckBox(this);
     vs->setObjectName(kComparisonCheckBox);
     vs->hide();
@@ -66,7 +60,7 @@ FirmwareFilesBar::FirmwareFilesBar(Session &session, QWidget *parent) : QWidget(
     connect(save, &QPushButton::clicked, this, &FirmwareFilesBar::saveAs);
     connect(compare, &QPushButton::clicked, this, &FirmwareFilesBar::openComparison);
     connect(undo, &QPushButton::clicked, this, [this] { m_session.undoFirmware(); });
-    // Ctrl+Z is "Откат" while there is a step to undo (a button's own shortcut
+    // Ctrl+Z is "Откат" while there is a step to undo (a namedButton's own shortcut
     // would be replaced whenever its caption is set).
     auto *undoKey = new QShortcut(QKeySequence::Undo, this);
     connect(undoKey, &QShortcut::activated, undo, [undo] {

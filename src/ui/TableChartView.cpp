@@ -1,4 +1,5 @@
 #include "ui/TableChartView.h"
+#include "ui/NamedWidgets.h"
 
 #include "core/ControlNames.h"
 #include "editor/CellText.h"
@@ -17,10 +18,6 @@ namespace korvel::ui {
 namespace {
 
 constexpr int kGrabDistance = 10; // pixels around a point that start a drag
-
-QColor colourOf(int rgb) {
-    return QColor::fromRgb(static_cast<QRgb>(rgb));
-}
 
 // Category labels must differ; equal headers get invisible suffixes.
 QString uniqueLabel(const QString &text, QStringList &used) {

@@ -1,4 +1,5 @@
 #include "ui/TableViewPage.h"
+#include "ui/NamedWidgets.h"
 
 #include "core/ControlNames.h"
 #include "editor/TableEditorController.h"
@@ -62,12 +63,6 @@ QSlider *namedSlider(const QString &name, int minimum, int maximum, QWidget *par
     s->setObjectName(name);
     s->setRange(minimum, maximum);
     return s;
-}
-
-QLabel *namedLabel(const QString &name, QWidget *parent) {
-    auto *l = new QLabel(parent);
-    l->setObjectName(name);
-    return l;
 }
 
 } // namespace

@@ -26,7 +26,7 @@ using korvel::test::waitFor;
 
 namespace {
 
-constexpr int kConnectMs = 60000;
+using test::kConnectMs;
 
 struct ChartsRig {
     ChartsRig() {
@@ -43,6 +43,7 @@ struct ChartsRig {
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
         session = std::make_unique<Session>(work.path());
         EXPECT_TRUE(session->startUp());
+        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
     }
 
     bool connectAndBuild() {

@@ -17,7 +17,7 @@ namespace {
 
 const QString kCli = QStringLiteral(KORVEL_CLI_EXE);
 constexpr int kPatienceMs = 120000; // a connect takes some 10 s, more under the sanitizers
-const QString kConfig = QStringLiteral("config.ini");
+const QString kCliConfig = QStringLiteral("config.ini");
 
 } // namespace
 
@@ -43,7 +43,7 @@ TEST(CliProgram, ExitStatusSaysWhetherTheCommandLineWasGoodAndPollingRan) {
          "Korvel Online started..."},
     };
     test::WorkDir work;
-    const QByteArray config = work.read(kConfig);
+    const QByteArray config = work.read(kCliConfig);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         QProcess cli;
@@ -59,13 +59,13 @@ TEST(CliProgram, ExitStatusSaysWhetherTheCommandLineWasGoodAndPollingRan) {
             EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << "one line says why: " << err.toStdString();
         }
     }
-    EXPECT_EQ(work.read(kConfig), config);
+    EXPECT_EQ(work.read(kCliConfig), config);
 }
 
 TEST(CliProgram, SigtermEndsALiveRunWithEveryFrameInTheCsvLog) {
     test::WorkDir work;
     const auto simulator = test::startSimulator();
-    const QByteArray config = work.read(kConfig);
+    const QByteArray config = work.read(kCliConfig);
     QProcess cli;
     cli.start(kCli, {"-C", work.path(), "monitor", "--ecu", simulator->ecuDevicePath(), "--lambda",
                      simulator->lambdaDevicePath(), "--live"});
@@ -95,7 +95,7 @@ TEST(CliProgram, SigtermEndsALiveRunWithEveryFrameInTheCsvLog) {
     EXPECT_TRUE(csv.captured(1).startsWith(work.path() + '/'));
     EXPECT_EQ(csvLines(csv.captured(1)).size(), processed + 1);
     EXPECT_EQ(csv.captured(2).toInt(), processed + 1);
-    EXPECT_EQ(work.read(kConfig), config);
+    EXPECT_EQ(work.read(kCliConfig), config);
 }
 
 namespace {

@@ -1,5 +1,7 @@
 // Actuator control: the values shown for each actuator, and the worker's
 // actuator actions against the simulated ECU.
+#include "Hex.h"
+#include "SimulatedCar.h"
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
 #include "ecu/ActuatorStep.h"
@@ -21,12 +23,10 @@ using korvel::test::waitFor;
 
 namespace {
 
-constexpr int kConnectMs = 60000;
+using test::kConnectMs;
 const QString kDone = QStringLiteral("ECU: >>ИМ-ОК ");
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 QList<QByteArray> hexList(std::initializer_list<const char *> texts) {
     QList<QByteArray> out;
@@ -86,6 +86,7 @@ protected:
         QString error;
         ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
         worker = std::make_unique<TECUThread>(&log);
+        worker->RestPercent = test::kSimulatedEcuRestPercent;
         QObject::connect(&log, &ProgramLog::appended, [this](const QString &line) { appended.append(line); });
         worker->start();
     }

@@ -1,4 +1,6 @@
 // The ECU worker against the simulated ECU behind a pseudo-terminal.
+#include "Hex.h"
+#include "SimulatedCar.h"
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
 #include "ecu/EcuTexts.h"
@@ -22,11 +24,9 @@ using korvel::test::waitFor;
 
 namespace {
 
-constexpr int kConnectMs = 60000; // a fast connect pauses 200 ms after each of some 25 requests
+using test::kConnectMs;
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 QByteArray memoryWrite(const char *address) {
     return hex("3D00") + hex(address) + hex("40") + QByteArray(64, static_cast<char>(0x80));
@@ -80,6 +80,7 @@ protected:
         simulator->setEngineState(cruising());
 
         worker = std::make_unique<TECUThread>(&log);
+        worker->RestPercent = test::kSimulatedEcuRestPercent;
         QObject::connect(&log, &ProgramLog::appended, [this](const QString &line) { appended.append(line); });
         worker->setProgressHandler([this](int maximum, int position) { progress.append({maximum, position}); });
         worker->setIdentificationHandler([this](const QByteArray &block) { identificationBlock = block; });

@@ -1,4 +1,6 @@
 // The table-write commands against the simulated ECU: what reaches its memory.
+#include "Hex.h"
+#include "SimulatedCar.h"
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
 #include "ecu/EcuTexts.h"
@@ -23,16 +25,14 @@ using korvel::test::waitFor;
 
 namespace {
 
-constexpr int kConnectMs = 60000;
+using test::kConnectMs;
 constexpr int kWriteMs = 60000;
 // With the fast exchange each answer is taken as soon as it is in; the read
 // timeout only bounds an answer that never comes, so a loaded machine never
 // loses a block to it.
-constexpr int kQuickReadTimeOut = 1000;
+constexpr int kWritesReadTimeOut = 1000;
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 QByteArray pattern(int size, int seed) {
     QByteArray bytes(size, '\0');
@@ -81,6 +81,7 @@ protected:
         QString error;
         ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
         worker = std::make_unique<TECUThread>(&log);
+        worker->RestPercent = test::kSimulatedEcuRestPercent;
         worker->setWriteHandler([this](const EcuWriteResult &result) { results.append(result); });
         worker->start();
         const EcuLinkSettings link{.port = simulator->ecuDevicePath(),
@@ -97,7 +98,7 @@ protected:
         simulator->setLineTiming(false);
         simulator->setLatencyMs(0);
         worker->PortTimeOut = 0;
-        worker->PortReadTimeOut = kQuickReadTimeOut;
+        worker->PortReadTimeOut = kWritesReadTimeOut;
         forget();
     }
 

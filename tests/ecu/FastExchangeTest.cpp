@@ -1,6 +1,8 @@
 // "Быстрый обмен" against the simulated ECU behind a pseudo-terminal: with
 // "да" a read ends with the whole answer, in either header form and however
 // the answer is split; with "нет" every exchange keeps both pauses.
+#include "Hex.h"
+#include "SimulatedCar.h"
 #include "WaitFor.h"
 #include "core/ProgramLog.h"
 #include "ecu/EcuLink.h"
@@ -21,11 +23,9 @@ using korvel::test::waitFor;
 
 namespace {
 
-constexpr int kConnectMs = 60000;
+using test::kConnectMs;
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 sim::SimulatorOptions simulatorOptions() {
     sim::SimulatorOptions options;
@@ -219,6 +219,7 @@ TEST_F(FastExchangeWorker, ConnectsPollsAndReadsTheFirmwareInEveryAnswerShape) {
     QString error;
     ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
     worker = std::make_unique<TECUThread>(&log);
+    worker->RestPercent = test::kSimulatedEcuRestPercent;
     worker->setFirmwareReadHandler([this](const FirmwareReadResult &result) { results.append(result); });
     worker->start();
     ASSERT_TRUE(worker->Command.submit({EcuCommandKind::OpenComPort,

@@ -1,4 +1,5 @@
 #include "ecu/FrameCompleteness.h"
+#include "Hex.h"
 #include "ecu/KwpFrame.h"
 
 #include <QByteArray>
@@ -9,9 +10,7 @@ using namespace korvel;
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 QByteArray bytesOfLength(int length, char first) {
     QByteArray data(length, '\x55');

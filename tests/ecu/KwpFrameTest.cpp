@@ -1,4 +1,5 @@
 #include "ecu/KwpFrame.h"
+#include "Hex.h"
 
 #include "QtPrinters.h"
 
@@ -8,9 +9,7 @@ using namespace korvel;
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 QByteArray dataOfLength(int length) {
     QByteArray data;

@@ -1,4 +1,5 @@
 #include "ecu/ResponseCheck.h"
+#include "Hex.h"
 #include "ecu/KwpSession.h"
 
 #include "QtPrinters.h"
@@ -9,9 +10,7 @@ using namespace korvel;
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 QByteArray answer(const char *head, int length, char fill = '\x11') {
     QByteArray bytes = hex(head);

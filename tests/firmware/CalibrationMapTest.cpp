@@ -20,7 +20,7 @@ namespace {
 
 // Records written byte by byte, without the builder, so that the reader is
 // checked against the layout itself.
-QByteArray header() {
+QByteArray mapHeader() {
     return QByteArray(kMapHeaderSize, '\x5E'); // the header is never read
 }
 
@@ -86,55 +86,55 @@ TEST(CalibrationMapWalk, RecordsTheirReferencesParentsAndWhereTheWalkStops) {
         bool stoppedEarly;
     };
     const QByteArray afterTable =
-        header() + groupRecord("A", 1, 2) + kBlock2 + groupRecord("B", 1, 255) + QByteArray(2, '\0');
+        mapHeader() + groupRecord("A", 1, 2) + kBlock2 + groupRecord("B", 1, 255) + QByteArray(2, '\0');
     const Case cases[] = {
         {"empty file", {}, {}, true},
-        {"header only", header(), {}, true},
-        {"one byte past the header", header() + "\1", {}, false},
+        {"mapHeader only", mapHeader(), {}, true},
+        {"one byte past the mapHeader", mapHeader() + "\1", {}, false},
         {"a two-dimensional table, then a group at 22 + 67 + 740",
          afterTable,
          {{"A", 2, 22, -1}, {"B", 255, 829, -1}},
          false},
         {"an item's reference is its start + 2",
-         header() + groupRecord("G", 1, 0) + itemRecord("I", 2, 255) + groupRecord("H", 1, 255),
+         mapHeader() + groupRecord("G", 1, 0) + itemRecord("I", 2, 255) + groupRecord("H", 1, 255),
          {{"G", 0, 22, -1}, {"I", 255, 22 + 67 + 2, 0}, {"H", 255, 22 + 67 + 69, -1}},
          false},
         {"levels 1, 2, 2, 1",
-         header() + groupRecord("a", 1, 255) + groupRecord("b", 2, 255) + groupRecord("c", 2, 255) +
+         mapHeader() + groupRecord("a", 1, 255) + groupRecord("b", 2, 255) + groupRecord("c", 2, 255) +
              groupRecord("d", 1, 255),
          {{"a", 255, 22, -1}, {"b", 255, 89, 0}, {"c", 255, 156, 0}, {"d", 255, 223, -1}},
          false},
         {"level 0 and a level two below the branch go under the root",
-         header() + groupRecord("a", 1, 255) + groupRecord("zero", 0, 255) + groupRecord("deep", 3, 255) +
+         mapHeader() + groupRecord("a", 1, 255) + groupRecord("zero", 0, 255) + groupRecord("deep", 3, 255) +
              groupRecord("under deep", 2, 255),
          {{"a", 255, 22, -1}, {"zero", 255, 89, -1}, {"deep", 255, 156, -1}, {"under deep", 255, 223, 2}},
          false},
         {"a closed branch is not reopened by a deeper level",
-         header() + groupRecord("a", 1, 255) + groupRecord("b", 2, 255) + groupRecord("c", 1, 255) +
+         mapHeader() + groupRecord("a", 1, 255) + groupRecord("b", 2, 255) + groupRecord("c", 1, 255) +
              groupRecord("x", 3, 255),
          {{"a", 255, 22, -1}, {"b", 255, 89, 0}, {"c", 255, 156, -1}, {"x", 255, 223, -1}},
          false},
         {"an unknown kind ends the walk, the node stays",
-         header() + groupRecord("a", 1, 7) + groupRecord("never", 1, 255),
+         mapHeader() + groupRecord("a", 1, 7) + groupRecord("never", 1, 255),
          {{"a", 7, 22, -1}},
          true},
         {"a cut group record",
-         header() + groupRecord("a", 1, 255) + groupRecord("b", 1, 255).left(40),
+         mapHeader() + groupRecord("a", 1, 255) + groupRecord("b", 1, 255).left(40),
          {{"a", 255, 22, -1}},
          true},
         {"an item that ends on the last byte is not read",
-         header() + groupRecord("a", 1, 0) + itemRecord("i", 2, 255),
+         mapHeader() + groupRecord("a", 1, 0) + itemRecord("i", 2, 255),
          {{"a", 0, 22, -1}},
          true},
         {"a table whose block is cut keeps its node",
-         header() + groupRecord("t", 1, 2) + kBlock2.left(100),
+         mapHeader() + groupRecord("t", 1, 2) + kBlock2.left(100),
          {{"t", 2, 22, -1}},
          true},
         {"a name longer than its 64 bytes is cut at 64",
          [] {
              QByteArray record = groupRecord(QByteArray(64, 'n'), 1, 255);
              record[0] = static_cast<char>(200);
-             return header() + record;
+             return mapHeader() + record;
          }(),
          {{QString(64, QLatin1Char('n')), 255, 22, -1}},
          false},
@@ -148,7 +148,7 @@ TEST(CalibrationMapWalk, RecordsTheirReferencesParentsAndWhereTheWalkStops) {
 }
 
 TEST(CalibrationMapWalk, IconIndexIsKindPlusOneAndDepthFollowsTheParent) {
-    const QByteArray bytes = header() + groupRecord("g", 1, 255) + groupRecord("t", 2, 3) +
+    const QByteArray bytes = mapHeader() + groupRecord("g", 1, 255) + groupRecord("t", 2, 3) +
                              QByteArray(descriptorBlockSize(tablekind::SingleValue), '\0') + groupRecord("i", 2, 0) +
                              itemRecord("x", 5, 255) + QByteArray(2, '\0');
     const MapTree tree = BuildMapTree(mapOf(bytes), {});
@@ -162,7 +162,7 @@ TEST(CalibrationMapWalk, IconIndexIsKindPlusOneAndDepthFollowsTheParent) {
 }
 
 TEST(CalibrationMapWalk, NamesDecodeCyrillicLettersAndKeepOtherBytes) {
-    const QByteArray bytes = header() + groupRecord("\xC0\xEB\xF4 \xB9\xA8\xB8\xDF\xFF", 1, 255);
+    const QByteArray bytes = mapHeader() + groupRecord("\xC0\xEB\xF4 \xB9\xA8\xB8\xDF\xFF", 1, 255);
     const MapTree tree = BuildMapTree(mapOf(bytes), {});
     ASSERT_EQ(tree.nodes.size(), 1U);
     EXPECT_EQ(tree.nodes[0].name, QStringLiteral("Алф \u00B9ЁёЯя"));
@@ -195,7 +195,7 @@ TEST(TableDescriptorRead, TwoDimensionalFieldsComeFromTheirOffsets) {
     putDouble(block, 714, 100);
     putDouble(block, 722, 128);
     qToLittleEndian<quint16>(0x1234, block.data() + 738);
-    const CalibrationMap map = mapOf(header() + groupRecord("t", 1, 2) + block);
+    const CalibrationMap map = mapOf(mapHeader() + groupRecord("t", 1, 2) + block);
 
     const Outcome<TableDescriptor> read = readTableDescriptor(map, 2, 22);
     ASSERT_TRUE(read.ok()) << read.error().toStdString();
@@ -233,7 +233,7 @@ TEST(TableDescriptorRead, AnItemTablesBlockLies69BytesAfterTheItemStart) {
     putDword(block, 6, 0x1234U ^ kMapAddressMask);
     block.replace(18, 3, QByteArray("\x02\xE3\xF6", 3)); // "гц"
     block[51] = 2;
-    const QByteArray bytes = header() + groupRecord("g", 1, 0) + itemRecord("v", 2, 3) + block + QByteArray(2, '\0');
+    const QByteArray bytes = mapHeader() + groupRecord("g", 1, 0) + itemRecord("v", 2, 3) + block + QByteArray(2, '\0');
     const MapTree tree = BuildMapTree(mapOf(bytes), {});
     ASSERT_EQ(tree.nodes.size(), 2U);
     EXPECT_EQ(tree.nodes[1].reference + 67, 22 + 67 + 69);
@@ -245,7 +245,7 @@ TEST(TableDescriptorRead, AnItemTablesBlockLies69BytesAfterTheItemStart) {
 }
 
 TEST(TableDescriptorRead, RefusesNonTablesAndBlocksOutsideTheMap) {
-    const QByteArray bytes = header() + groupRecord("t", 1, 1) + QByteArray(432, '\0');
+    const QByteArray bytes = mapHeader() + groupRecord("t", 1, 1) + QByteArray(432, '\0');
     const CalibrationMap map = mapOf(bytes);
     EXPECT_TRUE(readTableDescriptor(map, 1, 22).ok());
     EXPECT_FALSE(readTableDescriptor(map, 1, 23).ok()) << "one byte past the end";

@@ -15,7 +15,7 @@ using namespace korvel;
 
 namespace {
 
-const QDateTime kNow(QDate(2014, 3, 5), QTime(17, 42, 9));
+const QDateTime kSavedAt(QDate(2014, 3, 5), QTime(17, 42, 9));
 
 QByteArray pattern(int size, char seed = 1) {
     QByteArray bytes(size, '\0');
@@ -119,31 +119,31 @@ TEST(FirmwareFiles, AFullDiskLeavesThePreviousFileIntact) {
 TEST(FirmwareFiles, AutomaticSavesGoIntoTheRunsFolder) {
     Files f;
     LogDirectory logDir(f.dir.path());
-    EXPECT_FALSE(FirmwareSave(f.store, f.identity, logDir, kNow).ok()) << "nothing loaded, nothing saved";
+    EXPECT_FALSE(FirmwareSave(f.store, f.identity, logDir, kSavedAt).ok()) << "nothing loaded, nothing saved";
     EXPECT_FALSE(logDir.isNamed());
 
     f.store.loadImage(*FirmwareImage::fromBytes(pattern(kFirmwareSize)));
-    f.identity.checkbin("vrk", kNow);
+    f.identity.checkbin("vrk", kSavedAt);
     f.identity.setDefaultFirmwareFileName(QString());
-    const Outcome<QString> saved = FirmwareSave(f.store, f.identity, logDir, kNow);
+    const Outcome<QString> saved = FirmwareSave(f.store, f.identity, logDir, kSavedAt);
     ASSERT_TRUE(saved.ok()) << saved.error().toStdString();
     EXPECT_EQ(saved.value(), f.dir.path("05.03.14-17.42.09/VRK_05.03.14-17.42.09.bin"));
     EXPECT_EQ(f.dir.read("05.03.14-17.42.09/VRK_05.03.14-17.42.09.bin"), pattern(kFirmwareSize));
 
     // The connect command names the save after the default firmware setting, a path or not.
     f.identity.setDefaultFirmwareFileName("C:\\fw\\j5ls.bin");
-    EXPECT_EQ(FirmwareSave(f.store, f.identity, logDir, kNow).value(), f.dir.path("05.03.14-17.42.09/j5ls.bin"));
+    EXPECT_EQ(FirmwareSave(f.store, f.identity, logDir, kSavedAt).value(), f.dir.path("05.03.14-17.42.09/j5ls.bin"));
 }
 
 TEST(FirmwareFiles, EveryFirmwareReadAddsTheEcuPrefix) {
     Files f;
     LogDirectory logDir(f.dir.path());
     f.store.loadImage(*FirmwareImage::fromBytes(pattern(kFirmwareSize)));
-    f.identity.checkbin("j5ls", kNow);
+    f.identity.checkbin("j5ls", kSavedAt);
     f.identity.setDefaultFirmwareFileName(QString());
-    EXPECT_TRUE(saveFirmwareReadFromEcu(f.store, f.identity, logDir, f.log, kNow).ok());
+    EXPECT_TRUE(saveFirmwareReadFromEcu(f.store, f.identity, logDir, f.log, kSavedAt).ok());
     EXPECT_EQ(f.identity.DefaultFirmwareFileName(), "ECU_J5LS_05.03.14-17.42.09.bin");
-    EXPECT_TRUE(saveFirmwareReadFromEcu(f.store, f.identity, logDir, f.log, kNow).ok());
+    EXPECT_TRUE(saveFirmwareReadFromEcu(f.store, f.identity, logDir, f.log, kSavedAt).ok());
     EXPECT_EQ(f.identity.DefaultFirmwareFileName(), "ECU_ECU_J5LS_05.03.14-17.42.09.bin");
     EXPECT_EQ(f.log.lines(), (QStringList{"Прошивка сохранена", "Прошивка сохранена"}));
     EXPECT_EQ(QDir(f.dir.path("05.03.14-17.42.09")).entryList(QDir::Files).size(), 2);
@@ -152,7 +152,7 @@ TEST(FirmwareFiles, EveryFirmwareReadAddsTheEcuPrefix) {
     QFile::setPermissions(f.dir.path("05.03.14-17.42.09"), QFile::ReadOwner | QFile::ExeOwner);
     {
         test::FileSizeLimit full(1024); // also for root, who ignores the folder's permissions
-        EXPECT_FALSE(saveFirmwareReadFromEcu(f.store, f.identity, logDir, f.log, kNow).ok());
+        EXPECT_FALSE(saveFirmwareReadFromEcu(f.store, f.identity, logDir, f.log, kSavedAt).ok());
     }
     QFile::setPermissions(f.dir.path("05.03.14-17.42.09"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(f.log.lines().size(), 1);

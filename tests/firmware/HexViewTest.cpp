@@ -11,7 +11,7 @@ using namespace korvel;
 namespace {
 
 // An image holding `bytes` at each of the given addresses, zero elsewhere.
-FirmwareImage imageWith(std::vector<std::pair<int, QByteArray>> placed) {
+FirmwareImage hexImageWith(std::vector<std::pair<int, QByteArray>> placed) {
     QByteArray bytes(kFirmwareSize, '\0');
     for (const auto &[address, run] : placed)
         bytes.replace(address, run.size(), run);
@@ -40,39 +40,39 @@ TEST(HexSearch, MatchPositionToByteRoundsHalvesToEven) {
 TEST(HexSearch, FindsSelectsAndWalksOn) {
     const Search cases[] = {
         // Only at 0x1234: row 0x123 + 1, column 5; the next press finds nothing and switches off.
-        {imageWith({{0x1234, k6DC8}}), "6DC8", HexCell{0x124, 5}, {{std::nullopt, true}}},
+        {hexImageWith({{0x1234, k6DC8}}), "6DC8", HexCell{0x124, 5}, {{std::nullopt, true}}},
         // Two more further on: each press goes on to the next one, the last press finds none.
-        {imageWith({{0x1234, k6DC8}, {0x2000, k6DC8}, {0x2003, k6DC8}}),
+        {hexImageWith({{0x1234, k6DC8}, {0x2000, k6DC8}, {0x2003, k6DC8}}),
          "6DC8",
          HexCell{0x124, 5},
          {{HexCell{0x201, 1}, false}, {HexCell{0x201, 4}, false}, {std::nullopt, true}}},
         // Typed in lower case: never found.
-        {imageWith({{0x1234, k6DC8}}), "6dc8", std::nullopt, {}},
+        {hexImageWith({{0x1234, k6DC8}}), "6dc8", std::nullopt, {}},
         // Non-hex text and an empty field find nothing either.
-        {imageWith({{0x1234, k6DC8}}), "6ДC8", std::nullopt, {}},
-        {imageWith({{0x1234, k6DC8}}), "", std::nullopt, {}},
+        {hexImageWith({{0x1234, k6DC8}}), "6ДC8", std::nullopt, {}},
+        {hexImageWith({{0x1234, k6DC8}}), "", std::nullopt, {}},
         // Starting on a second digit is no byte sequence of the image: "16 DC 8x" holds "6DC8" only
         // across byte boundaries and nothing is found.
-        {imageWith({{0, QByteArray("\x16\xDC\x80", 3)}}), "6DC8", std::nullopt, {}},
-        {imageWith({{1, QByteArray("\x16\xDC\x80", 3)}}), "6DC8", std::nullopt, {}},
+        {hexImageWith({{0, QByteArray("\x16\xDC\x80", 3)}}), "6DC8", std::nullopt, {}},
+        {hexImageWith({{1, QByteArray("\x16\xDC\x80", 3)}}), "6DC8", std::nullopt, {}},
         // A misaligned occurrence before a real one is passed over, and "Дальше" after a real one
         // lands on the next real one, not a byte off ("16 DC 8x" then 6D C8 at 0x100 and 0x200).
-        {imageWith({{0, QByteArray("\x16\xDC\x80", 3)},
-                    {0x100, k6DC8},
-                    {0x180, QByteArray("\x06\xDC\x80", 3)},
-                    {0x200, k6DC8}}),
+        {hexImageWith({{0, QByteArray("\x16\xDC\x80", 3)},
+                       {0x100, k6DC8},
+                       {0x180, QByteArray("\x06\xDC\x80", 3)},
+                       {0x200, k6DC8}}),
          "6DC8",
          HexCell{0x11, 1},
          {{HexCell{0x21, 1}, false}, {std::nullopt, true}}},
         // Overlapping matches on byte boundaries are all found.
-        {imageWith({{0x40, QByteArray("\xAA\xAA\xAA", 3)}}),
+        {hexImageWith({{0x40, QByteArray("\xAA\xAA\xAA", 3)}}),
          "AAAA",
          HexCell{5, 1},
          {{HexCell{5, 2}, false}, {std::nullopt, true}}},
         // A match in the last bytes leaves two characters or fewer: found, and the button switches off with it.
-        {imageWith({{0x10, k6DC8}, {0xFFFE, k6DC8}}), "6DC8", HexCell{2, 1}, {{HexCell{0x1000, 15}, true}}},
+        {hexImageWith({{0x10, k6DC8}, {0xFFFE, k6DC8}}), "6DC8", HexCell{2, 1}, {{HexCell{0x1000, 15}, true}}},
         // Counting goes on from the last match even past a row's end.
-        {imageWith({{0x0E, k6DC8}, {0x11, k6DC8}}), "6DC8", HexCell{1, 15}, {{HexCell{2, 2}, false}}},
+        {hexImageWith({{0x0E, k6DC8}, {0x11, k6DC8}}), "6DC8", HexCell{1, 15}, {{HexCell{2, 2}, false}}},
     };
     for (const Search &c : cases) {
         SCOPED_TRACE(c.pattern.toStdString() + " first at " +
@@ -90,7 +90,7 @@ TEST(HexSearch, FindsSelectsAndWalksOn) {
 
 TEST(HexSearch, ANewSearchStartsFromTheTopAgain) {
     HexSearch search;
-    search.reset(hexSearchText(imageWith({{0x1234, k6DC8}, {0x2000, k6DC8}}).bytes()));
+    search.reset(hexSearchText(hexImageWith({{0x1234, k6DC8}, {0x2000, k6DC8}}).bytes()));
     ASSERT_EQ(search.findhex("6DC8"), (HexCell{0x124, 5}));
     ASSERT_EQ(search.findnext().cell, (HexCell{0x201, 1}));
     EXPECT_EQ(search.findhex("6DC8"), (HexCell{0x124, 5}));
@@ -133,7 +133,7 @@ TEST(HexModel, CellsHeadersAndColours) {
 
 // The view is a snapshot: edits show, and are searched, only after it is opened again.
 TEST(HexModel, ShowsAndSearchesTheImageAsItWasWhenOpened) {
-    FirmwareImage image = imageWith({{0x1234, k6DC8}});
+    FirmwareImage image = hexImageWith({{0x1234, k6DC8}});
     HexModel model;
     model.takehex(image);
     image.setBytes(0x1234, QByteArray(2, '\0'));

@@ -18,7 +18,7 @@ TableDescriptor table(int kind, int cellType, int columns, int rows = 1) {
     return d;
 }
 
-FirmwareImage imageWith(qint64 address, const QByteArray &bytes) {
+FirmwareImage gridImageWith(qint64 address, const QByteArray &bytes) {
     FirmwareImage image;
     image.setBytes(address, bytes);
     return image;
@@ -44,7 +44,7 @@ TEST(TableGrid, CellsAreReadInStorageOrderByTheirType) {
         {"type 6", celltype::HighByteOnly, QByteArray::fromHex("3412FFFF0100"), {"0", "0", "0"}},
     };
     for (const Case &c : cases) {
-        const Outcome<TableGrid> grid = readTableGrid(imageWith(0x1000, c.bytes), table(1, c.cellType, 3));
+        const Outcome<TableGrid> grid = readTableGrid(gridImageWith(0x1000, c.bytes), table(1, c.cellType, 3));
         ASSERT_TRUE(grid) << c.name;
         EXPECT_EQ(grid.value().cells, c.cells) << c.name;
         EXPECT_EQ(grid.value().rows, 1) << c.name;
@@ -57,7 +57,7 @@ TEST(TableGrid, AMapIsRoundedToTwoDecimalsAndHeldInsideItsLimitsACurveIsNot) {
     curve.conversion.d1 = 1000;
     curve.minimum = 0;
     curve.maximum = 10;
-    const FirmwareImage image = imageWith(0x1000, QByteArray::fromHex("3430D204"));
+    const FirmwareImage image = gridImageWith(0x1000, QByteArray::fromHex("3430D204"));
     EXPECT_EQ(readTableGrid(image, curve).value().cells, QStringList({"12.34", "1.234"}));
 
     TableDescriptor map = curve;
@@ -75,7 +75,7 @@ TEST(TableGrid, ConversionAndTextFormOfTheValues) {
     afr.conversion.d1 = 256;
     afr.conversion.d4 = 14.7;
     afr.conversion.d5 = -128;
-    const Outcome<TableGrid> grid = readTableGrid(imageWith(0x1000, QByteArray::fromHex("80761300")), afr);
+    const Outcome<TableGrid> grid = readTableGrid(gridImageWith(0x1000, QByteArray::fromHex("80761300")), afr);
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid.value().cells, QStringList({"14.7", "14.13", "8.44", "7.35"}));
     EXPECT_EQ(grid.value().cell(1, 0), "8.44");
@@ -88,7 +88,7 @@ TEST(TableGrid, ConversionAndTextFormOfTheValues) {
 TEST(TableGrid, CellsPastTheImageReadZeroAndOtherKindsAreRefused) {
     TableDescriptor d = table(1, celltype::Unsigned16Le, 3);
     d.address = 0xFFFC;
-    const Outcome<TableGrid> grid = readTableGrid(imageWith(0xFFFC, QByteArray::fromHex("01000200")), d);
+    const Outcome<TableGrid> grid = readTableGrid(gridImageWith(0xFFFC, QByteArray::fromHex("01000200")), d);
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid.value().cells, QStringList({"1", "2", "0"}));
     for (int kind : {0, 3, 4, 5, 255})

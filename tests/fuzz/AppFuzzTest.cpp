@@ -13,7 +13,7 @@ using korvel::fuzz::Mutator;
 
 namespace {
 
-constexpr int kTextIterations = 12000;
+constexpr int kAppTextIterations = 12000;
 constexpr int kFileIterations = 300;
 constexpr int kNumberIterations = 20000;
 
@@ -71,7 +71,7 @@ std::optional<int> referenceInt(const QString &text) {
 // Lines written back in the layout they were read in read back the same.
 TEST(TextFileFuzz, DecodeEncodeDecodeKeepsLinesAndLayout) {
     Mutator mutator = textMutator(0x4150'0001);
-    for (int i = 0; i < kTextIterations; ++i) {
+    for (int i = 0; i < kAppTextIterations; ++i) {
         const QByteArray bytes = mutator.next();
         const TextLines first = decodeLines(bytes);
         // Windows-1251's unassigned byte reads as U+FFFD, which the code page cannot write

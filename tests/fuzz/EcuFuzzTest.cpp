@@ -10,7 +10,7 @@ using korvel::fuzz::Mutator;
 
 namespace {
 
-constexpr int kIterations = 20000;
+constexpr int kEcuIterations = 20000;
 
 // An answer frame as the ECU sends it (target tester, source ECU).
 QByteArray ecuFrame(const QByteArray &data) {
@@ -131,14 +131,14 @@ TEST(KwpFrameFuzz, ParsedDataMatchesHeaderAndChecksum) {
         seeds.push_back(KwpFrame::build(e.request) + ecuFrame(e.answer)); // echo, then the answer
     Mutator mutator(0x4B57'0001, seeds, 300);
     int accepted = 0;
-    for (int i = 0; i < kIterations; ++i) {
+    for (int i = 0; i < kEcuIterations; ++i) {
         const QByteArray input = mutator.next();
         ASSERT_NO_FATAL_FAILURE(checkParse(input)) << "iteration " << i;
         accepted += KwpFrame::parse(input).isEmpty() ? 0 : 1;
         if (HasFailure())
             return;
     }
-    EXPECT_GT(accepted, kIterations / 20) << "the inputs must reach the accepting path";
+    EXPECT_GT(accepted, kEcuIterations / 20) << "the inputs must reach the accepting path";
 }
 
 // Any single bit flipped after the header of a valid frame breaks its checksum.
@@ -159,7 +159,7 @@ TEST(KwpFrameFuzz, EveryFlippedBitOutsideTheHeaderIsRefused) {
 
 TEST(KwpFrameFuzz, BuiltFramesParseBackWhateverTheyCarry) {
     Mutator mutator(0x4B57'0002, {});
-    for (int i = 0; i < kIterations / 10; ++i) {
+    for (int i = 0; i < kEcuIterations / 10; ++i) {
         const QByteArray data = mutator.randomBytes(1 + mutator.below(255));
         const QByteArray frame = KwpFrame::build(data);
         ASSERT_EQ(KwpFrame::parse(frame), data) << hexText(frame).toStdString();
@@ -174,7 +174,7 @@ TEST(ResponseCheckFuzz, AcceptsOnlyWhatTheRequestAllows) {
         answers.push_back(e.answer);
     Mutator mutator(0x4B57'0003, answers, 120);
     int accepted = 0;
-    for (int i = 0; i < kIterations; ++i) {
+    for (int i = 0; i < kEcuIterations; ++i) {
         const Exchange &e = table[static_cast<std::size_t>(mutator.below(static_cast<int>(table.size())))];
         QByteArray request = e.request;
         if (mutator.oneIn(4))
@@ -185,14 +185,14 @@ TEST(ResponseCheckFuzz, AcceptsOnlyWhatTheRequestAllows) {
         if (HasFailure())
             return;
     }
-    EXPECT_GT(accepted, kIterations / 20) << "the inputs must reach the accepting paths";
+    EXPECT_GT(accepted, kEcuIterations / 20) << "the inputs must reach the accepting paths";
 }
 
 // The link's path: the echo of the request, then the answer frame, parsed and checked.
 TEST(ResponseCheckFuzz, MutatedAnswerFramesAfterTheEcho) {
     const std::vector<Exchange> table = exchanges();
     Mutator mutator(0x4B57'0004, answerFrames(), 300);
-    for (int i = 0; i < kIterations; ++i) {
+    for (int i = 0; i < kEcuIterations; ++i) {
         const Exchange &e = table[static_cast<std::size_t>(mutator.below(static_cast<int>(table.size())))];
         const QByteArray received = KwpFrame::build(e.request) + mutator.next();
         ASSERT_EQ(KwpFrame::parse(received), e.request);

@@ -15,7 +15,7 @@ using korvel::fuzz::Mutator;
 
 namespace {
 
-constexpr int kTextIterations = 20000;
+constexpr int kFirmwareTextIterations = 20000;
 constexpr int kCellIterations = 5000;
 
 const QString kHexish = QStringLiteral("0123456789ABCDEF0123456789ABCDEFabcdefG x-+ЖЁ\t");
@@ -92,7 +92,7 @@ FirmwareImage randomImage(Mutator &m) {
 
 TEST(ConversionsFuzz, HexToIntAcceptsExactlyUpperCaseHexThatFits) {
     Mutator mutator(0x4657'0001, {});
-    for (int i = 0; i < kTextIterations; ++i) {
+    for (int i = 0; i < kFirmwareTextIterations; ++i) {
         const QString text = mutator.randomText(kHexish, 11);
         const Outcome<std::int64_t> parsed = HexToInt(text);
         const auto expected = referenceHex(text);
@@ -114,7 +114,7 @@ TEST(ConversionsFuzz, HexToIntAcceptsExactlyUpperCaseHexThatFits) {
 
 TEST(ConversionsFuzz, IntToHexEvenReadsBackThroughHexToInt) {
     Mutator mutator(0x4657'0002, {});
-    for (int i = 0; i < kTextIterations; ++i) {
+    for (int i = 0; i < kFirmwareTextIterations; ++i) {
         const std::int64_t value =
             mutator.oneIn(2) ? mutator.between(INT32_MIN, 0x1FFFFFFFFLL) : interestingInt(mutator);
         const QString text = IntToHexEven(value);
@@ -136,7 +136,7 @@ TEST(ConversionsFuzz, IntToHexEvenReadsBackThroughHexToInt) {
 
 TEST(ConversionsFuzz, DecodeMapTextPutsCyrillicInPlaceAndLeavesTheRest) {
     Mutator mutator(0x4657'0003, {});
-    for (int i = 0; i < kTextIterations / 4; ++i) {
+    for (int i = 0; i < kFirmwareTextIterations / 4; ++i) {
         const QByteArray bytes = mutator.randomBytes(mutator.below(40));
         const QString text = DecodeMapText(QByteArrayView(bytes));
         ASSERT_EQ(text.size(), bytes.size());
@@ -154,7 +154,7 @@ TEST(ConversionsFuzz, DecodeMapTextPutsCyrillicInPlaceAndLeavesTheRest) {
 
 TEST(ConversionsFuzz, MapReadsStayInsideTheMap) {
     Mutator mutator(0x4657'0004, {});
-    for (int i = 0; i < kTextIterations; ++i) {
+    for (int i = 0; i < kFirmwareTextIterations; ++i) {
         const QByteArray map = mutator.randomBytes(mutator.below(24));
         constexpr std::int64_t kTop = std::numeric_limits<std::int64_t>::max();
         const std::int64_t offset = mutator.oneIn(16)  ? kTop - mutator.below(9)

@@ -13,7 +13,7 @@ using korvel::fuzz::Mutator;
 
 namespace {
 
-constexpr int kIterations = 8000;
+constexpr int kLambdaIterations = 8000;
 
 // A lambda packet (function bits 000) carrying `word`.
 QByteArray innovatePacket(int word) {
@@ -94,7 +94,7 @@ TEST(WidebandParsersFuzz, ChunksGiveValuesInRangeWhereverTheyAreCut) {
         const bool perRead = type->name == QLatin1String("APSX"); // the last byte of each read
         Mutator mutator(seed++, stream.seeds, 200);
         mutator.setDictionary(stream.dictionary);
-        for (int i = 0; i < kIterations; ++i) {
+        for (int i = 0; i < kLambdaIterations; ++i) {
             const QByteArray input = mutator.next();
             WidebandState whole;
             const WidebandReadings atOnce = type->parse(whole, input, type->valueLength);
@@ -132,7 +132,7 @@ TEST(WidebandParsersFuzz, ResynchroniseAfterGarbage) {
         ASSERT_NE(type, nullptr) << stream.type;
         Mutator mutator(seed++, stream.seeds, 100);
         mutator.setDictionary(stream.dictionary);
-        for (int i = 0; i < kIterations / 4; ++i) {
+        for (int i = 0; i < kLambdaIterations / 4; ++i) {
             const QByteArray garbage = mutator.next();
             WidebandState state;
             (void)type->parse(state, garbage, type->valueLength);

@@ -12,7 +12,7 @@ using korvel::fuzz::Mutator;
 
 namespace {
 
-constexpr int kIterations = 2000;
+constexpr int kLiveIterations = 2000;
 
 using P = LiveParameters;
 // Every double the decoder may write.
@@ -88,7 +88,7 @@ TEST(EngineTickFuzz, FramesOfBothLayoutsDecodeToFiniteValues) {
     tick.setErrorNames(names);
     tick.startConnection(Protocol::Fast);
     Mutator mutator(0x4C49'0001, {});
-    for (int i = 0; i < kIterations; ++i) {
+    for (int i = 0; i < kLiveIterations; ++i) {
         const bool fast = mutator.oneIn(2);
         const QByteArray frame = mutator.randomBytes(fast ? kFastFrameLength : kStandardFrameLength);
         const TickOutcome outcome = tick.processFrame(frame, i, randomInputs(mutator));
@@ -109,7 +109,7 @@ TEST(EngineTickFuzz, OtherLengthsChangeNothing) {
     const TickInputs first = randomInputs(mutator);
     tick.processFrame(mutator.randomBytes(kFastFrameLength), 1, first);
     tick.processFrame(mutator.randomBytes(kStandardFrameLength), 2, first);
-    for (int i = 0; i < kIterations; ++i) {
+    for (int i = 0; i < kLiveIterations; ++i) {
         QByteArray frame = mutator.next();
         if (protocolOfFrame(frame.size()))
             frame.append('\0');

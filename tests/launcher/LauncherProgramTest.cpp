@@ -30,7 +30,7 @@ namespace {
 constexpr int kPatienceMs = 120000; // the window's start-up takes seconds under the sanitizers
 const QString kMissingFiles = QStringLiteral("Ошибка: Отсутствуют один или несколько необходимых файлов настроек");
 
-QByteArray readFile(const QString &path) {
+QByteArray readProgramFile(const QString &path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -41,7 +41,7 @@ struct ProcessView {
     QString program() const { return QFileInfo(dir + "/exe").canonicalFilePath(); }
     QString workingFolder() const { return QFileInfo(dir + "/cwd").canonicalFilePath(); }
     bool catches(int signal) const {
-        for (const QByteArray &line : readFile(dir + "/status").split('\n'))
+        for (const QByteArray &line : readProgramFile(dir + "/status").split('\n'))
             if (line.startsWith("SigCgt:"))
                 return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1U;
         return false;
@@ -125,8 +125,8 @@ TEST_F(InstalledTree, HoldsTheProgramsDataDesktopEntryIconAndManPages) {
         EXPECT_TRUE(QFileInfo(installed(program)).isExecutable()) << program;
     EXPECT_EQ(QFileInfo(installed("share/korvel/demo-firmware.bin")).size(), 65536);
     for (const char *name : {"config.ini", "hexdata.cfg", "errors.cfg", "doNOTchange.cfg"})
-        EXPECT_EQ(readFile(installed(QStringLiteral("share/korvel/") + name)),
-                  readFile(QDir(test::dataDir()).filePath(name)))
+        EXPECT_EQ(readProgramFile(installed(QStringLiteral("share/korvel/") + name)),
+                  readProgramFile(QDir(test::dataDir()).filePath(name)))
             << name;
 
     // The menu finds the launcher on PATH and the icon by its theme name.
@@ -145,7 +145,7 @@ TEST_F(InstalledTree, LauncherMakesTheWorkingFolderOnceAndStartsKorvelInIt) {
     ASSERT_TRUE(waitUntilKorvelRuns(first, korvel)) << first.readAllStandardError().toStdString();
     EXPECT_EQ(ProcessView(first.processId()).workingFolder(), QFileInfo(folder).canonicalFilePath());
     for (const QString &name : launcher::shippedFiles())
-        EXPECT_EQ(readFile(QDir(folder).filePath(name)), readFile(installed("share/korvel/" + name)))
+        EXPECT_EQ(readProgramFile(QDir(folder).filePath(name)), readProgramFile(installed("share/korvel/" + name)))
             << name.toStdString();
     stop(first);
     const QString message = QString::fromUtf8(first.readAllStandardOutput());
@@ -158,7 +158,7 @@ TEST_F(InstalledTree, LauncherMakesTheWorkingFolderOnceAndStartsKorvelInIt) {
     ASSERT_TRUE(config.open(QIODevice::Append));
     config.write("Ecu com=/dev/serial/by-id/usb-FTDI_K-line-if00-port0\r\n");
     config.close();
-    const QByteArray edited = readFile(config.fileName());
+    const QByteArray edited = readProgramFile(config.fileName());
 
     QProcess second;
     startLauncher(second);
@@ -166,7 +166,7 @@ TEST_F(InstalledTree, LauncherMakesTheWorkingFolderOnceAndStartsKorvelInIt) {
     EXPECT_EQ(ProcessView(second.processId()).workingFolder(), QFileInfo(folder).canonicalFilePath());
     stop(second);
     EXPECT_EQ(second.readAllStandardOutput(), "");
-    EXPECT_EQ(readFile(config.fileName()), edited);
+    EXPECT_EQ(readProgramFile(config.fileName()), edited);
 }
 
 TEST(LauncherFolder, TheWindowStartsThereWithoutTheMissingFilesMessage) {

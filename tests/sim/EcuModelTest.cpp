@@ -1,4 +1,5 @@
 #include "sim/EcuModel.h"
+#include "Hex.h"
 #include "sim/Faults.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +8,7 @@ using namespace korvel::sim;
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 class EcuModelTest : public ::testing::Test {
 protected:

@@ -1,3 +1,4 @@
+#include "Hex.h"
 #include "sim/SimFrame.h"
 #include "sim/UartLine.h"
 
@@ -7,9 +8,7 @@ using namespace korvel::sim;
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+using korvel::test::hex;
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "SerialTester.h"
+#include "Hex.h"
 
 #include "sim/SimFrame.h"
 
@@ -70,7 +71,7 @@ bool portFailed(const QSerialPort &port) {
 }
 
 QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
+    return korvel::test::hex(text);
 }
 
 } // namespace korvel::sim::test

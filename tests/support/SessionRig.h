@@ -19,7 +19,6 @@
 
 namespace korvel::test {
 
-inline constexpr int kConnectMs = 60000; // a fast connect pauses 200 ms after each of some 25 requests
 inline const QString kFirmwareFile = QStringLiteral("demo.bin");
 inline const QString kMissingAdapter = QStringLiteral("/dev/korvel-no-such-adapter");
 
@@ -59,6 +58,7 @@ struct SessionRig {
 
         session = std::make_unique<Session>(work.path());
         EXPECT_TRUE(session->startUp());
+        session->workers().ecu().RestPercent = kSimulatedEcuRestPercent;
     }
 
     void set(const QString &name, const QString &value) { session->settings().setValue(name, value); }

@@ -10,6 +10,13 @@
 
 namespace korvel::test {
 
+// The rests the program's link takes after each request, in percent: the
+// simulated ECU needs none, and a tenth of them keeps the suite quick.
+inline constexpr int kSimulatedEcuRestPercent = 10;
+
+// Long enough for any connect: a fast connect rests after each of some 25 requests.
+inline constexpr int kConnectMs = 60000;
+
 // The demo firmware, answers far below the read timeout, the wideband warm.
 inline sim::SimulatorOptions quickSimulatorOptions() {
     sim::SimulatorOptions options;

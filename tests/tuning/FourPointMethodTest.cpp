@@ -11,7 +11,7 @@ using namespace korvel;
 
 namespace {
 
-constexpr std::int64_t kTable = 0x2000;
+constexpr std::int64_t kFourPointTable = 0x2000;
 
 struct FourPointFixture : ::testing::Test {
     FourPointMethod method;
@@ -23,7 +23,7 @@ struct FourPointFixture : ::testing::Test {
 
     FourPointFixture() {
         FirmwareImage image;
-        image.setBytes(kTable, QByteArray(256 + 32, char(128)));
+        image.setBytes(kFourPointTable, QByteArray(256 + 32, char(128)));
         store.loadImage(image);
         method.startConnection({3, 100, 2, 0.5, 1.95});
     }
@@ -38,13 +38,13 @@ struct FourPointFixture : ::testing::Test {
         return wp;
     }
     bool tick(const WorkingPoint &wp, double coefficient) {
-        return method.tick({wp, 2000, 20, coefficient, true}, grid, store, kTable, &writes, counters, trace);
+        return method.tick({wp, 2000, 20, coefficient, true}, grid, store, kFourPointTable, &writes, counters, trace);
     }
     void ticks(const WorkingPoint &wp, double coefficient, int n) {
         for (int i = 0; i < n; ++i)
             tick(wp, coefficient);
     }
-    int byte(int point) const { return store.image().byteAt(kTable + point).value_or(-1); }
+    int byte(int point) const { return store.image().byteAt(kFourPointTable + point).value_or(-1); }
 };
 
 } // namespace
@@ -66,7 +66,7 @@ TEST_F(FourPointFixture, SharesFollowTheWeightsFromTheSeventhSteadyTick) {
     between.startConnection({3, 50, 2, 0.5, 1.95});
     const WorkingPoint half = point(5, 6, 8, 4);
     for (int i = 0; i < 7; ++i)
-        between.tick({half, 2000, 20, 0.8, true}, grid, store, kTable, &writes, counters, trace);
+        between.tick({half, 2000, 20, 0.8, true}, grid, store, kFourPointTable, &writes, counters, trace);
     EXPECT_NEAR(between.share(half.index(), 1), 0.5 * (8.0 * 12 / 256) * -0.2 + 1, 1e-12);
     EXPECT_NEAR(between.share(half.index() + 1, 1), 0.5 * (4.0 * 8 / 256) * -0.2 + 1, 1e-12);
     EXPECT_NEAR(between.share(half.index() + 16, 1), 0.5 * (8.0 * 12 / 256) * -0.2 + 1, 1e-12);
@@ -83,7 +83,7 @@ TEST_F(FourPointFixture, NothingIsCollectedStoppedBelowTheThrottleOrWithTuningOf
         FourPointMethod m;
         m.startConnection({3, 100, 2, 0.5, 1.95});
         for (int i = 0; i < 20; ++i)
-            m.tick({wp, c.rpm, c.throttle, 1.1, c.on}, grid, store, kTable, &writes, counters, trace);
+            m.tick({wp, c.rpm, c.throttle, 1.1, c.on}, grid, store, kFourPointTable, &writes, counters, trace);
         EXPECT_EQ(m.shareCount(wp.index()), 0) << c.rpm << " " << c.throttle << " " << c.on;
     }
 }
@@ -117,9 +117,10 @@ TEST_F(FourPointFixture, CapsAndSettingLimits) {
     for (const Case &c : cases) {
         FourPointMethod m;
         m.startConnection({3, 100, 2, c.corrMin, c.corrMax});
-        store.storeByte(kTable, static_cast<std::uint8_t>(c.tableByte));
+        store.storeByte(kFourPointTable, static_cast<std::uint8_t>(c.tableByte));
         for (int i = 0; i < 14; ++i)
-            m.tick({point(0, 0, 0, 0), 2000, 20, c.coefficient, true}, grid, store, kTable, &writes, counters, trace);
+            m.tick({point(0, 0, 0, 0), 2000, 20, c.coefficient, true}, grid, store, kFourPointTable, &writes, counters,
+                   trace);
         EXPECT_EQ(byte(0), c.expected) << c.tableByte << " x " << c.coefficient;
         EXPECT_EQ(m.changed(), c.changed) << c.tableByte << " x " << c.coefficient;
     }
@@ -139,8 +140,8 @@ TEST_F(FourPointFixture, TheThirdChangedPointSendsEveryChangedPoint) {
     ASSERT_EQ(writes.writes.size(), 1);
     const auto &w = writes.writes[0];
     EXPECT_EQ(w.command, "remakepopr");
-    EXPECT_EQ(w.address, kTable);
-    EXPECT_EQ(w.bytes, store.image().slice(kTable, 256));
+    EXPECT_EQ(w.address, kFourPointTable);
+    EXPECT_EQ(w.bytes, store.image().slice(kFourPointTable, 256));
     EXPECT_EQ(static_cast<std::uint8_t>(w.bytes[other.index()]), 115) << "Round(0.9 * 128)";
     EXPECT_NE(static_cast<std::uint8_t>(w.bytes[wp.index()]), 128) << "the first changed points go along";
     EXPECT_TRUE(method.owed().empty());
@@ -175,8 +176,8 @@ TEST_F(FourPointFixture, ABusyWorkerGetsNothingButTheCountStartsAgain) {
     tick(wp, 1.2);
     ASSERT_EQ(writes.writes.size(), 1);
     EXPECT_EQ(writes.writes[0].command, "remake_four_points");
-    EXPECT_EQ(writes.writes[0].address, kTable + wp.index());
-    EXPECT_EQ(writes.writes[0].bytes, store.image().slice(kTable + wp.index(), 18));
+    EXPECT_EQ(writes.writes[0].address, kFourPointTable + wp.index());
+    EXPECT_EQ(writes.writes[0].bytes, store.image().slice(kFourPointTable + wp.index(), 18));
     EXPECT_TRUE(method.owed().empty());
 }
 
@@ -189,12 +190,12 @@ TEST_F(FourPointFixture, TheCellsFollowTheWrittenBytes) {
         m.startConnection({3, 100, 2, 0.5, 1.95});
         const WorkingPoint wp = point(2, 3, 0, 0);
         for (int i = 0; i < 14; ++i)
-            m.tick({wp, 2000, 20, 1.05, true, byPressure}, cells, store, kTable, &writes, counters, trace);
+            m.tick({wp, 2000, 20, 1.05, true, byPressure}, cells, store, kFourPointTable, &writes, counters, trace);
         const TuningCell &c = cells.cells[static_cast<std::size_t>(wp.index())];
         const float expected = byte(wp.index()) / 128.0f;
         EXPECT_FLOAT_EQ(c.corrCurrent, expected) << byPressure;
         EXPECT_FLOAT_EQ(c.learned, expected) << byPressure;
         EXPECT_FLOAT_EQ(byPressure ? c.corrKpa : c.corrThr, expected) << byPressure;
-        store.storeByte(kTable + wp.index(), 128);
+        store.storeByte(kFourPointTable + wp.index(), 128);
     }
 }

@@ -7,7 +7,7 @@
 using namespace korvel;
 
 namespace {
-constexpr std::int64_t kTable = 0x7CF7;
+constexpr std::int64_t kOwedTable = 0x7CF7;
 } // namespace
 
 // What a table owes goes out as one command, every byte from the image: a
@@ -18,7 +18,7 @@ TEST(OwedBytes, GoOutInOneCommandShapedByWhereTheyLie) {
     QByteArray table(256, '\0');
     for (int i = 0; i < 256; ++i)
         table[i] = static_cast<char>(i);
-    image.setBytes(kTable, table);
+    image.setBytes(kOwedTable, table);
     struct Case {
         const char *what;
         QList<int> offsets;
@@ -35,7 +35,7 @@ TEST(OwedBytes, GoOutInOneCommandShapedByWhereTheyLie) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         OwedBytes owed;
-        owed.setTable(kTable);
+        owed.setTable(kOwedTable);
         for (int o : c.offsets)
             owed.owe(o);
         test::RecordingWrites writes;
@@ -46,7 +46,7 @@ TEST(OwedBytes, GoOutInOneCommandShapedByWhereTheyLie) {
         EXPECT_EQ(sendOwedCorrections(owed, image, &writes, c.cellWrites), OwedHandOver::Sent);
         ASSERT_EQ(writes.writes.size(), 1);
         EXPECT_EQ(writes.writes[0].command, c.command);
-        EXPECT_EQ(writes.writes[0].address, kTable + c.from);
+        EXPECT_EQ(writes.writes[0].address, kOwedTable + c.from);
         EXPECT_EQ(writes.writes[0].bytes, table.mid(c.from, c.count));
         if (c.command == "remake") {
             EXPECT_EQ(writes.writes[0].marker, 0xFD00 + c.from);
@@ -60,16 +60,16 @@ TEST(OwedBytes, GoOutInOneCommandShapedByWhereTheyLie) {
 // table forgets what the last one owed.
 TEST(OwedBytes, AFailedRangeCountsOnlyInsideTheTable) {
     OwedBytes owed;
-    owed.oweRange(kTable, 64);
+    owed.oweRange(kOwedTable, 64);
     EXPECT_TRUE(owed.empty()) << "no table yet";
-    owed.setTable(kTable);
-    owed.oweRange(kTable - 10, 64);  // the block before the table reaches 54 bytes in
-    owed.oweRange(kTable + 250, 64); // the last block runs past the table
-    owed.oweRange(0xFD00 + 5, 1);    // the marker of a cell lies elsewhere
+    owed.setTable(kOwedTable);
+    owed.oweRange(kOwedTable - 10, 64);  // the block before the table reaches 54 bytes in
+    owed.oweRange(kOwedTable + 250, 64); // the last block runs past the table
+    owed.oweRange(0xFD00 + 5, 1);        // the marker of a cell lies elsewhere
     EXPECT_EQ(owed.count(), 54 + 6);
     EXPECT_EQ(owed.first(), 0);
     EXPECT_EQ(owed.last(), 255);
-    owed.setTable(kTable);
+    owed.setTable(kOwedTable);
     EXPECT_EQ(owed.count(), 60) << "the same table keeps them";
     owed.setTable(0x8E2A);
     EXPECT_TRUE(owed.empty());

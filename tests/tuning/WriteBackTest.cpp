@@ -69,7 +69,7 @@ TEST(WriteBack, EditorTableInWholeBlocks) {
         int size, blocks, lastCount;
     } cases[] = {{100, 2, 36}, {64, 1, 64}, {256, 4, 64}, {1, 1, 1}};
     for (const Case &c : cases) {
-        const BlockWrite w = blockWrite(image, 0x5000, c.size);
+        const WholeBlocksWrite w = blockWrite(image, 0x5000, c.size);
         EXPECT_EQ(w.blocks, c.blocks) << c.size;
         EXPECT_EQ(w.lastCount, c.lastCount) << c.size;
         EXPECT_EQ(w.bytes.size(), c.blocks * 64) << c.size;

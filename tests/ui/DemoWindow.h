@@ -10,6 +10,7 @@
 #include "ui/MainWindow.h"
 
 #include "Shots.h"
+#include "SimulatedCar.h"
 #include "TestSupport.h"
 #include "WaitFor.h"
 
@@ -46,7 +47,10 @@ public:
         window = std::make_unique<ui::MainWindow>(*session);
         window->resize(1280, 791);
         window->show();
-        return session->startUp();
+        if (!session->startUp())
+            return false;
+        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
+        return true;
     }
 
     // Connects and waits until polling runs and the post-connect set-up (grid

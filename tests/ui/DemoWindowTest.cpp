@@ -10,6 +10,7 @@
 #include "Shots.h"
 #include "TestSupport.h"
 #include "WaitFor.h"
+#include "WindowActions.h"
 
 #include <QAction>
 #include <QDir>
@@ -34,12 +35,7 @@ void saveShot(QWidget &window, const QString &name) {
     test::saveShot(window, QStringLiteral("demo-%1.png").arg(name));
 }
 
-void press(ui::MainWindow &window, const QString &button) {
-    QAction *action = window.findChild<QAction *>(button);
-    ASSERT_NE(action, nullptr) << button.toStdString();
-    ASSERT_TRUE(action->isEnabled()) << button.toStdString();
-    action->trigger();
-}
+using test::press;
 
 } // namespace
 

@@ -227,4 +227,8 @@ TEST(LaptopScreen, Screenshots) {
     EXPECT_EQ(page->fullScreenPanel(), nullptr) << "Esc gives the chart back";
     EXPECT_TRUE(page->chart()->isVisible());
     EXPECT_EQ(page->chart()->parentWidget()->objectName(), control::gr2d);
+
+    session.disconnectEcu();
+    EXPECT_TRUE(waitFor([&] { return session.editor().workingPointMarks().empty(); }, test::DemoWindow::kConnectMs))
+        << "no working point without a connection";
 }

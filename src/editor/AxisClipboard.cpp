@@ -10,6 +10,7 @@ namespace korvel {
 namespace {
 
 inline const QString kUnnamedRow = QStringLiteral("—");
+inline const QString kUnnamedAxes = QStringLiteral("Оси");
 
 std::vector<QStringList> clipboardRows(const QString &text) {
     QString body = text;
@@ -28,10 +29,14 @@ bool isNumberText(const QString &text) {
     return StrToFloat(text.trimmed()).ok();
 }
 
-// A header row and column: at least one value beyond them, a corner that is
-// empty or a name, and no gap among the headers.
+// A header row and column: at least one value beyond them, a corner that
+// names the axes, and no gap among the headers. An empty corner is an empty
+// cell of a plain block, which leaves its grid cell as it is.
 bool hasAxes(const std::vector<QStringList> &rows) {
-    if (rows.size() < 2 || rows.front().size() < 2 || isNumberText(rows.front().front()))
+    if (rows.size() < 2 || rows.front().size() < 2)
+        return false;
+    const QString corner = rows.front().front().trimmed();
+    if (corner.isEmpty() || isNumberText(corner))
         return false;
     for (qsizetype i = 1; i < rows.front().size(); ++i)
         if (!isNumberText(rows.front()[i]))
@@ -49,11 +54,15 @@ QString blockTextWithAxes(const TableView &view, int left, int top, int right, i
     const int b = std::min(std::max(top, bottom), static_cast<int>(view.cells.size()));
     if (l > r || t > b)
         return {};
-    QStringList header{QString()};
+    const bool curve = view.rowHeaders.isEmpty();
+    // The corner names the axes ("rows \\ columns"): never empty, never a number.
+    QString corner = curve ? view.xTitle : view.depthTitle + QStringLiteral(" \\ ") + view.xTitle;
+    if (view.xTitle.isEmpty() || isNumberText(corner))
+        corner = kUnnamedAxes;
+    QStringList header{corner};
     for (int c = l; c <= r; ++c)
         header << view.columnHeaders.value(c - 1);
     QString text = header.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    const bool curve = view.rowHeaders.isEmpty();
     for (int j = t; j <= b; ++j) {
         // The first column is never empty: that is how a paste knows the axes.
         QString name = curve ? view.valueTitle : view.rowHeaders.value(j - 1);

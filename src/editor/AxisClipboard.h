@@ -9,9 +9,9 @@
 namespace korvel {
 
 // Blocks with their breakpoints for the clipboard, as spreadsheets take them:
-// the first row holds an empty corner and the block's column headers, and
-// every further row begins with its row header (a curve's one row with its
-// value name).
+// the first row holds a corner naming the axes ("Y \ X", a curve's X name,
+// or "Оси") and the block's column headers, and every further row begins
+// with its row header (a curve's one row with its value name).
 QString blockTextWithAxes(const TableView &view, int left, int top, int right, int bottom);
 
 struct PasteReport {

@@ -110,15 +110,17 @@ TEST(GridComparison, NothingIsMarkedWithoutAComparisonFirmware) {
     EXPECT_FALSE(rig.editor.markedDifferent(9, 9));
 }
 
-// Copy puts the breakpoints in the first row and column; a paste leaves them
-// out and lays the values at the cursor, and says whether it found them.
+// Copy puts the breakpoints in the first row and column under a corner that
+// names the axes; a paste leaves them out and lays the values at the cursor,
+// and says whether it found them. An empty corner is a plain block's empty cell.
 TEST(GridComparison, CopyWithAxesAndPasteWithOrWithoutThem) {
     EditorRig rig;
     rig.editor.setAxesSource(comparisonTestAxes);
     rig.poke(0x5000, {1, 2, 3, 4, 5, 6, 7, 8, 9});
-    ASSERT_TRUE(rig.open(2, "address 5000\ncells 3\nrows 3\nxcode !001-613C-30\nycode !006-7208\n"));
+    ASSERT_TRUE(rig.open(2, "address 5000\ncells 3\nrows 3\nxcode !001-613C-30\nycode !006-7208\n"
+                            "xname Обороты\nyname Дроссель\n"));
     const QString copied = rig.editor.copyBlockWithAxes(3, 2, 2, 1); // corners in either order
-    EXPECT_EQ(copied, "\t2000\t3000\n0\t2\t3\n10\t5\t6\n");
+    EXPECT_EQ(copied, "Дроссель \\ Обороты\t2000\t3000\n0\t2\t3\n10\t5\t6\n");
 
     QSignalSpy reports(&rig.editor, &TableEditorController::pasteReported);
     struct Case {
@@ -137,6 +139,11 @@ TEST(GridComparison, CopyWithAxesAndPasteWithOrWithoutThem) {
          "с осями"},
         {"values alone", {1, 3}, "50\t51\n", {40, 2, 3, 4, 2, 3, 50, 51, 6}, "без осей"},
         {"one line with an empty first cell is no axis", {2, 1}, "\t60\n", {40, 2, 60, 4, 2, 3, 50, 51, 6}, "без осей"},
+        {"an empty corner is an empty cell of a plain block: its cell stays",
+         {1, 2},
+         "\t7\n8\t9\n",
+         {40, 2, 60, 4, 7, 3, 8, 9, 6},
+         "без осей"},
     };
     for (const Case &c : cases) {
         ASSERT_TRUE(rig.editor.pasteBlock(c.at.column, c.at.row, c.text)) << c.what;
@@ -146,19 +153,19 @@ TEST(GridComparison, CopyWithAxesAndPasteWithOrWithoutThem) {
         EXPECT_TRUE(reports.back().front().toString().contains(QString::fromUtf8(c.report)))
             << c.what << ": " << reports.back().front().toString().toStdString();
     }
-    EXPECT_EQ(rig.store.undoCount(), 4) << "each paste one step";
+    EXPECT_EQ(rig.store.undoCount(), 5) << "each paste one step";
 }
 
 TEST(GridComparison, CurveCopiesItsValueNameInTheFirstColumn) {
     EditorRig rig;
     rig.poke(0x5000, {1, 2, 3, 4});
     ASSERT_TRUE(rig.open(1, "address 5000\ncells 4\nxstart 0\nxend 150\nunit мс\n"));
-    EXPECT_EQ(rig.editor.copyBlockWithAxes(2, 1, 3, 1), "\t50\t100\nмс\t2\t3\n");
+    EXPECT_EQ(rig.editor.copyBlockWithAxes(2, 1, 3, 1), "Оси\t50\t100\nмс\t2\t3\n") << "no axis name";
     ASSERT_TRUE(rig.editor.pasteBlock(3, 1, rig.editor.copyBlockWithAxes(1, 1, 2, 1)));
     EXPECT_EQ(rig.byte(0x5002), 1);
     EXPECT_EQ(rig.byte(0x5003), 2);
     ASSERT_TRUE(rig.open(1, "address 5000\ncells 4\nxstart 0\nxend 150\n"));
-    EXPECT_EQ(rig.editor.copyBlockWithAxes(1, 1, 1, 1), "\t0\n—\t1\n") << "no value name: still a header";
+    EXPECT_EQ(rig.editor.copyBlockWithAxes(1, 1, 1, 1), "Оси\t0\n—\t1\n") << "no value name: still a header";
 }
 
 TEST(WorkingPointOnTable, CellOfTheOperatingPointByTheMapsAxes) {

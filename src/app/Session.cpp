@@ -147,6 +147,15 @@ void Session::forwardSignals() {
     connect(&m_view, &ViewState::statisticsRowsChanged, this,
             [this] { m_statistics.setChannels(m_view.statisticsRowNames()); });
     connect(&m_liveController, &LiveController::liveUpdated, this, &Session::liveUpdated);
+    // The open map follows the engine while connected: its working cell and a short trail.
+    connect(&m_liveController, &LiveController::liveUpdated, this, [this] {
+        const LiveParameters &p = m_live.engine().parameters();
+        if (!m_operatingClock.isValid())
+            m_operatingClock.start();
+        m_editor.showOperatingPoint({p.rpm, p.throttle, p.pressure, p.cyclicAir}, m_operatingClock.elapsed());
+    });
+    connect(m_connection.get(), &ConnectionController::diagnosticsStopped, &m_editor,
+            &TableEditorController::clearOperatingPoint);
     connect(m_connection.get(), &ConnectionController::setUpFinished, this, &Session::connectionSetUp);
     connect(&m_liveController, &LiveController::liveUpdated, &m_actuators, &ActuatorController::showState);
     connect(m_connection.get(), &ConnectionController::diagnosticsShown, &m_actuators,

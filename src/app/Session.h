@@ -20,6 +20,7 @@
 #include "tuning/TuningGridModel.h"
 #include "tuning/TuningTables.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -205,6 +206,7 @@ private:
     TuningTables m_tables;
     LinkWorkers m_workers;
     LiveLoop m_live;
+    QElapsedTimer m_operatingClock; // the working point's trail ages by it
     ScreenshotFiles m_screenshots;
     TuningGridModel m_tuningGrid{m_tables};
     StatisticsModel m_statistics;

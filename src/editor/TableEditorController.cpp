@@ -1,6 +1,8 @@
 #include "editor/TableEditorController.h"
 
 #include "core/ProgramLog.h"
+#include "editor/AxisClipboard.h"
+#include "editor/CellComparison.h"
 #include "editor/CellText.h"
 #include "firmware/CellType.h"
 #include "firmware/Conversions.h"
@@ -22,8 +24,12 @@ GridAxes TableEditorController::axes() const {
 }
 
 bool TableEditorController::showTable(const CalibrationMap &map, const TableRef &ref) {
-    if (!m_map || m_ref.reference != ref.reference || m_ref.kind != ref.kind)
+    if (!m_map || m_ref.reference != ref.reference || m_ref.kind != ref.kind) {
         m_selection.reset();
+        // The trail's cells belong to the table it was drawn on.
+        m_trail.clear();
+        m_trailMarks.clear();
+    }
     m_map = map;
     m_ref = ref;
     return redisplay();
@@ -108,6 +114,39 @@ std::optional<int> TableEditorController::cellColour(int column, int row) const 
     return heatColour(m_heat, StrToFloat(text).valueOr(0), row, flatRow);
 }
 
+QString TableEditorController::shownText(int column, int row) const {
+    return shownCellText(m_view, m_options, column, row);
+}
+
+bool TableEditorController::markedDifferent(int column, int row) const {
+    const CellComparison *compared = drawnComparison(m_view, m_options, column, row);
+    return compared && compared->differs;
+}
+
+void TableEditorController::showOperatingPoint(const GridPosition &position, qint64 nowMs) {
+    m_trail.visit(operatingCell(m_view, position), nowMs);
+    std::vector<WorkingPointTrail::Mark> marks = m_trail.marks(nowMs);
+    if (marks == m_trailMarks)
+        return;
+    m_trailMarks = std::move(marks);
+    emit workingPointChanged();
+}
+
+void TableEditorController::clearOperatingPoint() {
+    m_trail.clear();
+    if (m_trailMarks.empty())
+        return;
+    m_trailMarks.clear();
+    emit workingPointChanged();
+}
+
+std::optional<double> TableEditorController::workingPointStrength(int column, int row) const {
+    for (const WorkingPointTrail::Mark &m : m_trailMarks)
+        if (m.cell == CellPos{column, row})
+            return m.strength;
+    return std::nullopt;
+}
+
 void TableEditorController::setOptions(const DisplayOptions &options) {
     m_options = options;
     redisplay();
@@ -162,6 +201,25 @@ bool TableEditorController::runRangeCommand(RangeCommand command) {
     return applyGridEdits();
 }
 
+bool TableEditorController::runBlockCommand(BlockCommand command) {
+    if (m_ref.kind != tablekind::OneDimensional && m_ref.kind != tablekind::TwoDimensional)
+        return false;
+    // Only a complete selection is a block: an ended one keeps its old corners.
+    const std::optional<CellBlock> block =
+        m_selection.active() ? blockOf(chosenCells(m_selection, m_view)) : std::nullopt;
+    if (!block) {
+        log(QStringLiteral("Блок не выбран"));
+        return false;
+    }
+    const Outcome<bool> changed = applyBlockCommand(m_view.cells, command, *block, m_changeText);
+    if (!changed) {
+        log(changed.error());
+        redisplay();
+        return false;
+    }
+    return applyGridEdits();
+}
+
 bool TableEditorController::setCellText(int column, int row, const QString &text) {
     if (row < 1 || static_cast<std::size_t>(row) > m_view.cells.size() || column < 1 ||
         static_cast<std::size_t>(column) > m_view.cells[static_cast<std::size_t>(row - 1)].size())
@@ -185,16 +243,24 @@ QString TableEditorController::copyBlock(int left, int top, int right, int botto
     return blockText(m_view.cells, left, top, right, bottom);
 }
 
+QString TableEditorController::copyBlockWithAxes(int left, int top, int right, int bottom) const {
+    return blockTextWithAxes(m_view, left, top, right, bottom);
+}
+
 bool TableEditorController::pasteBlock(int column, int row, const QString &text, int right, int bottom) {
     if (m_ref.kind != tablekind::OneDimensional && m_ref.kind != tablekind::TwoDimensional)
         return false;
     CellTexts cells = m_view.cells;
-    const Outcome<int> laid = pasteBlockText(cells, CellPos{column, row}, text, CellPos{right, bottom});
+    const Outcome<PasteReport> laid = pasteBlockWithAxes(cells, CellPos{column, row}, text, CellPos{right, bottom});
     if (!laid) {
         log(laid.error());
+        emit pasteReported(laid.error());
         return false;
     }
     m_view.cells = std::move(cells);
+    const QString report = pasteReportText(laid.value());
+    log(report);
+    emit pasteReported(report);
     return applyGridEdits();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "editor/BlockCommands.h"
 #include "editor/EntryPanels.h"
 #include "editor/PointSelection.h"
 #include "editor/TableEdits.h"
 #include "editor/TableView.h"
 #include "editor/TableWriteScheduler.h"
+#include "editor/WorkingPointTrail.h"
 #include "tuning/GridAxes.h"
 
 #include <QObject>
@@ -52,6 +54,20 @@ public:
     const IdentView &ident() const { return m_ident; }
     // The heat-map fill of data cell (column, row), both from 1.
     std::optional<int> cellColour(int column, int row) const;
+    // What the grid shows in the cell: its value, or its difference from the comparison.
+    QString shownText(int column, int row) const;
+    // The cell differs from the comparison firmware, and the comparison is drawn.
+    bool markedDifferent(int column, int row) const;
+
+    // The engine's operating point, while connected: its cell on the open map
+    // joins the trail (the clock in milliseconds, any origin).
+    void showOperatingPoint(const GridPosition &position, qint64 nowMs);
+    // Disconnected: no working point any more.
+    void clearOperatingPoint();
+    // The strength of the cell's working-point mark, 1 for the current cell,
+    // fading with age; nothing when the cell has none.
+    std::optional<double> workingPointStrength(int column, int row) const;
+    const std::vector<WorkingPointTrail::Mark> &workingPointMarks() const { return m_trailMarks; }
 
     const DisplayOptions &options() const { return m_options; }
     void setOptions(const DisplayOptions &options); // and redisplay
@@ -77,6 +93,8 @@ public:
     QString changeText() const { return m_changeText; } // EditChangepoints, "1" at start
     void setChangeText(const QString &text) { m_changeText = text; }
     bool runRangeCommand(RangeCommand command);
+    // A block command on the selection's block (the percent from EditChangepoints), as one edit.
+    bool runBlockCommand(BlockCommand command);
     // A value typed into a grid cell (column, row from 1).
     bool setCellText(int column, int row, const QString &text);
     // Writes the cells whose value the edit changed (limited to the table's
@@ -84,9 +102,13 @@ public:
     bool applyGridEdits();
     // Ctrl+C on the grid: the block's texts (columns and rows from 1, bounds included).
     QString copyBlock(int left, int top, int right, int bottom) const;
+    // The same block with the table's breakpoints in its first row and column.
+    QString copyBlockWithAxes(int left, int top, int right, int bottom) const;
     // Ctrl+V on the grid: the copied texts from cell (column, row) on, limited
     // and written back as one edit; one value fills the selected block up to
-    // (right, bottom). False, nothing written, when nothing fits.
+    // (right, bottom). A block copied with its axes leaves them out. What the
+    // paste found is logged and announced (pasteReported). False, nothing
+    // written, when nothing fits.
     bool pasteBlock(int column, int row, const QString &text, int right = 0, int bottom = 0);
     // Whole-table cell texts from elsewhere (an imported table), applied as one edit.
     bool applyCells(const CellTexts &cells);
@@ -108,6 +130,10 @@ signals:
     void selectionChanged();
     // After a send: the tuning grids are reloaded from the image and the save timer started.
     void tableSent();
+    // A paste said what it found: a block with or without axes, and where it went.
+    void pasteReported(const QString &text);
+    // The working point or its trail moved.
+    void workingPointChanged();
 
 private:
     void log(const QString &line) const;
@@ -128,6 +154,8 @@ private:
     FlagPanelView m_flags;
     IdentView m_ident;
     PointSelection m_selection;
+    WorkingPointTrail m_trail;
+    std::vector<WorkingPointTrail::Mark> m_trailMarks; // as of the last operating point
     QString m_changeText = QStringLiteral("1");
     int m_displayMode = 1;
     Front m_front = Front::Grid;

@@ -25,6 +25,10 @@ TableGridModel::TableGridModel(TableEditorController &editor, QObject *parent)
         m_columns = columns;
         endResetModel();
     });
+    connect(&editor, &TableEditorController::workingPointChanged, this, [this] {
+        if (rowCount() > 0 && columnCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {WorkingPointRole});
+    });
     connect(&editor, &TableEditorController::cellsChanged, this, [this] {
         if (rowCount() > 0 && columnCount() > 0)
             emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -48,8 +52,15 @@ QVariant TableGridModel::data(const QModelIndex &index, int role) const {
     const TableView &view = m_editor.view();
     switch (role) {
     case Qt::DisplayRole:
+        return m_editor.shownText(index.column() + 1, index.row() + 1);
     case Qt::EditRole:
         return view.cells[r][c];
+    case DifferentRole:
+        return m_editor.markedDifferent(index.column() + 1, index.row() + 1);
+    case WorkingPointRole: {
+        const std::optional<double> strength = m_editor.workingPointStrength(index.column() + 1, index.row() + 1);
+        return strength ? QVariant(*strength) : QVariant();
+    }
     case HeatRole: {
         const std::optional<int> colour = m_editor.cellColour(index.column() + 1, index.row() + 1);
         return colour ? QVariant(*colour) : QVariant();

@@ -12,8 +12,10 @@ class TableEditorController;
 class TableGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int HeatRole = Qt::UserRole + 1;       // 0xRRGGBB fill, or nothing
-    static constexpr int ComparisonRole = Qt::UserRole + 2; // the comparison firmware's text
+    static constexpr int HeatRole = Qt::UserRole + 1;         // 0xRRGGBB fill, or nothing
+    static constexpr int ComparisonRole = Qt::UserRole + 2;   // the comparison firmware's text
+    static constexpr int DifferentRole = Qt::UserRole + 3;    // true: differs from the drawn comparison
+    static constexpr int WorkingPointRole = Qt::UserRole + 4; // strength of the working-point mark, 0..1
 
     explicit TableGridModel(TableEditorController &editor, QObject *parent = nullptr);
 

@@ -179,12 +179,16 @@ Outcome<TableView> buildTableView(const CalibrationMap &map, const TableRef &ref
     if (comparing) {
         view.comparison = readCells(store, view.table, imagesource::Comparison);
         // Raw values: two cells that differ can show the same rounded text.
-        const int cells = view.table.columns * view.table.rows;
-        for (int c = 0; c < cells; ++c)
-            view.changedCells += tableCellRaw(store, view.table, c, imagesource::Firmware) !=
-                                         tableCellRaw(store, view.table, c, imagesource::Comparison)
-                                     ? 1
-                                     : 0;
+        const TableConversion &conversion = view.table.descriptor.conversion;
+        int c = 0;
+        view.compared.resize(static_cast<std::size_t>(view.table.rows));
+        for (auto &line : view.compared)
+            for (int i = 0; i < view.table.columns; ++i, ++c) {
+                const int raw = tableCellRaw(store, view.table, c, imagesource::Firmware);
+                const int other = tableCellRaw(store, view.table, c, imagesource::Comparison);
+                line.push_back({RawToPhysical(raw, conversion), RawToPhysical(other, conversion), raw != other});
+                view.changedCells += raw != other ? 1 : 0;
+            }
     }
     if (kind == tablekind::OneDimensional)
         fillCurve(view, options, comparing);

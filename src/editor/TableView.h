@@ -24,6 +24,10 @@ struct TableRef {
     qint64 reference = 0;
 };
 
+// What a grid cell shows while the comparison firmware is drawn (`vs`): its
+// value, or its difference from the comparison cell, absolute or in percent.
+enum class CellShow { Value, Difference, DifferencePercent };
+
 // The display controls that shape a curve or a map.
 struct DisplayOptions {
     bool depth = false;    // Check3D: every row of a map as its own line, drawn in depth
@@ -34,6 +38,7 @@ struct DisplayOptions {
     int markEvery = 1;     // TrackBar4, 1 to 10
     int markFontSize = 8;  // TrackBar5, 8 to 20
     int markColour = 0x000000;
+    CellShow cellShow = CellShow::Value;
 };
 
 // The open table as its description gives it, with the limits that clamp edits.
@@ -47,6 +52,15 @@ struct OpenTable {
     double maximum = 0;
     double k = 1; // D4 / D1
     int cellWidth = 1;
+};
+
+// One cell against the comparison firmware: both physical values, as read
+// (not rounded), and whether their raw values differ.
+struct CellComparison {
+    double value = 0;
+    double other = 0;
+    bool differs = false;
+    friend bool operator==(const CellComparison &, const CellComparison &) = default;
 };
 
 inline constexpr int kLineSeries = 32; // Series1 to Series32; only 1 to 16 are ever shown together
@@ -69,12 +83,13 @@ struct TableView {
     QString valueTitle; // vertical axis (the unit)
     QString depthTitle; // maps: the depth axis of the surface and the row caption
     double xMinimum = 0, xMaximum = 0, xStep = 0;
-    double valueMinimum = 0, valueMaximum = 0; // the cell type's physical range
-    QStringList columnHeaders;                 // N
-    QStringList rowHeaders;                    // M; empty for a curve
-    CellTexts cells;                           // M rows of N texts: the edit buffer
-    CellTexts comparison;                      // the same shape while a comparison firmware is loaded
-    int changedCells = 0;                      // cells whose raw value differs in the comparison
+    double valueMinimum = 0, valueMaximum = 0;         // the cell type's physical range
+    QStringList columnHeaders;                         // N
+    QStringList rowHeaders;                            // M; empty for a curve
+    CellTexts cells;                                   // M rows of N texts: the edit buffer
+    CellTexts comparison;                              // the same shape while a comparison firmware is loaded
+    int changedCells = 0;                              // cells whose raw value differs in the comparison
+    std::vector<std::vector<CellComparison>> compared; // the same shape while a comparison firmware is loaded
     std::array<ChartSeries, kLineSeries> series;
     ChartSeries second; // SeriesSecond, the comparison line
     bool depth = false;

@@ -30,7 +30,7 @@ void ControlBinder::apply(const QString &name) {
     }
     widget->setEnabled(m_board.isEnabled(name));
     // Pages of the main area are shown by the stack, never by visibility.
-    if (!widget->parentWidget() || widget->parentWidget()->objectName() != QStringLiteral("MainArea"))
+    if (!widget->property(kMainAreaPage).toBool())
         widget->setVisible(m_board.isVisible(name));
     if (m_board.hasText(name) && widget->metaObject()->indexOfProperty("text") >= 0)
         widget->setProperty("text", m_board.text(name));

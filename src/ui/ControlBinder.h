@@ -9,6 +9,10 @@ class ControlBoard;
 
 namespace korvel::ui {
 
+// The property that marks a page of the window's main area: the stack shows
+// pages, so their visibility is never set from the core's control states.
+inline constexpr char kMainAreaPage[] = "korvelMainAreaPage";
+
 // Applies the core's control states to the widgets and actions of the same
 // object name under `root`. A name that nothing in the window carries is a
 // programming error: it is warned about and kept in unboundNames().

@@ -37,12 +37,13 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace korvel::ui {
 namespace {
 
-constexpr double kGoldenRatio = 1.618;
+// The first size keeps the old golden-ratio shape; after that the user sizes
+// the window freely, down to what a 1366 x 768 laptop shows with its taskbar.
+constexpr int kFirstWidth = 1200;
+constexpr int kFirstHeight = 742; // 1200 / 1.618
 
 QWidget *emptyPanel(const QString &name, QWidget *parent) {
     auto *w = new QWidget(parent);
@@ -51,12 +52,15 @@ QWidget *emptyPanel(const QString &name, QWidget *parent) {
 }
 
 // The calibration view: the editor's page, with the marks labels the start-up empties.
-QWidget *calibrationView(Session &session, QWidget *parent) {
+QWidget *calibrationView(Session &session, QWidget *pageArea, QWidget *parent) {
     using namespace control;
     auto *view = emptyPanel(QStringLiteral("TreeViewPanel"), parent);
     auto *layout = new QVBoxLayout(view);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new TableViewPage(session.editor(), view), 1);
+    auto *tablePage = new TableViewPage(session.editor(), view);
+    // "График на весь экран" covers the window's page area.
+    tablePage->setFullScreenHost(pageArea);
+    layout->addWidget(tablePage, 1);
     auto *marksLabels = new QWidget(view);
     auto *marksLayout = new QHBoxLayout(marksLabels);
     for (const QString &name : {Label42, Label43, Label44}) {
@@ -84,7 +88,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent) : QMainWindow(parent),
     connect(&session, &Session::messageRequested, this,
             [this](const QString &text) { QMessageBox::warning(this, windowTitle(), text); });
     connect(&session, &Session::closeRequested, this, &QWidget::close);
-    resize(1200, static_cast<int>(std::lround(1200 / kGoldenRatio)));
+    resize(kFirstWidth, kFirstHeight);
 }
 
 void MainWindow::buildToolbar() {
@@ -132,7 +136,16 @@ void MainWindow::onToolbarButton(const QString &name) {
 QWidget *MainWindow::page(const QString &name, QWidget *content) {
     QWidget *w = content ? content : emptyPanel(name, m_pages);
     w->setObjectName(name);
-    m_pages->addWidget(w);
+    w->setProperty(kMainAreaPage, true);
+    // A page that needs more room than the window has scrolls; it never
+    // makes the window larger than a small laptop's screen.
+    auto *scroll = new QScrollArea(m_pages);
+    scroll->setObjectName(name + QStringLiteral("Scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(w);
+    m_pages->addWidget(scroll);
+    m_pageByName.insert(name, scroll);
     return w;
 }
 
@@ -172,10 +185,14 @@ void MainWindow::buildPages() {
     auto *calibr = new QSplitter(m_pages);
     m_catalog = new CatalogPanel(m_session, calibr);
     calibr->addWidget(m_catalog);
-    calibr->addWidget(calibrationView(m_session, calibr));
+    calibr->addWidget(calibrationView(m_session, m_pages, calibr));
     calibr->addWidget(new FirmwareFilesBar(m_session, calibr));
     calibr->widget(2)->setObjectName(Checkbinpanel);
-    calibr->setStretchFactor(0, 2);
+    // The table takes the room the catalogue and the files bar do not need:
+    // a 16-column map stays readable on a 1366-pixel screen.
+    calibr->setStretchFactor(0, 0);
+    calibr->setStretchFactor(1, 1);
+    calibr->setStretchFactor(2, 0);
     page(Calibrpanel, calibr);
 
     auto *chart = new QSplitter(m_pages);
@@ -234,29 +251,17 @@ void MainWindow::bindProgramLog() {
 }
 
 void MainWindow::raise(const QString &name) {
-    if (auto *w = m_pages->findChild<QWidget *>(name, Qt::FindDirectChildrenOnly))
-        m_pages->setCurrentWidget(w);
+    if (QScrollArea *scroll = m_pageByName.value(name))
+        m_pages->setCurrentWidget(scroll);
 }
 
 QWidget *MainWindow::frontPage() const {
-    return m_pages->currentWidget();
+    const auto *scroll = qobject_cast<const QScrollArea *>(m_pages->currentWidget());
+    return scroll ? scroll->widget() : m_pages->currentWidget();
 }
 
 const QStringList &MainWindow::unboundControlNames() const {
     return m_binder->unboundNames();
-}
-
-void MainWindow::resizeEvent(QResizeEvent *event) {
-    QMainWindow::resizeEvent(event);
-    if (m_resizing || isMaximized() || isFullScreen())
-        return;
-    // The window keeps the golden ratio: height = width / 1.618.
-    const int wanted = static_cast<int>(std::lround(width() / kGoldenRatio));
-    if (wanted != height()) {
-        m_resizing = true;
-        resize(width(), wanted);
-        m_resizing = false;
-    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

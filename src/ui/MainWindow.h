@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 
+class QScrollArea;
 class QStackedWidget;
 class QPlainTextEdit;
 
@@ -22,13 +24,12 @@ class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(Session &session, QWidget *parent = nullptr);
 
-    // The page currently in front (for tests and screenshots).
+    // The page currently in front (for tests and screenshots), without its scroll area.
     QWidget *frontPage() const;
     // Control names the core set that no widget or action of the window carries.
     const QStringList &unboundControlNames() const;
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -48,7 +49,7 @@ private:
     CatalogPanel *m_catalog = nullptr;
     ControlBinder *m_binder = nullptr;
     TTHEXeditor *m_hex = nullptr;
-    bool m_resizing = false;
+    QHash<QString, QScrollArea *> m_pageByName; // each page sits in its own scroll area
 };
 
 } // namespace korvel::ui

@@ -18,6 +18,17 @@ namespace korvel::ui {
 namespace {
 
 constexpr int kGrabDistance = 10; // pixels around a point that start a drag
+// Readable on a 1366 x 768 laptop at arm's length in the car.
+constexpr int kAxisLabelPoints = 10;
+constexpr int kAxisTitlePoints = 11;
+constexpr int kChartTitlePoints = 12;
+
+QFont chartFont(const QFont &base, int points, bool bold) {
+    QFont f = base;
+    f.setPointSize(points);
+    f.setBold(bold);
+    return f;
+}
 
 // Category labels must differ; equal headers get invisible suffixes.
 QString uniqueLabel(const QString &text, QStringList &used) {
@@ -43,6 +54,12 @@ TableChartView::TableChartView(TableEditorController &editor, QWidget *parent) :
     auto *x = new QCategoryAxis(chart());
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     auto *y = new QValueAxis(chart());
+    for (QAbstractAxis *axis : {static_cast<QAbstractAxis *>(x), static_cast<QAbstractAxis *>(y)}) {
+        axis->setLabelsFont(chartFont(font(), kAxisLabelPoints, false));
+        axis->setTitleFont(chartFont(font(), kAxisTitlePoints, true));
+    }
+    chart()->setTitleFont(chartFont(font(), kChartTitlePoints, true));
+    chart()->setMargins(QMargins(4, 4, 4, 4));
     chart()->addAxis(x, Qt::AlignBottom);
     chart()->addAxis(y, Qt::AlignLeft);
     for (QLineSeries *line : m_lines) {

@@ -18,6 +18,9 @@
 namespace korvel::ui {
 namespace {
 
+constexpr int kSurfaceLabelPoints = 60;
+constexpr float kSurfaceZoomPercent = 72; // larger, and the floor labels still show whole
+
 // Axis labels that are the table's headers: breakpoint i sits at value i (from 1).
 class HeaderFormatter : public QValue3DAxisFormatter {
 public:
@@ -96,12 +99,14 @@ void TableSurface::buildGraph() {
     m_graph->axisY()->setTitleVisible(true);
     m_graph->axisZ()->setTitleVisible(true);
     m_graph->axisY()->setLabelFormat(QStringLiteral("%.0f"));
+    // Labels readable at 1366 x 720: the scene scales them with this size.
     QFont labels = m_graph->activeTheme()->font();
-    labels.setPointSize(36);
+    labels.setPointSize(kSurfaceLabelPoints);
     m_graph->activeTheme()->setFont(labels);
+    m_graph->activeTheme()->setLabelBorderEnabled(false);
     // Seen from the left at 30 degrees: the floor stays low enough for its
     // axis labels to show whole, and the value axis reads upright.
-    m_graph->scene()->activeCamera()->setCameraPosition(-45, 30, 65);
+    m_graph->scene()->activeCamera()->setCameraPosition(-45, 30, kSurfaceZoomPercent);
     layout()->addWidget(QWidget::createWindowContainer(m_graph, this));
 }
 

@@ -6,27 +6,34 @@
 #include "editor/TableGridModel.h"
 #include "firmware/CalibrationMap.h"
 #include "ui/EntryPanelWidgets.h"
+#include "ui/FlowLayout.h"
+#include "ui/FullScreenPanel.h"
+#include "ui/TableCellDelegate.h"
 #include "ui/TableChartView.h"
 #include "ui/TableSurface.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
 #include <QStackedWidget>
-#include <QStyledItemDelegate>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace korvel::ui {
@@ -35,21 +42,28 @@ namespace {
 inline const QString kUnsupportedText =
     QStringLiteral("К сожалению выбранная  калибровка не поддерживается данным ПО.");
 
-// `StringGrid4DrawCell`: the heat-map fill with the text at (left + 5, top);
-// selected cells and cells without a colour keep the default drawing.
-class HeatMapDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
-        const QVariant heat = index.data(TableGridModel::HeatRole);
-        if (!heat.isValid() || (option.state & QStyle::State_Selected)) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        painter->fillRect(option.rect, QColor::fromRgb(static_cast<QRgb>(heat.toInt())));
-        painter->setPen(Qt::black);
-        painter->drawText(option.rect.adjusted(5, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
-    }
+// The block commands: caption, key (shown in the tooltip) and what they do.
+struct BlockCommandDef {
+    BlockCommand command;
+    const char *name;
+    QString caption;
+    QString hint;
+    Qt::Key key;
+};
+
+const BlockCommandDef kBlockCommandDefs[] = {
+    {BlockCommand::InterpolateRows, "ActionInterpolateRows", QStringLiteral("По строкам"),
+     QStringLiteral("Интерполировать блок по строкам: между первой и последней ячейкой каждой строки"), Qt::Key_H},
+    {BlockCommand::InterpolateColumns, "ActionInterpolateColumns", QStringLiteral("По столбцам"),
+     QStringLiteral("Интерполировать блок по столбцам: между верхней и нижней ячейкой каждого столбца"), Qt::Key_V},
+    {BlockCommand::Interpolate2D, "ActionInterpolate2D", QStringLiteral("По обеим осям"),
+     QStringLiteral("Интерполировать блок по обеим осям: середина по всем четырём краям"), Qt::Key_I},
+    {BlockCommand::ScalePercent, "ActionScalePercent", QStringLiteral("Умножить на %"),
+     QStringLiteral("Умножить блок на % из поля шага (105 — прибавить 5 %)"), Qt::Key_P},
+    {BlockCommand::Mean, "ActionMean", QStringLiteral("Среднее"), QStringLiteral("Заполнить блок его средним"),
+     Qt::Key_M},
+    {BlockCommand::Smooth, "ActionSmooth", QStringLiteral("Сгладить"),
+     QStringLiteral("Сгладить блок: среднее 3 × 3, края блока остаются"), Qt::Key_S},
 };
 
 QPushButton *namedButton(const QString &name, const QString &text, QWidget *parent) {
@@ -86,7 +100,7 @@ TableViewPage::TableViewPage(TableEditorController &editor, QWidget *parent) : Q
     m_grid = new QTableView(m_tables);
     m_grid->setObjectName(StringGrid4);
     m_grid->setModel(m_model);
-    m_grid->setItemDelegate(new HeatMapDelegate(m_grid));
+    m_grid->setItemDelegate(new TableCellDelegate(m_grid));
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_grid->horizontalHeader()->setMinimumSectionSize(20);
     m_grid->verticalHeader()->setMinimumSectionSize(14);
@@ -151,7 +165,8 @@ void TableViewPage::buildBars() {
     auto *bars = new QWidget(this);
     auto *rows = new QVBoxLayout(bars);
     rows->setContentsMargins(0, 0, 0, 0);
-    auto *display = new QHBoxLayout;
+    auto *displayLine = new QWidget(bars);
+    auto *display = new FlowLayout(displayLine);
     m_displayMode = namedButton(BitBtn7, QStringLiteral("Режим отображения"), bars);
     m_fullScreen = namedButton(BitBtn9, QStringLiteral("График на весь экран"), bars);
     m_marksButton = namedButton(BitBtn17, QStringLiteral("Настройка меток на графике"), bars);
@@ -159,19 +174,25 @@ void TableViewPage::buildBars() {
     m_depth = new QCheckBox(QStringLiteral("3D"), bars);
     m_depth->setObjectName(Check3D);
     m_row = namedSlider(TrackBar1, 0, 0, bars);
-    m_row->setMaximumWidth(200);
+    m_row->setFixedWidth(160);
     for (QWidget *w : {static_cast<QWidget *>(m_displayMode), static_cast<QWidget *>(m_fullScreen),
                        static_cast<QWidget *>(m_marksButton), static_cast<QWidget *>(m_send),
                        static_cast<QWidget *>(m_depth), static_cast<QWidget *>(m_row)})
         display->addWidget(w);
-    display->addStretch(1);
-    rows->addLayout(display);
+    // While a comparison firmware is drawn (`vs`), cells can show their difference.
+    m_cellShow = new QComboBox(bars);
+    m_cellShow->setObjectName(QStringLiteral("ComboCellShow"));
+    m_cellShow->addItems({QStringLiteral("Значения"), QStringLiteral("Разница"), QStringLiteral("Разница, %")});
+    m_cellShow->setToolTip(QStringLiteral("Что показывают ячейки при сравнении со второй прошивкой (D)"));
+    display->addWidget(m_cellShow);
+    rows->addWidget(displayLine);
 
-    auto *range = new QHBoxLayout;
+    auto *rangeLine = new QWidget(bars);
+    auto *range = new FlowLayout(rangeLine);
     m_selectionLabel = namedLabel(LabelChangepoints, bars);
     m_step = new QLineEdit(m_editor.changeText(), bars);
     m_step->setObjectName(EditChangepoints);
-    m_step->setMaximumWidth(80);
+    m_step->setFixedWidth(70);
     range->addWidget(m_selectionLabel);
     range->addWidget(m_step);
     const std::pair<QString, QString> buttons[] = {
@@ -190,13 +211,30 @@ void TableViewPage::buildBars() {
         range->addWidget(b);
         m_rangeButtons << b;
     }
-    range->addStretch(1);
-    rows->addLayout(range);
+    buildBlockCommands(bars, range);
+    m_pasteNote = new QLabel(bars);
+    m_pasteNote->setObjectName(QStringLiteral("LabelPaste"));
+    m_pasteNote->setWordWrap(true); // a long report wraps instead of widening the page
+    range->addWidget(m_pasteNote);
+    rows->addWidget(rangeLine);
     static_cast<QVBoxLayout *>(layout())->addWidget(bars);
+    connect(&m_editor, &TableEditorController::pasteReported, m_pasteNote, &QLabel::setText);
+    connect(m_cellShow, &QComboBox::currentIndexChanged, this,
+            [this](int i) { changeOptions([i](DisplayOptions &o) { o.cellShow = static_cast<CellShow>(i); }); });
+    auto *nextShow = new QAction(this);
+    nextShow->setShortcut(Qt::Key_D);
+    nextShow->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(nextShow, &QAction::triggered, this, [this] {
+        if (m_cellShow->isVisible())
+            m_cellShow->setCurrentIndex((m_cellShow->currentIndex() + 1) % m_cellShow->count());
+    });
+    addAction(nextShow);
 
     connect(m_step, &QLineEdit::textChanged, this, [this](const QString &t) { m_editor.setChangeText(t); });
     connect(m_displayMode, &QPushButton::clicked, this, [this] { m_editor.nextDisplay(); });
     connect(m_fullScreen, &QPushButton::clicked, this, [this] {
+        if (m_fullScreenPanel)
+            return;
         showFullScreen(m_editor.fullScreenTarget() == TableEditorController::Front::Surface
                            ? static_cast<QWidget *>(m_surface)
                            : static_cast<QWidget *>(m_chart));
@@ -215,6 +253,41 @@ void TableViewPage::buildBars() {
     });
     connect(m_row, &QSlider::valueChanged, this,
             [this](int v) { changeOptions([v](DisplayOptions &o) { o.flatRow = v; }); });
+}
+
+void TableViewPage::buildBlockCommands(QWidget *bars, QLayout *row) {
+    // One action per command: its key works anywhere on the page, and the
+    // buttons show its caption and tooltip.
+    for (const BlockCommandDef &def : kBlockCommandDefs) {
+        auto *action = new QAction(def.caption, this);
+        action->setObjectName(QString::fromLatin1(def.name));
+        action->setShortcut(def.key);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        action->setToolTip(
+            QStringLiteral("%1 (%2)").arg(def.hint, QKeySequence(def.key).toString(QKeySequence::NativeText)));
+        action->setEnabled(false);
+        const BlockCommand command = def.command;
+        connect(action, &QAction::triggered, this, [this, command] { m_editor.runBlockCommand(command); });
+        addAction(action);
+        m_blockActions << action;
+    }
+    auto *interpolate = new QToolButton(bars);
+    interpolate->setObjectName(QStringLiteral("BlockInterpolate"));
+    interpolate->setText(QStringLiteral("Интерполировать"));
+    interpolate->setToolTip(QStringLiteral("Интерполировать блок: по строкам (H), по столбцам (V), по обеим осям (I)"));
+    interpolate->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(interpolate);
+    for (int i = 0; i < 3; ++i)
+        menu->addAction(m_blockActions[i]);
+    menu->setToolTipsVisible(true);
+    interpolate->setMenu(menu);
+    row->addWidget(interpolate);
+    for (int i = 3; i < m_blockActions.size(); ++i) {
+        auto *button = new QToolButton(bars);
+        button->setObjectName(QStringLiteral("Block") + m_blockActions[i]->objectName().mid(6));
+        button->setDefaultAction(m_blockActions[i]);
+        row->addWidget(button);
+    }
 }
 
 void TableViewPage::buildMarksPanel() {
@@ -352,6 +425,9 @@ void TableViewPage::refresh() {
     m_selectionLabel->setVisible(table);
     m_step->setVisible(table);
     m_diff->setVisible(table && !view.comparison.empty());
+    m_cellShow->setVisible(table && !view.comparison.empty());
+    m_cellShow->setEnabled(m_editor.options().compare);
+    m_cellShow->setCurrentIndex(static_cast<int>(m_editor.options().cellShow));
     m_diff->setText(QStringLiteral("Отличается ячеек от прошивки №2: %1").arg(view.changedCells));
     if (table) {
         m_chart->refresh();
@@ -375,9 +451,12 @@ void TableViewPage::placeTableViews() {
     m_grid->setMinimumHeight(0);
     m_grid->setMaximumHeight(QWIDGETSIZE_MAX);
     const TableEditorController::Front front = m_editor.front();
+    const QWidget *overPage = m_fullScreenPanel ? m_fullScreenPanel->content() : nullptr;
     m_grid->setVisible(front == TableEditorController::Front::Grid);
-    m_chart->setVisible(front == TableEditorController::Front::Chart);
-    m_surface->setVisible(front == TableEditorController::Front::Surface);
+    if (m_chart != overPage)
+        m_chart->setVisible(front == TableEditorController::Front::Chart);
+    if (m_surface != overPage)
+        m_surface->setVisible(front == TableEditorController::Front::Surface);
 }
 
 void TableViewPage::refreshSelection() {
@@ -385,18 +464,46 @@ void TableViewPage::refreshSelection() {
     m_selectionLabel->setText(s.label());
     for (QPushButton *b : m_rangeButtons)
         b->setVisible(s.active());
+    const bool table = m_editor.kind() == tablekind::OneDimensional || m_editor.kind() == tablekind::TwoDimensional;
+    for (QAction *a : m_blockActions)
+        a->setEnabled(table && s.active());
     m_chart->viewport()->update();
 }
 
 void TableViewPage::showFullScreen(QWidget *target) {
-    if (m_fullScreenWidget)
+    if (m_fullScreenPanel)
         return;
-    m_fullScreenWidget = target;
     m_fullScreenIndex = m_tables->layout()->indexOf(target);
-    target->setParent(nullptr);
-    target->setWindowFlag(Qt::Window, true);
+    m_tables->layout()->removeWidget(target);
+    const QString title = m_editor.view().title;
+    m_fullScreenPanel = new FullScreenPanel(target, title, m_fullScreenHost ? m_fullScreenHost : this);
     target->installEventFilter(this);
-    target->showFullScreen();
+    connect(m_fullScreenPanel, &FullScreenPanel::leaveRequested, this, &TableViewPage::leaveFullScreen);
+}
+
+QWidget *TableViewPage::fullScreenPanel() const {
+    return m_fullScreenPanel;
+}
+
+void TableViewPage::leaveFullScreen() {
+    if (!m_fullScreenPanel)
+        return;
+    QWidget *w = m_fullScreenPanel->content();
+    m_fullScreenPanel->release();
+    m_fullScreenPanel = nullptr;
+    // Leaving full screen puts the chart back and shows the table again.
+    if (w) {
+        w->removeEventFilter(this);
+        static_cast<QVBoxLayout *>(m_tables->layout())->insertWidget(m_fullScreenIndex, w, 1);
+    }
+    m_editor.redisplay();
+}
+
+void TableViewPage::hideEvent(QHideEvent *event) {
+    // Another page in front: the chart does not stay over it.
+    if (m_fullScreenPanel && !event->spontaneous())
+        leaveFullScreen();
+    QWidget::hideEvent(event);
 }
 
 QRect TableViewPage::selectedBlock() const {
@@ -436,11 +543,22 @@ bool TableViewPage::gridKey(const QKeyEvent *key) {
         moveCurrentDown();
         return true;
     }
-    if (key->matches(QKeySequence::Copy)) {
+    // The grid would take a letter as the start of an edit; the page's
+    // one-letter commands (no cell holds letters) come first.
+    if (key->modifiers() == Qt::NoModifier)
+        for (QAction *action : actions())
+            if (action->isEnabled() && action->shortcut() == QKeySequence(key->key())) {
+                action->trigger();
+                return true;
+            }
+    // Ctrl+C copies the block with its breakpoints; Ctrl+Shift+C the values alone.
+    const bool valuesOnly = key->key() == Qt::Key_C && key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier);
+    if (key->matches(QKeySequence::Copy) || valuesOnly) {
         const QRect block = selectedBlock();
         if (!block.isNull())
             QGuiApplication::clipboard()->setText(
-                m_editor.copyBlock(block.left(), block.top(), block.right(), block.bottom()));
+                valuesOnly ? m_editor.copyBlock(block.left(), block.top(), block.right(), block.bottom())
+                           : m_editor.copyBlockWithAxes(block.left(), block.top(), block.right(), block.bottom()));
         return true;
     }
     if (key->matches(QKeySequence::Paste)) {
@@ -487,16 +605,8 @@ bool TableViewPage::eventFilter(QObject *watched, QEvent *event) {
             m_editor.gridReleased(shiftOnly, block.left(), block.top(), block.right(), block.bottom(), p.x(), p.y());
         return false;
     }
-    if (watched == m_fullScreenWidget &&
-        ((event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) ||
-         event->type() == QEvent::MouseButtonDblClick)) {
-        // Leaving full screen puts the chart back and shows the table again.
-        QWidget *w = m_fullScreenWidget;
-        m_fullScreenWidget = nullptr;
-        w->removeEventFilter(this);
-        w->setWindowFlag(Qt::Window, false);
-        static_cast<QVBoxLayout *>(m_tables->layout())->insertWidget(m_fullScreenIndex, w, 1);
-        m_editor.redisplay();
+    if (m_fullScreenPanel && watched == m_fullScreenPanel->content() && event->type() == QEvent::MouseButtonDblClick) {
+        leaveFullScreen();
         return true;
     }
     return QWidget::eventFilter(watched, event);

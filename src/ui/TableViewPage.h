@@ -5,7 +5,9 @@
 
 #include <functional>
 
+class QAction;
 class QCheckBox;
+class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -23,6 +25,7 @@ struct DisplayOptions;
 
 namespace korvel::ui {
 
+class FullScreenPanel;
 class TableChartView;
 class TableSurface;
 class SingleValuePanel;
@@ -40,6 +43,11 @@ public:
 
     // `vs`: the comparison line on or off (the check box lives with the firmware files).
     void setCompare(bool on);
+    // The area "График на весь экран" covers: the window's page area. Without
+    // one, the chart covers this page.
+    void setFullScreenHost(QWidget *host) { m_fullScreenHost = host; }
+    // The chart or surface shown over the page area, or null.
+    QWidget *fullScreenPanel() const;
 
     QTableView *grid() const { return m_grid; }
     TableChartView *chart() const { return m_chart; }
@@ -56,7 +64,10 @@ private:
     void refreshSelection();
     void placeTableViews();
     void changeOptions(const std::function<void(DisplayOptions &)> &change);
+    void buildBlockCommands(QWidget *bars, QLayout *row);
     void showFullScreen(QWidget *target);
+    void leaveFullScreen();
+    void hideEvent(QHideEvent *event) override;
     // The grid's selected block as columns and rows from 1; null when nothing is selected.
     QRect selectedBlock() const;
     // Enter outside an edit, and after one: the cell below becomes current.
@@ -80,6 +91,9 @@ private:
     QLabel *m_selectionLabel = nullptr;
     QLineEdit *m_step = nullptr;
     QList<QPushButton *> m_rangeButtons;
+    QList<QAction *> m_blockActions;
+    QComboBox *m_cellShow = nullptr;
+    QLabel *m_pasteNote = nullptr;
     QWidget *m_marks = nullptr;
     QCheckBox *m_marksOn = nullptr;
     QSlider *m_angle = nullptr;
@@ -100,7 +114,8 @@ private:
     QScrollArea *m_flagsScroll = nullptr; // holds m_flags
     IdentPanel *m_ident = nullptr;
     QWidget *m_unknown = nullptr;
-    QWidget *m_fullScreenWidget = nullptr;
+    QWidget *m_fullScreenHost = nullptr;
+    FullScreenPanel *m_fullScreenPanel = nullptr;
     int m_fullScreenIndex = -1;
     bool m_updating = false;
     bool m_selectingByKeys = false; // a Shift+arrow key is being handled by the grid

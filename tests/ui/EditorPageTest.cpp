@@ -27,6 +27,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <dlfcn.h>
 #include <link.h>
 
@@ -221,6 +223,61 @@ TEST(EditorPage, AGridBlockIsRaisedByTheStep) {
     rig.shot(QStringLiteral("map-grid"));
 }
 
+// A block command answers its key on the grid, says the key in its tooltip,
+// and is offered only while a block is selected.
+TEST(EditorPage, BlockCommandKeysWorkOnTheGrid) {
+    PageRig rig;
+    rig.open(kIgnition);
+    QTableView *grid = rig.page.grid();
+    QAbstractItemModel *model = grid->model();
+    auto *mean = rig.page.findChild<QAction *>(QStringLiteral("ActionMean"));
+    ASSERT_NE(mean, nullptr);
+    EXPECT_TRUE(mean->toolTip().endsWith("(M)")) << mean->toolTip().toStdString();
+    EXPECT_FALSE(mean->isEnabled()) << "no block yet";
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(model->index(1, 1)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      grid->visualRect(model->index(2, 2)).center());
+    EXPECT_TRUE(mean->isEnabled());
+    std::vector<int> before;
+    for (int at = 0; at < 256; ++at)
+        before.push_back(rig.byte(0x6DC8 + at));
+    const int sum = before[17] + before[18] + before[33] + before[34];
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_M);
+    for (const QLineEdit *editor : grid->findChildren<QLineEdit *>())
+        EXPECT_FALSE(editor->isVisible()) << "the key is the command's, not the start of an edit";
+    // Half-degree steps: the mean of the raw values, rounded half to even.
+    const int expected = static_cast<int>(std::nearbyint(sum / 4.0));
+    for (int at = 0; at < 256; ++at) {
+        const bool inBlock = (at / 16 == 1 || at / 16 == 2) && (at % 16 == 1 || at % 16 == 2);
+        EXPECT_EQ(rig.byte(0x6DC8 + at), inBlock ? expected : before[static_cast<std::size_t>(at)]) << at;
+    }
+    EXPECT_EQ(rig.store.undoCount(), 1);
+}
+
+// "График на весь экран" without a window around the page covers the page;
+// its own button gives the chart back.
+TEST(EditorPage, FullScreenChartCoversThePageUntilClosed) {
+    PageRig rig;
+    rig.open(kGbc);
+    rig.child<QPushButton>(control::BitBtn9)->click();
+    QApplication::processEvents();
+    QWidget *panel = rig.page.fullScreenPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->geometry(), rig.page.rect());
+    EXPECT_EQ(rig.page.chart()->parentWidget(), panel);
+    EXPECT_TRUE(rig.page.chart()->isVisible());
+    rig.page.resize(900, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(panel->geometry(), rig.page.rect()) << "it follows the page's size";
+    auto *close = panel->findChild<QPushButton *>(QStringLiteral("FullScreenClose"));
+    ASSERT_NE(close, nullptr);
+    close->click();
+    QApplication::processEvents();
+    EXPECT_EQ(rig.page.fullScreenPanel(), nullptr);
+    EXPECT_EQ(rig.page.chart()->parentWidget()->objectName(), control::gr2d);
+}
+
 TEST(EditorPage, ABlockCopiedAndPastedOneRowDownIsOneEdit) {
     PageRig rig;
     rig.open(kIgnition);
@@ -236,7 +293,7 @@ TEST(EditorPage, ABlockCopiedAndPastedOneRowDownIsOneEdit) {
     const QString corner = model->index(2, 1).data().toString();
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text().count('\n'), 3);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().count('\n'), 4) << "a header row and three rows";
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(model->index(3, 1)).center());
     QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
 

@@ -56,7 +56,7 @@ struct EditorWindow {
         EXPECT_TRUE(session.openFirmware(work.path("demo.bin")));
         EXPECT_TRUE(session.catalog().changeMap(work.path(kDemoMapFile)));
         session.showPagesFor(control::TButshowcalibr);
-        // The window keeps the golden ratio: the height follows the width asked for.
+        // Sized again once the pages are filled.
         window.resize(size);
         QApplication::processEvents();
     }

@@ -85,7 +85,9 @@ Session::Session(const QString &workDir, QObject *parent)
     m_tuningController->setWrites(&m_ecuWrites);
     wireEditor();
     m_live.setTuningStep([this](EngineTick &engine, bool newRequest, TuningTrace &trace) {
-        m_tuningController->engineStep(engine, newRequest, trace);
+        const std::int64_t ms = WidebandValue::nowMs();
+        m_tuningController->engineStep(engine, newRequest, trace,
+                                       {static_cast<double>(ms) / 1000.0, m_workers.afrWideband.sample(ms)});
     });
     forwardSignals();
 }

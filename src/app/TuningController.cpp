@@ -61,6 +61,25 @@ void TuningController::refreshTargets() {
     m_owedGbc.setTable(air.gbcTable > 0 ? air.gbcTable : -1);
     m_accumulator.setOwed(&m_owedCorrection);
     m_fourPoint.setOwed(&m_owedCorrection);
+    m_accumulator.setLocks(&m_parts.tables.locks());
+    m_fourPoint.setLocks(&m_parts.tables.locks());
+}
+
+void TuningController::setCellLocked(int cell, bool locked) {
+    m_parts.tables.locks().setLocked(cell, locked);
+    emit gridChanged();
+}
+
+GateSettings TuningController::gateSettings() const {
+    const ExtendedTuningSettings &x = m_extended;
+    GateSettings g;
+    g.limits = {
+        x.widebandState,   x.minCoolant,         x.fuelCutHoldMs, x.enrichmentHoldMs,
+        x.maxThrottleRate, m_settings.minRpm,    x.maxRpm,        static_cast<double>(m_accumulator.minThrottle()),
+        x.maxLoad,         x.centreZonePct / 100};
+    g.delay = x.delay;
+    g.ecuTrimOut = x.ecuTrimOut;
+    return g;
 }
 
 // The setting "Настройка по" chooses the correction table at connect; a table
@@ -90,6 +109,8 @@ void TuningController::startConnection(Protocol protocol) {
     m_fourPoint.startConnection(
         {s->stationaryCycles, static_cast<int>(s->weight), s->minThrottle, s->corrMin, s->corrMax});
     m_accumulator.startConnection(s->minThrottle);
+    m_gate.clear();
+    m_delayProbe.clear();
     // The tables are written whole when tuning is offered on the new link.
     m_owedCorrection.clear();
     m_owedGbc.clear();
@@ -107,7 +128,11 @@ bool TuningController::startTuning() {
     const std::optional<TuningTimerSettings> intervals = TuningTimerSettings::read(m_parts.settings, m_parts.log);
     if (!intervals)
         return false;
+    const std::optional<ExtendedTuningSettings> extended = ExtendedTuningSettings::read(m_parts.settings, &m_parts.log);
+    if (!extended)
+        return false;
     m_settings = *s;
+    m_extended = *extended;
     m_writeBackMs = intervals->writeBackMs;
     m_neighbourMs = intervals->neighbourMs;
     SessionTimers &t = m_parts.timers;
@@ -119,6 +144,13 @@ bool TuningController::startTuning() {
     // The method of this run: switching it mid-run would resume one method
     // from what the other left behind.
     m_fourPointRun = s->fourPoint;
+    // The extended tuning of this run: its limits count from the cells as they are now.
+    m_extendedRun = extended->on;
+    if (m_extendedRun)
+        m_authority.start(m_parts.tables.grid(),
+                          {extended->stepPct / 100, extended->bandPct / 100, s->corrMin, s->corrMax});
+    m_accumulator.setAuthority(m_extendedRun ? &m_authority : nullptr);
+    m_fourPoint.setAuthority(m_extendedRun ? &m_authority : nullptr);
 
     // 1. The load boundaries of this run; 3. tuning is on.
     const bool neighbours = s->neighbourFactor > 0;
@@ -250,11 +282,13 @@ void TuningController::scheduleTableWrite(std::int64_t address, int size) {
     m_parts.timers.TimerRW.start();
 }
 
-void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTrace &trace) {
+void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTrace &trace, const TuningInstant &now) {
     // The settings act on the next tick; one that does not parse skips the tuning.
     const std::optional<TuningSettings> read = TuningSettings::read(m_parts.settings, nullptr);
     if (read)
         m_settings = *read;
+    if (const std::optional<ExtendedTuningSettings> x = ExtendedTuningSettings::read(m_parts.settings, nullptr))
+        m_extended = *x;
     const bool byPressure = loadByPressure();
     const bool fourPoint = fourPointMethod();
     engine.setTunedLoadAxis(byPressure);
@@ -271,18 +305,39 @@ void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTra
     refreshTargets();
     const bool linkUp = m_probes.linkUp && m_probes.linkUp();
     const bool phase = m_settings.phaseTuning && m_parts.tables.addressSets().phaseSensor();
+
+    // Every frame joins the gate's history, so that the first samples after
+    // the start already pair with the frames before it. The narrowband
+    // sensor's coefficient is the ECU's own and has no delay to pair.
+    const bool extended = (tuningOn() ? m_extendedRun : m_extended.on) && !live.narrowband;
+    const int cell = fourPoint ? m_point.index() : m_accumulator.cellIndex(live, m_settings);
+    // The four-point method shares every sample by the ECU's own weights: no edge to keep off.
+    const double edge = fourPoint ? 0 : std::max(0.0, m_accumulator.edgeDistance(live, m_settings));
+    const GateVerdict verdict =
+        m_gate.take({now.seconds, cell, edge, live.rpm, live.throttle, live.coolantTemp, live.afrEcu, live.ecuTrim,
+                     live.flag(kFuelCutFlag) != 0, live.flag(kPowerEnrichmentFlag) != 0},
+                    now.wideband, gateSettings(), &m_parts.tables.locks(), extended && tuningOn());
+    m_delayProbe.add(now.seconds, live.rpm, live.injPulse, now.wideband);
+    AccumulationInput input{live, m_settings, linkUp};
+    if (extended) {
+        input.checked = true;
+        input.checkedSample = verdict.sample;
+    }
+    const bool measured = extended ? verdict.sample.has_value() : hasMixtureReading(live);
+    const double coefficient = extended && verdict.sample ? *verdict.sample : live.injCorrection;
+
     if (m_protocol == Protocol::Fast) {
         if (fourPoint) {
             const int evaluations = m_accumulator.counters().evaluations;
-            if (m_parts.tables.addressSets().air().correctionTable > 0 && hasMixtureReading(live))
-                m_fourPoint.tick(
-                    {m_point, live.rpm, live.throttle, roundTo(live.injCorrection, 3), tuningOn(), byPressure},
-                    m_parts.tables.grid(), m_parts.store, m_parts.tables.addressSets().air().correctionTable, m_writes,
-                    m_accumulator.counters(), m_accumulator.trace());
+            if (m_parts.tables.addressSets().air().correctionTable > 0 && measured)
+                m_fourPoint.tick({m_point, live.rpm, live.throttle, roundTo(coefficient, 3), tuningOn(), byPressure},
+                                 m_parts.tables.grid(), m_parts.store,
+                                 m_parts.tables.addressSets().air().correctionTable, m_writes, m_accumulator.counters(),
+                                 m_accumulator.trace());
             if (m_accumulator.counters().evaluations != evaluations)
                 emit gridChanged(); // the whole correction table is shown after its write
         } else {
-            m_accumulator.tickFast({live, m_settings, linkUp});
+            m_accumulator.tickFast(input);
             if (phase && tuningOn())
                 m_accumulator.tickPhase(live, m_settings, false);
         }
@@ -290,7 +345,7 @@ void TuningController::engineStep(EngineTick &engine, bool newRequest, TuningTra
         if (tuningOn())
             handOverOwed(false);
     } else if (m_parts.store.FirmwareLoaded()) {
-        m_accumulator.tickStandard({live, m_settings, linkUp});
+        m_accumulator.tickStandard(input);
         if (phase)
             m_accumulator.tickPhase(live, m_settings, true);
     }

@@ -2,10 +2,15 @@
 
 #include "core/Protocol.h"
 #include "ecu/EcuResults.h"
+#include "lambda/WidebandValue.h"
 #include "tuning/Accumulator.h"
+#include "tuning/CorrectionAuthority.h"
+#include "tuning/DelayProbe.h"
+#include "tuning/ExtendedTuningSettings.h"
 #include "tuning/FourPointMethod.h"
 #include "tuning/GridView.h"
 #include "tuning/OwedBytes.h"
+#include "tuning/SampleGate.h"
 #include "tuning/TuningGridModel.h"
 #include "tuning/TuningSettings.h"
 #include "tuning/WorkingPoint.h"
@@ -29,6 +34,13 @@ class TuningTables;
 class TuningWrites;
 class ViewState;
 struct TuningTrace;
+
+// The tuner's clock and the wideband controller's state at one processed
+// tick: wall time in the window, virtual time in a simulation or a replay.
+struct TuningInstant {
+    double seconds = 0;
+    WidebandSample wideband;
+};
 
 // Online tuning while connected: the working point and the accumulation on
 // every processed engine tick, the write-back timers (Timer4 cycle filling,
@@ -102,7 +114,23 @@ public:
 
     // One engine tick after the frame was decoded: the working point always,
     // the tuning of the active method and the statistics on a new request.
-    void engineStep(EngineTick &engine, bool newRequest, TuningTrace &trace);
+    // With "Расширенная автонастройка" every sample passes the gate first:
+    // the filters, and the reading paired with the frame one transport delay
+    // before it.
+    void engineStep(EngineTick &engine, bool newRequest, TuningTrace &trace, const TuningInstant &now);
+
+    // The extended tuning of the running (or last) tuning.
+    bool extendedOn() const { return m_extendedRun; }
+    // Ticks refused and why, overall and per cell, since the connection started.
+    const RefusalCounts &refusals() const { return m_gate.counts(); }
+    // The cell the last frame lay in, as tuning assigns it (-1 none).
+    int currentCell() const { return m_gate.currentCell(); }
+    // The wideband's delay measured from the drive's steps in injection pulse.
+    const DelayProbe &delayProbe() const { return m_delayProbe; }
+    // The delay curve tuning uses now ("Задержка ШДК(об/мин:мс)").
+    const DelayCurve &delayCurve() const { return m_extended.delay; }
+    // A tuner locks or unlocks a cell of the tuning grid.
+    void setCellLocked(int cell, bool locked);
 
     const WorkingPoint &workingPoint() const { return m_point; }
     // PanelTest: the working point with the correction the ECU interpolates around it.
@@ -140,6 +168,7 @@ private:
     // The owed bytes out when the worker is free (everything owed with `force`);
     // true when nothing stays owed.
     bool handOverOwed(bool force);
+    GateSettings gateSettings() const;
     void writeGbcTable(int taken);
 
     Parts m_parts;
@@ -161,6 +190,11 @@ private:
     OwedBytes m_owedCorrection;
     OwedBytes m_owedGbc;
     bool m_fourPointRun = false;
+    ExtendedTuningSettings m_extended;
+    bool m_extendedRun = false;
+    SampleGate m_gate;
+    DelayProbe m_delayProbe;
+    CorrectionAuthority m_authority;
     bool m_draining = false;  // tuning stopped with bytes still owed
     int m_loadAxisNoted = -1; // the disagreement last logged (setting by pressure), -1 none
     bool m_secondCopyNoted = false;

@@ -128,6 +128,7 @@ struct MinuteEnd {
     QByteArray ram;
     int cellsCorrected = 0;
     int imageRamDiff = 0;
+    RefusalCounts::PerReason refused{};
 };
 
 MinuteFigures judge(const MinuteEnd &end, const sim::AirErrorMap &map, const std::set<int> &visited,
@@ -160,13 +161,15 @@ MinuteFigures judge(const MinuteEnd &end, const sim::AirErrorMap &map, const std
         f.tableRmsPct = 100 * std::sqrt(cornerSquares / double(corners.size()));
     f.cellsCorrected = end.cellsCorrected;
     f.imageRamDiffBytes = end.imageRamDiff;
+    f.refused = end.refused;
     return f;
 }
 
 } // namespace
 
 std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
-                                               const std::function<void(const MinuteFigures &)> &perMinute) {
+                                               const std::function<void(const MinuteFigures &)> &perMinute,
+                                               QString *delayReport) {
     const QByteArray image = !options.firmware.isEmpty() ? options.firmware
                              : options.byPressure        ? makeDemoPressureFirmware()
                                                          : makeDemoFirmware();
@@ -182,9 +185,9 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
         options.protocol == Protocol::Fast ? sim::FrameLayout::Fast : sim::FrameLayout::Standard;
 
     SimulatedWorker worker(memory, options.busyShare, options.seed);
-    TuningSessionCore session(
-        image, worker,
-        {options.protocol, options.fourPoint, options.neighbourPercent, options.byPressure, options.phase});
+    TuningSessionCore session(image, worker,
+                              {options.protocol, options.fourPoint, options.neighbourPercent, options.byPressure,
+                               options.phase, options.extended});
     const sim::DriveModel drive(options.seed); // the engine's true state, before the ECU fuels it
     DrivenStates driven(options.seed);
 
@@ -214,7 +217,8 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
             const auto ms = static_cast<std::int64_t>(std::llround(t * 1000));
             if (sensor.sending(t))
                 wideband.offer(reading, ms);
-            session.tick(t, sim::encodeDiagnosticFrame(layout, s, pressureSensor), wideband.value(ms));
+            session.tick(t, sim::encodeDiagnosticFrame(layout, s, pressureSensor), wideband.value(ms),
+                         wideband.sample(ms));
             if (options.onFrame)
                 options.onFrame(t, session.engine().channels(), session.trace());
         }
@@ -234,12 +238,14 @@ std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
             session.rewriteCorrections();
         if (last || options.protocol == Protocol::Standard)
             run(last ? kSettleSeconds : 1, false); // the rewrite and the last hand-overs run
-        MinuteEnd end{memory.image(), 0, imageRamDiff()};
+        MinuteEnd end{memory.image(), 0, imageRamDiff(), session.tuning().refusals().overall()};
         const QByteArray after = memory.read(static_cast<int>(correction), kHarnessTableBytes);
         for (int i = 0; i < std::min(before.size(), after.size()); ++i)
             end.cellsCorrected += before[i] != after[i] ? 1 : 0;
         ends.push_back(end);
     }
+    if (delayReport)
+        *delayReport = session.tuning().delayProbe().report(session.tuning().delayCurve());
     // Every minute is judged over the same cells and states: where the drive fuelled long enough.
     const auto minTicks = static_cast<std::uint64_t>(std::lround(kMinSecondsPerCell / options.tickSeconds));
     std::set<int> visited;

@@ -3,8 +3,10 @@
 #include "core/Protocol.h"
 #include "live/LiveParameters.h"
 #include "live/TuningTrace.h"
+#include "tuning/SampleRefusal.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +30,7 @@ struct HarnessOptions {
     // Every processed frame, as the CSV log takes it: the virtual time, the
     // channels and the tuning trace.
     std::function<void(double seconds, const LiveChannels &channels, const TuningTrace &trace)> onFrame;
+    bool extended = true; // "Расширенная автонастройка"; false: the plain rules (--spec-only)
 };
 
 // The judge's figures at the end of one simulated minute. The visited cells
@@ -46,6 +49,8 @@ struct MinuteFigures {
     // tuned) in which the image in work differs from the ECU's RAM. The last
     // minute is measured after tuning stopped and the last write-back ran.
     int imageRamDiffBytes = 0;
+    // Ticks the extended tuning refused since tuning started, per reason.
+    RefusalCounts::PerReason refused{};
 };
 
 // Tuning against the closed-loop simulated ECU on a virtual clock: the drive's
@@ -60,7 +65,10 @@ struct MinuteFigures {
 // of every minute, as nothing is sent while tuning. Nothing comes back when
 // tuning does not start. Without `tune` the whole drive is minute 0's. The figures come once the drive is over, as the
 // visited cells are known only then.
+// `delayReport`, when given, receives what the wideband's delay measured from
+// the drive's own steps comes to, and the curve it would use.
 std::vector<MinuteFigures> runClosedLoopTuning(const HarnessOptions &options,
-                                               const std::function<void(const MinuteFigures &)> &perMinute = {});
+                                               const std::function<void(const MinuteFigures &)> &perMinute = {},
+                                               QString *delayReport = nullptr);
 
 } // namespace korvel::cli

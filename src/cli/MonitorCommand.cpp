@@ -309,6 +309,12 @@ int MonitorCommand::reportOutcome() {
     const CsvLog &csv = m_session->live().csv();
     if (m_polled)
         print(QStringLiteral("Processed frames: %1").arg(processedFrames()));
+    if (m_tuneStep == TuneStep::Tuning && m_session->tuning().extendedOn()) {
+        const RefusalCounts &refused = m_session->tuning().refusals();
+        print(QStringLiteral("Ticks refused by tuning: %1 (%2)")
+                  .arg(refused.total())
+                  .arg(RefusalCounts::summary(refused.overall())));
+    }
     const QString path = csvPath();
     if (!path.isEmpty())
         print(QStringLiteral("CSV log: %1 (%2 lines)").arg(QDir::toNativeSeparators(path)).arg(csv.linesOnDisk()));

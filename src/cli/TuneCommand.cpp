@@ -48,14 +48,26 @@ private:
 
 QString figuresLine(const MinuteFigures &f) {
     return QStringLiteral("minute %1: %2 % of the states in %3 visited cells within ±2 %, RMS error %4 %, "
-                          "%5 cells corrected, table RMS %6 %, %7 bytes differ between image and ECU")
+                          "%5 cells corrected, table RMS %6 %, %7 bytes differ between image and ECU, "
+                          "%8 ticks refused")
         .arg(f.minute, 3)
         .arg(f.within2pct * 100, 5, 'f', 1)
         .arg(f.visitedCells)
         .arg(f.rmsErrorPct, 5, 'f', 2)
         .arg(f.cellsCorrected)
         .arg(f.tableRmsPct, 5, 'f', 2)
-        .arg(f.imageRamDiffBytes);
+        .arg(f.imageRamDiffBytes)
+        .arg(RefusalCounts::totalOf(f.refused));
+}
+
+// The goal tuners compare modes by: the first minute with this share within ±2 %.
+constexpr double kGoodTuneShare = 0.9;
+
+QString goodTuneLine(const std::vector<MinuteFigures> &minutes) {
+    for (const MinuteFigures &f : minutes)
+        if (f.within2pct >= kGoodTuneShare)
+            return QStringLiteral("90 % of the states within ±2 %: first after %1 min").arg(f.minute);
+    return QStringLiteral("90 % of the states within ±2 %: not reached");
 }
 
 } // namespace
@@ -65,7 +77,7 @@ QString tuneHelpText() {
         "Usage: korvel-cli tune --simulate MINUTES [--seed N] [--four-point] [--protocol fast|standard]\n"
         "                       [--neighbour PCT] [--load throttle|pressure] [--busy PCT]\n"
         "                       [--firmware FILE] [--phase] [--air-error PERCENT] [--csv FILE]\n"
-        "                       [--log FILE] [--no-tune]\n"
+        "                       [--log FILE] [--no-tune] [--spec-only]\n"
         "       korvel-cli tune --replay LOG --firmware FW.bin --out OUT.bin [--csv FILE]\n"
         "Tunes a simulated ECU that fuels from its own RAM, with a hidden air error, through\n"
         "the session's own tuning (engine tick, accumulation or four points, write-back\n"
@@ -74,7 +86,10 @@ QString tuneHelpText() {
         "cells within ±2 % of the target mixture, their RMS mixture error, the cells\n"
         "corrected, the RMS error at the breakpoints of the visited cells' corners and the\n"
         "bytes of the tuned tables in which the image differs from the ECU. Minute 0 is\n"
-        "driven before tuning starts; tuning stops after the last minute.\n"
+        "driven before tuning starts; tuning stops after the last minute. At the end it prints\n"
+        "the first minute with 90 % of the states within ±2 % and the ticks the extended\n"
+        "tuning refused, by reason, and the wideband's delay measured from the drive's own\n"
+        "steps in injection pulse with the delay curve it would use.\n"
         "  --simulate MINUTES       simulated minutes of tuning (1 to 1440)\n"
         "  --seed N                 the drive and the air error (default 1)\n"
         "  --four-point             the four-point method instead of the accumulation\n"
@@ -90,6 +105,8 @@ QString tuneHelpText() {
         "  --csv FILE               also write the figures as a CSV table\n"
         "  --log FILE               also write the drive as the program's CSV log (лог.csv)\n"
         "  --no-tune                drive on the firmware as it is, without tuning\n"
+        "  --spec-only              \"Расширенная автонастройка\" = \"нет\": no sample filters,\n"
+        "                           no delay pairing, no authority limits\n"
         "With --replay, the drive of a CSV log is run through the same tuning with the\n"
         "settings of the working folder (config.ini), on the log's own clock, against the\n"
         "firmware FW.bin, which is never changed. Prints per table the cells corrected,\n"
@@ -128,9 +145,10 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
     const QCommandLineOption noTune(QStringLiteral("no-tune"));
     const QCommandLineOption replay(QStringLiteral("replay"), QString(), QStringLiteral("log"));
     const QCommandLineOption outImage(QStringLiteral("out"), QString(), QStringLiteral("file"));
+    const QCommandLineOption specOnly(QStringLiteral("spec-only"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOptions({simulate, seed, fourPoint, airError, csv, protocol, neighbour, load, busy, firmware, phase, log,
-                       noTune, replay, outImage, help});
+                       noTune, replay, outImage, specOnly, help});
     auto usage = [&](const QString &why) {
         err << "korvel-cli tune: " << why << "\n" << tuneHelpText();
         return kExitBadUsage;
@@ -174,6 +192,7 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
     }
     options.fourPoint = parser.isSet(fourPoint);
     options.phase = parser.isSet(phase);
+    options.extended = !parser.isSet(specOnly);
     if (parser.isSet(protocol)) {
         const QString name = parser.value(protocol);
         if (name != QLatin1String("fast") && name != QLatin1String("standard"))
@@ -213,10 +232,14 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
             driveLog->frame(seconds, channels, trace);
         };
     }
-    const std::vector<MinuteFigures> minutes = runClosedLoopTuning(options, [&out](const MinuteFigures &f) {
-        out << figuresLine(f) << '\n';
-        out.flush();
-    });
+    QString delayReport;
+    const std::vector<MinuteFigures> minutes = runClosedLoopTuning(
+        options,
+        [&out](const MinuteFigures &f) {
+            out << figuresLine(f) << '\n';
+            out.flush();
+        },
+        &delayReport);
     if (minutes.empty()) {
         err << "korvel-cli tune: tuning did not start\n";
         return 1;
@@ -228,6 +251,13 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
             return 1;
         }
     }
+    out << goodTuneLine(minutes) << '\n';
+    out << delayReport << '\n';
+    const RefusalCounts::PerReason &refused = minutes.back().refused;
+    out << QStringLiteral("ticks refused: %1 (%2)")
+               .arg(RefusalCounts::totalOf(refused))
+               .arg(RefusalCounts::summary(refused))
+        << '\n';
     if (parser.isSet(csv)) {
         const QString problem = writeFileSafely(parser.value(csv), tuneCsv(minutes));
         if (!problem.isEmpty()) {

@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <cmath>
+
 #include <utility>
 
 namespace korvel::cli {
@@ -37,6 +39,19 @@ const std::pair<QString, QString> kShippedTuningSettings[] = {
     {setting::NeighbourInterval, QStringLiteral("5000")},
     {setting::NeighbourFactor, QStringLiteral("0")},
     {setting::FirmwareSaveInterval, QStringLiteral("500")},
+    {setting::ExtendedTuning, setting::Yes},
+    {setting::WidebandStateFilter, setting::Yes},
+    {setting::MinCoolant, QStringLiteral("70")},
+    {setting::FuelCutHoldOff, QStringLiteral("2000")},
+    {setting::EnrichmentHoldOff, QStringLiteral("2000")},
+    {setting::MaxThrottleRate, QStringLiteral("10")},
+    {setting::MaxRpm, QStringLiteral("6500")},
+    {setting::MaxLoad, QStringLiteral("100")},
+    {setting::CentreZone, QStringLiteral("100")},
+    {setting::WidebandDelay, QStringLiteral("800:200 2000:140 4000:90 6000:50")},
+    {setting::EcuTrimOut, setting::Yes},
+    {setting::MaxCorrectionStep, QStringLiteral("5")},
+    {setting::MaxCorrectionBand, QStringLiteral("25")},
 };
 
 constexpr int kIdentificationBytes = 224;
@@ -59,6 +74,7 @@ TuningSessionCore::TuningSessionCore(const QByteArray &ecuImage, TuningWrites &w
     m_settings.setValue(setting::NeighbourFactor, QString::number(setup.neighbourPercent));
     m_settings.setValue(setting::TuneBy, setup.byPressure ? setting::TuneByPressure : QStringLiteral("Дросселю"));
     m_settings.setValue(setting::PhaseTuning, setup.phase ? setting::Yes : setting::No);
+    m_settings.setValue(setting::ExtendedTuning, setup.extended ? setting::Yes : setting::No);
     m_settings.setValue(setting::Protocol,
                         setup.protocol == Protocol::Fast ? setting::FastProtocol : setting::StandardProtocol);
 
@@ -102,9 +118,20 @@ std::int64_t TuningSessionCore::phaseTable() const {
 }
 
 void TuningSessionCore::tick(double seconds, const QByteArray &frame, double widebandAfr) {
+    WidebandSample sample;
+    if (widebandAfr > 0) {
+        m_hadReading = true;
+        sample = {WidebandStatus::Reading, widebandAfr, std::llround(seconds * 1000)};
+    } else {
+        sample.status = m_hadReading ? WidebandStatus::Quiet : WidebandStatus::WarmUp;
+    }
+    tick(seconds, frame, widebandAfr, sample);
+}
+
+void TuningSessionCore::tick(double seconds, const QByteArray &frame, double shownAfr, const WidebandSample &wideband) {
     fireDueTimers(seconds);
-    m_engine.processFrame(frame, ++m_numlog, {m_liveSettings, widebandAfr, m_pressureSensor});
-    m_tuning.engineStep(m_engine, true, m_trace);
+    m_engine.processFrame(frame, ++m_numlog, {m_liveSettings, shownAfr, m_pressureSensor});
+    m_tuning.engineStep(m_engine, true, m_trace, {seconds, wideband});
 }
 
 // The write-back timers on the virtual clock: the cycle filling (Timer4), the

@@ -26,6 +26,7 @@ struct TuningSetup {
     int neighbourPercent = 0; // "Коэф. обучения соседних РТ"
     bool byPressure = false;  // "Настройка по" = "Давлению"
     bool phase = false;       // "Настройка фазы впрыска"
+    bool extended = true;     // "Расширенная автонастройка" (config.ini ships "да")
 };
 
 // The session's tuning parts for one connection, without a window, links or
@@ -47,7 +48,11 @@ public:
     void rewriteCorrections();
     // One engine tick at `seconds` on the virtual clock: the timers that came
     // due fire, then the frame is decoded with the wideband's reading and tuned.
+    // `widebandAfr` 0 is no reading (warming up before the first one, quiet after).
     void tick(double seconds, const QByteArray &frame, double widebandAfr);
+    // The same with the controller's own state: `shownAfr` is what the window
+    // shows (the last reading until it expires), `wideband` what tuning judges.
+    void tick(double seconds, const QByteArray &frame, double shownAfr, const WidebandSample &wideband);
 
     const TuningController &tuning() const { return m_tuning; }
     const ProgramLog &log() const { return m_log; }
@@ -80,6 +85,7 @@ private:
     PressureSensor m_pressureSensor;
     TuningTrace m_trace;
     int m_numlog = 0;
+    bool m_hadReading = false;
     std::map<QTimer *, double> m_due; // the virtual time each running timer fires at
 };
 

@@ -51,6 +51,19 @@ const std::vector<SettingDefinition> &settingDefinitions() {
         {FirmwareSaveInterval, QStringLiteral("500"), {}},
         {VerifyWrites, No, {Yes, No}},
         {FastExchange, No, {Yes, No}},
+        {ExtendedTuning, No, {Yes, No}},
+        {WidebandStateFilter, Yes, {Yes, No}},
+        {MinCoolant, QStringLiteral("70"), {}},
+        {FuelCutHoldOff, QStringLiteral("2000"), {}},
+        {EnrichmentHoldOff, QStringLiteral("2000"), {}},
+        {MaxThrottleRate, QStringLiteral("10"), {}},
+        {MaxRpm, QStringLiteral("6500"), {}},
+        {MaxLoad, QStringLiteral("100"), {}},
+        {CentreZone, QStringLiteral("100"), {}},
+        {WidebandDelay, QStringLiteral("800:200 2000:140 4000:90 6000:50"), {}},
+        {EcuTrimOut, Yes, {Yes, No}},
+        {MaxCorrectionStep, QStringLiteral("5"), {}},
+        {MaxCorrectionBand, QStringLiteral("25"), {}},
     };
     return defs;
 }
@@ -62,7 +75,8 @@ const QStringList &pickListOrder() {
         FirmwareType, ShowErrors, ShowKnock,    ShowMinMax,          ConstantFuel, FourPoints,  OsTheme,
         FastExchange, // settings added later follow the original list
     };
-    static const QStringList order = shipped + QStringList{VerifyWrites};
+    static const QStringList order =
+        shipped + QStringList{VerifyWrites, ExtendedTuning, WidebandStateFilter, EcuTrimOut};
     return order;
 }
 

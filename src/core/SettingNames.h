@@ -49,6 +49,21 @@ inline const QString FirmwareSaveInterval = QStringLiteral("Время пере�
 // "да": every block written into the ECU's RAM is read back and compared.
 inline const QString VerifyWrites = QStringLiteral("Проверять запись");
 inline const QString FastExchange = QStringLiteral("Быстрый обмен");
+// The extended tuning: sample filters, the wideband's delay, authority limits.
+// A config.ini without the master setting reads "нет": the plain rules.
+inline const QString ExtendedTuning = QStringLiteral("Расширенная автонастройка");
+inline const QString WidebandStateFilter = QStringLiteral("Фильтр состояния ШДК");
+inline const QString MinCoolant = QStringLiteral("Не настраивать ниже температуры ОЖ");
+inline const QString FuelCutHoldOff = QStringLiteral("Пауза после отсечки топлива(мс)");
+inline const QString EnrichmentHoldOff = QStringLiteral("Пауза после обогащения по мощности(мс)");
+inline const QString MaxThrottleRate = QStringLiteral("Макс. скорость дросселя(%/с)");
+inline const QString MaxRpm = QStringLiteral("Не настраивать выше оборотов");
+inline const QString MaxLoad = QStringLiteral("Не настраивать выше %");
+inline const QString CentreZone = QStringLiteral("Зона центра ячейки(%)");
+inline const QString WidebandDelay = QStringLiteral("Задержка ШДК(об/мин:мс)");
+inline const QString EcuTrimOut = QStringLiteral("Исключать коррекцию ЭБУ");
+inline const QString MaxCorrectionStep = QStringLiteral("Макс. шаг поправки(%)");
+inline const QString MaxCorrectionBand = QStringLiteral("Макс. отклонение поправки(%)");
 
 inline const QString Yes = QStringLiteral("да");
 inline const QString No = QStringLiteral("нет");

@@ -30,6 +30,7 @@ void decodeFlags(const QByteArray &frame, Protocol protocol, LiveParameters &p) 
 // With a wideband controller its ratio over the ECU's stands in for the ECU's
 // own correction; with the narrowband sensor there is no measured ratio.
 void applyOxygenSensor(Protocol protocol, const DecodeInputs &in, LiveParameters &p) {
+    p.ecuTrim = p.injCorrection;
     if (in.narrowbandSensor) {
         p.afrWideband = protocol == Protocol::Fast ? 0.0 : p.afrEcu;
         p.narrowband = true;

@@ -18,6 +18,9 @@ inline constexpr int kMaxChannelCount = kFastChannelCount;
 inline constexpr int kFlagCount = 17;
 // Flag 13: the ECU has detected knock.
 inline constexpr int kKnockFlag = 13;
+// Flag 3: power enrichment; flag 4: fuel cut.
+inline constexpr int kPowerEnrichmentFlag = 3;
+inline constexpr int kFuelCutFlag = 4;
 
 // A diagnostic frame is told apart by its length alone.
 // The layout of a frame of this length; nothing for any other length.
@@ -41,7 +44,10 @@ struct LiveParameters {
     double idleValveDesired = 0;
     double idleValveCurrent = 0;
     double injCorrection = 0; // 1.0 = no correction
-    double injPhase = 0;      // fast only
+    // The ECU's own correction coefficient as the frame reports it: with a
+    // wideband controller `injCorrection` is the measured ratio instead.
+    double ecuTrim = 0;
+    double injPhase = 0; // fast only
     double ignition = 0;
     std::array<double, 4> ignitionCorr{}; // cylinders 1 to 4 (fast only)
     double adcKnock = 0;                  // the adc* readings are volts (fast only, adcO2 both)

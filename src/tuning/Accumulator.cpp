@@ -3,6 +3,8 @@
 #include "core/Numbers.h"
 #include "firmware/FirmwareStore.h"
 #include "live/LiveParameters.h"
+#include "tuning/CellLocks.h"
+#include "tuning/CorrectionAuthority.h"
 #include "tuning/CorrectionRules.h"
 #include "tuning/OwedBytes.h"
 #include "tuning/PhaseTuning.h"
@@ -10,6 +12,7 @@
 #include "tuning/TuningWrites.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace korvel {
 namespace {
@@ -31,6 +34,18 @@ int airWindowIndex(double v, const GridAxes &axes, double stationarity) {
         if (cellWindowContains(v, axes.airLowerBound(k), axes.air[static_cast<std::size_t>(k)], stationarity))
             return k;
     return -1;
+}
+
+// Before tuning was ever started the boundaries are the axis' own.
+const std::array<float, GridAxes::kPoints> &tuningLoadBounds(const std::array<float, GridAxes::kPoints> &started,
+                                                             const GridAxes &axes, bool byPressure) {
+    return started.back() != 0 ? started : byPressure ? axes.pressureBounds : axes.throttleBounds;
+}
+
+// 0 at the middle of [lo, hi], 1 at either end.
+double edgeOf(double v, double lo, double hi) {
+    const double half = (hi - lo) / 2;
+    return half > 0 ? std::min(1.0, std::abs(v - (lo + hi) / 2) / half) : 0;
 }
 
 double meanOf(const float *values, int n) {
@@ -85,19 +100,40 @@ void Accumulator::startConnection(int minThrottle) {
 // The load is the one the tuned table is laid out over, whatever the frame
 // decoding took as its load value: a pressure on the throttle table's rows
 // would write pressure cells into throttle cells.
-Accumulator::Cell Accumulator::steadyCell(const AccumulationInput &in) const {
-    // Before tuning was ever started the boundaries are the axis' own.
-    const auto &load = m_loadBounds.back() != 0 ? m_loadBounds
-                       : m_byPressure           ? m_axes.pressureBounds
-                                                : m_axes.throttleBounds;
-    const int col = windowIndex(in.live.rpm, m_axes.rpmBounds, in.settings.stationaryRpm);
+Accumulator::Cell Accumulator::steadyCell(const LiveParameters &live, const TuningSettings &settings) const {
+    const auto &load = tuningLoadBounds(m_loadBounds, m_axes, m_byPressure);
+    const int col = windowIndex(live.rpm, m_axes.rpmBounds, settings.stationaryRpm);
     if (col < 0)
         return {};
-    const double loadValue = m_byPressure ? in.live.pressure : in.live.throttle;
-    const int row = windowIndex(loadValue, load, in.settings.stationaryLoad);
+    const double loadValue = m_byPressure ? live.pressure : live.throttle;
+    const int row = windowIndex(loadValue, load, settings.stationaryLoad);
     if (row < 0)
         return {};
     return {col, row};
+}
+
+int Accumulator::cellIndex(const LiveParameters &live, const TuningSettings &settings) const {
+    const Cell at = steadyCell(live, settings);
+    return at.col < 0 ? -1 : at.row * TuningGrid::kSize + at.col;
+}
+
+double Accumulator::edgeDistance(const LiveParameters &live, const TuningSettings &settings) const {
+    const Cell at = steadyCell(live, settings);
+    if (at.col < 0)
+        return -1;
+    const auto &load = tuningLoadBounds(m_loadBounds, m_axes, m_byPressure);
+    const auto c = static_cast<std::size_t>(at.col), r = static_cast<std::size_t>(at.row);
+    const double loadValue = m_byPressure ? live.pressure : live.throttle;
+    return std::max(edgeOf(live.rpm, m_axes.rpmBounds[c], m_axes.rpmBounds[c + 1]),
+                    edgeOf(loadValue, load[r], load[r + 1]));
+}
+
+bool Accumulator::locked(int col, int row) const {
+    return m_locks && m_locks->locked(row * TuningGrid::kSize + col);
+}
+
+double Accumulator::limited(int col, int row, double current, double proposed) const {
+    return m_authority ? m_authority->limit(row * TuningGrid::kSize + col, current, proposed) : proposed;
 }
 
 double Accumulator::sampleValue(const LiveParameters &live) {
@@ -128,7 +164,7 @@ bool Accumulator::collect(TuningCell &cell, int col, int row, const Accumulation
         m_cornerText.clear();
         return true;
     }
-    if (!hasMixtureReading(in.live))
+    if (in.checked ? !in.checkedSample.has_value() : !hasMixtureReading(in.live))
         return false;
     if (m_sampleIndex >= 0)
         m_sampleIndex = cell.sampleCount;
@@ -138,7 +174,7 @@ bool Accumulator::collect(TuningCell &cell, int col, int row, const Accumulation
             shiftOut(cell.samples);
             m_sampleIndex = kStandardSampleWindow;
         }
-        const double value = sampleValue(in.live);
+        const double value = in.checked ? *in.checkedSample : sampleValue(in.live);
         cell.sampleCount = m_sampleIndex;
         m_trace.sampleIndex = m_sampleIndex;
         cell.setSample(m_sampleIndex, static_cast<float>(value));
@@ -153,7 +189,7 @@ bool Accumulator::collect(TuningCell &cell, int col, int row, const Accumulation
 }
 
 void Accumulator::tickFast(const AccumulationInput &in) {
-    const Cell at = steadyCell(in);
+    const Cell at = steadyCell(in.live, in.settings);
     if (at.col < 0)
         return;
     ++m_counters.windowHits;
@@ -161,7 +197,8 @@ void Accumulator::tickFast(const AccumulationInput &in) {
         return;
     m_okToTune = in.live.throttle >= m_minThrottle && in.live.rpm >= in.settings.minRpm;
     m_trace.okToTune = m_okToTune;
-    if (m_okToTune) {
+    // A locked cell collects nothing: its cycle filling stays as well.
+    if (m_okToTune && !locked(at.col, at.row)) {
         TuningCell &cell = m_grid.at(at.row, at.col);
         if (collect(cell, at.col, at.row, in, false)) {
             if (m_sampleIndex > in.settings.cyclesPerEvaluation)
@@ -188,8 +225,9 @@ void Accumulator::evaluateFast(TuningCell &cell, int col, int row, const Accumul
     cell.gbcNew = static_cast<float>(a);
 
     m = deadBand(m);
-    const double v = steppedCorrection(cell.corrCurrent, m, in.settings.weight);
-    if (in.linkUp && m != 1 && m_tables.correction > 0) {
+    const double v = limited(col, row, cell.corrCurrent, steppedCorrection(cell.corrCurrent, m, in.settings.weight));
+    // A locked cell keeps its correction whatever it measured.
+    if (in.linkUp && m != 1 && m_tables.correction > 0 && !locked(col, row)) {
         const int index = row * TuningGrid::kSize + col;
         // The learned value follows every correction: neighbour learning
         // switched on later must not take a cell back to its loaded value.
@@ -227,22 +265,24 @@ void Accumulator::learnNeighbours(int col, int row, double mean, const TuningSet
         if (c < 0 || r < 0 || c >= TuningGrid::kSize || r >= TuningGrid::kSize)
             continue;
         TuningCell &n = m_grid.at(r, c);
+        if (locked(c, r))
+            continue;
         if (n.meanCoef > kNeighbourHigh || n.meanCoef < kNeighbourLow) {
             const double learned = weightedCorrection(n.corrCurrent, mean, settings.neighbourFactor);
-            n.learned =
-                static_cast<float>(clampCorrection(std::max(settings.corrMin, std::min(learned, settings.corrMax))));
+            n.learned = static_cast<float>(limited(
+                c, r, n.corrCurrent, clampCorrection(std::max(settings.corrMin, std::min(learned, settings.corrMax)))));
         }
     }
 }
 
 void Accumulator::tickStandard(const AccumulationInput &in) {
-    const Cell at = steadyCell(in);
+    const Cell at = steadyCell(in.live, in.settings);
     if (at.col < 0)
         return;
     ++m_counters.windowHits;
     m_okToTune = in.live.rpm >= in.settings.minRpm && (m_byPressure || in.live.throttle >= m_minThrottle);
     m_trace.okToTune = m_okToTune;
-    if (m_okToTune) {
+    if (m_okToTune && !locked(at.col, at.row)) {
         TuningCell &cell = m_grid.at(at.row, at.col);
         if (collect(cell, at.col, at.row, in, true)) {
             if (m_sampleIndex > in.settings.cyclesPerEvaluation)
@@ -269,9 +309,10 @@ void Accumulator::evaluateStandard(TuningCell &cell, int col, int row, const Acc
     cell.meanAir = static_cast<float>(a);
     cell.newGbc = static_cast<float>(a);
     m = deadBand(m);
-    if (m == 1)
+    if (m == 1 || locked(col, row))
         return;
-    cell.newCorr = static_cast<float>(clampCorrection(weightedCorrection(cell.corrThr, m, in.settings.weight)));
+    cell.newCorr = static_cast<float>(
+        limited(col, row, cell.corrThr, clampCorrection(weightedCorrection(cell.corrThr, m, in.settings.weight))));
     // The new values are kept beside the firmware's whenever the engine runs;
     // the image takes them only while tuning is on, so that neither a drive
     // before the start nor one after the stop changes the file the periodic

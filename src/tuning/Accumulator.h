@@ -8,9 +8,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace korvel {
 
+class CellLocks;
+class CorrectionAuthority;
 class FirmwareStore;
 class OwedBytes;
 class TuningWrites;
@@ -51,6 +54,9 @@ struct AccumulationInput {
     const TuningSettings &settings;
     bool linkUp = false; // serial port and ECU both connected
     bool gridChoiceShowsCells = false;
+    // The extended tuning judged the tick: its sample, or none to store.
+    bool checked = false;
+    std::optional<double> checkedSample{};
 };
 
 // The per-cell accumulation of mixture samples and its corrections, one pass
@@ -77,6 +83,16 @@ public:
     // The correction table's owed bytes: a correction joins them and goes out
     // at once when the worker is free, else at the next free hand-over.
     void setOwed(OwedBytes *owed) { m_owed = owed; }
+    // Locked cells never change, and neighbour learning leaves them alone.
+    void setLocks(const CellLocks *locks) { m_locks = locks; }
+    // The extended tuning's limits on every change of a correction; none: the plain rules.
+    void setAuthority(const CorrectionAuthority *authority) { m_authority = authority; }
+
+    // The cell whose windows hold the operating point (row × 16 + column), -1 none.
+    int cellIndex(const LiveParameters &live, const TuningSettings &settings) const;
+    // How far the operating point lies from the middle of that cell: 0 at its
+    // middle, 1 at its edge, the further of the two axes; -1 outside every cell.
+    double edgeDistance(const LiveParameters &live, const TuningSettings &settings) const;
 
     void tickFast(const AccumulationInput &in);
     // The standard protocol collects and evaluates whenever a firmware is
@@ -112,7 +128,10 @@ private:
         int col = -1;
         int row = -1;
     };
-    Cell steadyCell(const AccumulationInput &in) const;
+    Cell steadyCell(const LiveParameters &live, const TuningSettings &settings) const;
+    bool locked(int col, int row) const;
+    // The change an evaluation may make under the extended tuning's limits.
+    double limited(int col, int row, double current, double proposed) const;
     // Steps 3 to 5 of both variants; true when the tick reached the sample step.
     bool collect(TuningCell &cell, int col, int row, const AccumulationInput &in, bool bounded);
     static double sampleValue(const LiveParameters &live);
@@ -125,6 +144,8 @@ private:
     FirmwareStore &m_store;
     TuningWrites *m_writes = nullptr;
     OwedBytes *m_owed = nullptr;
+    const CellLocks *m_locks = nullptr;
+    const CorrectionAuthority *m_authority = nullptr;
     TuningTargetTables m_tables;
 
     std::array<float, GridAxes::kPoints> m_loadBounds{};

@@ -4,6 +4,8 @@
 #include "firmware/FirmwareStore.h"
 #include "live/TuningTrace.h"
 #include "tuning/Accumulator.h"
+#include "tuning/CellLocks.h"
+#include "tuning/CorrectionAuthority.h"
 #include "tuning/TuningGrid.h"
 #include "tuning/TuningWrites.h"
 
@@ -30,6 +32,8 @@ int FourPointMethod::threshold() const {
 }
 
 void FourPointMethod::addShare(int point, double share) {
+    if (m_locks && m_locks->locked(point))
+        return;
     auto &count = m_shareCount[static_cast<std::size_t>(point)];
     if (count >= kMaxShares)
         return;
@@ -70,6 +74,10 @@ bool FourPointMethod::tick(const Input &in, TuningGrid &grid, FirmwareStore &sto
         auto &count = m_shareCount[static_cast<std::size_t>(p)];
         if (count < threshold())
             continue;
+        if (m_locks && m_locks->locked(p)) { // locked after its shares came
+            count = 0;
+            continue;
+        }
         auto &pointShares = m_shares[static_cast<std::size_t>(p)];
         double sum = 0;
         for (int i = 1; i <= count; ++i)
@@ -79,7 +87,9 @@ bool FourPointMethod::tick(const Input &in, TuningGrid &grid, FirmwareStore &sto
         count = 0;
         const int byte = store.image().byteAt(table + p).value_or(0);
         const double old = byte / 128.0;
-        const double corrected = std::min(old * mean, kMaxCorrection);
+        double corrected = std::min(old * mean, kMaxCorrection);
+        if (m_authority)
+            corrected = m_authority->limit(p, old, corrected);
         trace.oldCorrection = old;
         trace.newCorrection = corrected;
         const int b = static_cast<int>(std::clamp(roundHalfEven(corrected * 128), -1.0, 256.0));

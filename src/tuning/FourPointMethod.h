@@ -10,6 +10,8 @@
 
 namespace korvel {
 
+class CellLocks;
+class CorrectionAuthority;
 class FirmwareImage;
 class FirmwareStore;
 class TuningWrites;
@@ -61,6 +63,10 @@ public:
     // The owed bytes of the tuned table: shared with the accumulation when set.
     void setOwed(OwedBytes *owed) { m_owed = owed ? owed : &m_ownOwed; }
     const OwedBytes &owed() const { return *m_owed; }
+    // Locked points take no shares and never change.
+    void setLocks(const CellLocks *locks) { m_locks = locks; }
+    // The extended tuning's limits on every change; none: the plain rules.
+    void setAuthority(const CorrectionAuthority *authority) { m_authority = authority; }
 
     int shareCount(int point) const { return m_shareCount[static_cast<std::size_t>(point)]; }
     double share(int point, int slot) const {
@@ -86,6 +92,8 @@ private:
     bool m_writeDue = false;
     OwedBytes m_ownOwed;
     OwedBytes *m_owed = &m_ownOwed;
+    const CellLocks *m_locks = nullptr;
+    const CorrectionAuthority *m_authority = nullptr;
     QString m_cornerText;
 };
 

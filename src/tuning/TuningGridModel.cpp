@@ -97,6 +97,8 @@ QVariant TuningGridModel::data(const QModelIndex &index, int role) const {
         return {};
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    if (role == LockedRole)
+        return m_tables.locks().locked(index.row() * TuningGrid::kSize + index.column());
     if (role != Qt::DisplayRole && role != ValueRole && role != ColourRole)
         return {};
     if (m_overlay)
@@ -199,7 +201,7 @@ void TuningGridModel::setOverlay(std::optional<Overlay> overlay) {
 
 void TuningGridModel::refresh() {
     const int last = TuningGrid::kSize - 1;
-    emit dataChanged(index(0, 0), index(last, last), {Qt::DisplayRole, ValueRole, ColourRole});
+    emit dataChanged(index(0, 0), index(last, last), {Qt::DisplayRole, ValueRole, ColourRole, LockedRole});
     if (const Titles columns = columnTitles(); columns != m_shownColumns) {
         m_shownColumns = columns;
         emit headerDataChanged(Qt::Horizontal, 0, last);

@@ -35,6 +35,8 @@ public:
     static constexpr int ValueRole = Qt::UserRole + 1;
     // The cell's colour as 0xRRGGBB; nothing for the grid's default.
     static constexpr int ColourRole = Qt::UserRole + 2;
+    // True for a cell a tuner locked: tuning leaves it as it is.
+    static constexpr int LockedRole = Qt::UserRole + 3;
 
     // What the colours are decided from besides the cells: the highlighted
     // cell or block, the load mode of tuning, the scale of the shown values

@@ -4,6 +4,7 @@
 #include "firmware/Complectation.h"
 #include "firmware/Outcome.h"
 #include "firmware/TuningAddressSets.h"
+#include "tuning/CellLocks.h"
 #include "tuning/GridAxes.h"
 #include "tuning/TuningGrid.h"
 
@@ -62,6 +63,9 @@ public:
     // The standard protocol appends its two choices after connecting.
     void addGridChoices(const QStringList &items) { m_gridChoices += items; }
     const ErrorNames &errorNames() const { return m_sets.errorNames(); }
+    // The cells a tuner locked; kept for the run, whatever image is loaded.
+    CellLocks &locks() { return m_locks; }
+    const CellLocks &locks() const { return m_locks; }
 
 private:
     void tablcont();
@@ -73,6 +77,7 @@ private:
     TuningAddressSets m_sets;
     GridAxes m_axes;
     TuningGrid m_grid;
+    CellLocks m_locks;
     QStringList m_gridChoices;
     int m_gridChoice = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QHeaderView>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -18,10 +19,22 @@ template <typename Grid> Grid *named(Grid *grid, const QString &name) {
 }
 
 // Paints each tuning cell in the colour its model decides (tuning progress,
-// the highlighted cell, the gradient).
+// the highlighted cell, the gradient); a locked cell is framed and hatched
+// over its colour, so that its value stays readable.
 class TuningCellColours : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!index.data(TuningGridModel::LockedRole).toBool())
+            return;
+        painter->save();
+        painter->setPen(QPen(QColor(40, 40, 40), 2));
+        painter->setBrush(QBrush(QColor(0, 0, 0, 90), Qt::BDiagPattern));
+        painter->drawRect(option.rect.adjusted(1, 1, -2, -2));
+        painter->restore();
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override {

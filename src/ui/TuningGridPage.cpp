@@ -7,6 +7,7 @@
 #include "tuning/TuningTables.h"
 #include "ui/LogTuningBar.h"
 #include "ui/StringGrids.h"
+#include "ui/TuningRefusalsPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -64,6 +65,8 @@ TuningGridPage::TuningGridPage(Session &session, QWidget *parent) : QWidget(pare
     auto *body = new QHBoxLayout;
     body->addWidget(m_grid, 1);
     body->addWidget(makePanelTest());
+    m_refusals = new TuningRefusalsPanel(session, *m_grid, this);
+    body->addWidget(m_refusals);
     layout->addLayout(body, 1);
     layout->addWidget(makeScale());
 
@@ -180,6 +183,7 @@ void TuningGridPage::refreshMarks() {
         m_min->setText(labels->at(2));
     }
     refreshPanelTest();
+    m_refusals->refresh();
 }
 
 // The four corners of the correction table around the working point, their

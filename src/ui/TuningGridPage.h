@@ -12,6 +12,8 @@ class Session;
 
 namespace korvel::ui {
 
+class TuningRefusalsPanel;
+
 // The tuning grid page (`PanelGrid`): the grid choice, the gradient check box
 // and the ignition rework above `StringGrid2`; the corner cell's "ОК" text,
 // the value scale labels and the hidden working-point panel `PanelTest`,
@@ -45,6 +47,7 @@ private:
     QLabel *m_min = nullptr;
     QWidget *m_panelTest = nullptr;
     QLabel *m_panelTestText = nullptr;
+    TuningRefusalsPanel *m_refusals = nullptr;
 };
 
 } // namespace korvel::ui

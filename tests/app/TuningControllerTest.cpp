@@ -174,7 +174,7 @@ TEST(TuningControl, ChannelOneCarriesTheComputedWorkingPoint) {
     frame[12] = 75;       // 3000 rpm
     engine.processFrame(frame, 1, {});
     TuningTrace trace;
-    rig.tuning.engineStep(engine, true, trace);
+    rig.tuning.engineStep(engine, true, trace, TuningInstant{});
 
     const GridAxes &axes = rig.tables.axes();
     const int expected = (axes.throttleTable[20] >> 4) * 16 + (axes.speedTable[3000 / axes.rpmStep] >> 4);
@@ -320,7 +320,7 @@ TEST(TuningControl, TheHighlightTimerMarksTheCellOrTheFourPointBlock) {
         frame[12] = 75; // 3000 rpm
         engine.processFrame(frame, 1, {});
         TuningTrace trace;
-        rig.tuning.engineStep(engine, true, trace);
+        rig.tuning.engineStep(engine, true, trace, TuningInstant{});
         Rig::fire(rig.timers.FindpointTTimer);
 
         const auto &highlight = rig.tuning.marking().highlight;
@@ -355,7 +355,7 @@ TEST(TuningControl, TheCsvLineCarriesTheComputedWorkingPointAndTheTrace) {
     ProgramLog log;
     LiveLoop live(board, directory, log);
     live.setTuningStep([&rig](EngineTick &engine, bool newRequest, TuningTrace &trace) {
-        rig.tuning.engineStep(engine, newRequest, trace);
+        rig.tuning.engineStep(engine, newRequest, trace, TuningInstant{});
     });
     ASSERT_TRUE(rig.tuning.startTuning());
     live.startConnection(Protocol::Fast, true);
@@ -427,7 +427,7 @@ TEST(TuningControl, TheFourPointMethodSharesOnlyTicksWithAMixtureReading) {
         inputs.lambdaAfr = widebandAfr;
         for (int i = 0; i < ticks; ++i) {
             engine.processFrame(frame, 2 + i % 2, inputs);
-            rig.tuning.engineStep(engine, true, trace);
+            rig.tuning.engineStep(engine, true, trace, TuningInstant{});
         }
     };
     drive(0, 30);
@@ -492,7 +492,7 @@ struct Drive {
         inputs.pressureSensor = {true, 20, 0}; // 100 kPa at 5 V
         for (int i = 0; i < ticks; ++i) {
             engine.processFrame(frame, ++numlog, inputs);
-            rig.tuning.engineStep(engine, true, trace);
+            rig.tuning.engineStep(engine, true, trace, TuningInstant{});
         }
     }
     // Twelve operating points, each off by its own few per cent, visited

@@ -192,3 +192,43 @@ TEST(WidebandValue, ASilentControllerHasNoReading) {
     afr.offer(14.2, 3000);
     EXPECT_EQ(afr.value(3050), 14.2) << "back as soon as it reads again";
 }
+
+// What the extended tuning is told about the controller: warming up before
+// its first plausible value, a fault or a railed value as its last message,
+// quiet after three of its periods without a new reading. Every case but the
+// first two follows four seconds of plausible values at 10 Hz, so that the
+// controller's period is learned.
+TEST(WidebandValue, TheControllersStateForTuning) {
+    struct Case {
+        const char *what;
+        bool learned;                // after the four seconds
+        std::vector<double> offered; // one every 100 ms from 0
+        std::int64_t atMs;
+        WidebandStatus status;
+        double afr;
+    } cases[] = {
+        {"nothing yet", false, {}, 500, WidebandStatus::WarmUp, 0},
+        {"only railed values, then silent", false, {29.4, 29.4}, 5000, WidebandStatus::WarmUp, 0},
+        {"fresh", true, {14.7, 14.6}, 100, WidebandStatus::Reading, 14.6},
+        {"three periods late", true, {14.7, 14.6}, 400, WidebandStatus::Reading, 14.6},
+        {"four periods late", true, {14.7, 14.6}, 500, WidebandStatus::Quiet, 0},
+        {"a fault report", true, {14.7, 0.0}, 150, WidebandStatus::Error, 0},
+        {"railed lean", true, {14.7, 29.4}, 150, WidebandStatus::OutOfRange, 0},
+        {"railed, then silent", true, {14.7, 29.4}, 900, WidebandStatus::Quiet, 0},
+        {"back after a fault", true, {14.7, 0.0, 14.2}, 200, WidebandStatus::Reading, 14.2},
+    };
+    for (const Case &c : cases) {
+        WidebandValue afr;
+        const std::int64_t start = c.learned ? 4000 : 0; // the case's 0
+        for (std::int64_t t = 0; t < start; t += 100)
+            afr.offer(14.5, t);
+        std::int64_t t = start;
+        for (double v : c.offered) {
+            afr.offer(v, t);
+            t += 100;
+        }
+        const WidebandSample s = afr.sample(start + c.atMs);
+        EXPECT_EQ(s.status, c.status) << c.what;
+        EXPECT_EQ(s.afr, c.afr) << c.what;
+    }
+}

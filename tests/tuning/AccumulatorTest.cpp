@@ -2,6 +2,8 @@
 #include "RecordingWrites.h"
 #include "firmware/FirmwareStore.h"
 #include "live/LiveParameters.h"
+#include "tuning/CellLocks.h"
+#include "tuning/CorrectionAuthority.h"
 #include "tuning/CorrectionRules.h"
 #include "tuning/PhaseTuning.h"
 #include "tuning/TuningGrid.h"
@@ -457,4 +459,59 @@ TEST_F(AccumulatorFixture, NoTableChosenYetWritesNothingIntoTheImage) {
     EXPECT_EQ(grid.at(4, 5).applied, 1);
     EXPECT_TRUE(store.image() == before);
     EXPECT_TRUE(writes.writes.isEmpty());
+}
+
+// A locked cell collects nothing and keeps its correction and filling; its
+// neighbours' learning passes it by.
+TEST_F(AccumulatorFixture, ALockedCellNeverChangesAndNeighbourLearningPassesItBy) {
+    CellLocks locks;
+    acc.setLocks(&locks);
+    locks.setLocked(4 * 16 + 3, true);
+    const float filling = cell().gbcNew;
+    ticks(20);
+    EXPECT_EQ(cell().sampleCount, 0);
+    EXPECT_EQ(cell().applied, 0);
+    EXPECT_FLOAT_EQ(cell().corrCurrent, 1.0f);
+    EXPECT_FLOAT_EQ(cell().gbcNew, filling);
+    EXPECT_EQ(imageByte(4 * 16 + 3), 128);
+    EXPECT_TRUE(writes.writes.isEmpty());
+
+    // Its neighbour (4, 4) is tuned with neighbour learning: (4, 3) stays, (4, 5) learns.
+    locks.setLocked(4 * 16 + 3, true);
+    settings.neighbourFactor = 50;
+    acc.start(false, true);
+    at(1400, 20);
+    ticks(10);
+    EXPECT_NEAR(grid.at(4, 4).corrCurrent, 1.1, 1e-6);
+    EXPECT_FLOAT_EQ(cell().learned, 1.0f) << "locked";
+    EXPECT_NEAR(grid.at(4, 5).learned, 1.05, 1e-6);
+    locks.setLocked(4 * 16 + 3, false);
+    at(1300, 20);
+    ticks(10);
+    EXPECT_NEAR(cell().corrCurrent, 1.1, 1e-6) << "unlocked, it is tuned again";
+}
+
+// With the extended tuning the gate's sample replaces the frame's ratio, a
+// tick it refused stores nothing, and every change keeps to the authority.
+TEST_F(AccumulatorFixture, TheExtendedTuningsSampleAndAuthority) {
+    CorrectionAuthority authority;
+    authority.start(grid, {0.05, 0.25, 0.5, 1.5});
+    acc.setAuthority(&authority);
+    mixture(1.0); // what the frame says: no error
+    auto extendedTicks = [&](int n, std::optional<double> sample) {
+        for (int i = 0; i < n; ++i) {
+            AccumulationInput in{live, settings, true};
+            in.checked = true;
+            in.checkedSample = sample;
+            acc.tickFast(in);
+        }
+    };
+    extendedTicks(20, std::nullopt);
+    EXPECT_EQ(cell().sampleCount, 0) << "every tick refused";
+    extendedTicks(6, 1.2); // 20 % lean by the paired frame, weight 100 %
+    EXPECT_EQ(cell().applied, 1);
+    EXPECT_NEAR(cell().corrCurrent, 1.05, 1e-6) << "one step of 5 points";
+    EXPECT_EQ(imageByte(4 * 16 + 3), 134);
+    extendedTicks(5 * (8 + 6), 1.2); // five more evaluations, each after 8 skipped ticks and 6 samples
+    EXPECT_NEAR(cell().corrCurrent, 1.25, 1e-6) << "no further than 25 points from the start";
 }

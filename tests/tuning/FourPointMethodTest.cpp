@@ -3,6 +3,8 @@
 #include "firmware/FirmwareStore.h"
 #include "live/TuningTrace.h"
 #include "tuning/Accumulator.h"
+#include "tuning/CellLocks.h"
+#include "tuning/CorrectionAuthority.h"
 #include "tuning/TuningGrid.h"
 
 #include <gtest/gtest.h>
@@ -198,4 +200,22 @@ TEST_F(FourPointFixture, TheCellsFollowTheWrittenBytes) {
         EXPECT_FLOAT_EQ(byPressure ? c.corrKpa : c.corrThr, expected) << byPressure;
         store.storeByte(kFourPointTable + wp.index(), 128);
     }
+}
+
+TEST_F(FourPointFixture, ALockedPointTakesNoSharesAndTheAuthorityLimitsTheOthers) {
+    CellLocks locks;
+    CorrectionAuthority authority;
+    for (TuningCell &c : grid.cells)
+        c.corrCurrent = 1.0f;
+    authority.start(grid, {0.05, 0.25, 0.5, 1.95});
+    method.setLocks(&locks);
+    method.setAuthority(&authority);
+    const WorkingPoint wp = point(2, 3, 8, 8); // midway: every corner a quarter
+    locks.setLocked(wp.index() + 1, true);
+    ticks(wp, 1.4, 6 + 8);
+    EXPECT_EQ(method.shareCount(wp.index() + 1), 0);
+    EXPECT_EQ(byte(wp.index() + 1), 128) << "locked";
+    // Each other corner's mean is 1 + 0.25 × 0.4 = 1.1: one step of 5 points.
+    for (int corner : {wp.index(), wp.index() + 16, wp.index() + 17})
+        EXPECT_EQ(byte(corner), 134) << corner;
 }

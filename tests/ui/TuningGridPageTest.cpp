@@ -9,10 +9,14 @@
 #include "ui/MainWindow.h"
 
 #include "SessionRig.h"
+#include "Shots.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -99,5 +103,51 @@ TEST(TuningGridPage, TuningAgainstTheSimulatorMarksCellsAndDrawsEveryChoice) {
         }
         EXPECT_TRUE(window.grab().save(shots.filePath(fileName(i, choice)))) << choice.toStdString();
     }
+    s.tuning().stopTuning();
+}
+
+// A tuner locks the cell the engine runs in and the next one: both are
+// framed in the grid, the engine's ticks there are refused with their reason
+// beside the grid, and the cell's correction stays as it was.
+TEST(TuningGridPage, LockedCellsAndTheRefusalCountsBesideTheGrid) {
+    test::SessionRig rig;
+    ASSERT_TRUE(rig.started);
+    rig.prepareLeanTuning(0.06);
+    Session &s = *rig.session;
+    ui::MainWindow window(s);
+    window.resize(1366, 720);
+    window.show();
+    ASSERT_TRUE(rig.connectForTuning()) << s.log().lines().join('\n').toStdString();
+    ASSERT_TRUE(s.tuning().startTuning());
+    ASSERT_TRUE(s.tuning().extendedOn()) << "config.ini ships it on";
+    s.raisePage(control::PanelGrid);
+
+    ASSERT_TRUE(waitFor([&] { return s.tuning().currentCell() >= 0; }));
+    const int cell = s.tuning().currentCell();
+    const int row = cell / 16, col = cell % 16;
+    auto *grid = child<QTableView>(window, control::StringGrid2);
+    grid->selectionModel()->select(grid->model()->index(row, col), QItemSelectionModel::Select);
+    grid->selectionModel()->select(grid->model()->index(row, std::min(col + 1, 15)), QItemSelectionModel::Select);
+    child<QPushButton>(window, QStringLiteral("ButtonLockCells"))->click();
+    EXPECT_TRUE(s.tables().locks().locked(cell));
+    EXPECT_TRUE(grid->model()->index(row, col).data(TuningGridModel::LockedRole).toBool());
+    const float before = s.tables().grid().cells[static_cast<std::size_t>(cell)].corrCurrent;
+
+    const auto lockedTicks = [&] {
+        return s.tuning().refusals().ofCell(cell)[static_cast<std::size_t>(SampleRefusal::Locked)];
+    };
+    ASSERT_TRUE(waitFor([&] { return lockedTicks() > 10; }, 120000)) << lockedTicks();
+    EXPECT_FLOAT_EQ(s.tables().grid().cells[static_cast<std::size_t>(cell)].corrCurrent, before);
+    QTest::qWait(300); // the highlight timer refreshes the counts
+    auto *panel = child<QGroupBox>(window, QStringLiteral("PanelRefusals"));
+    QString shown;
+    for (const QLabel *label : panel->findChildren<QLabel *>())
+        shown += label->text() + QLatin1Char('\n');
+    EXPECT_TRUE(shown.contains(QStringLiteral("ячейка заблокирована"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Отказы всего"))) << shown.toStdString();
+    test::saveShot(window, QStringLiteral("tuning-grid-locks-refusals.png"));
+
+    child<QPushButton>(window, QStringLiteral("ButtonMeasureDelay"))->click();
+    EXPECT_FALSE(s.log().lines().filter(QStringLiteral("задержка ШДК")).isEmpty());
     s.tuning().stopTuning();
 }

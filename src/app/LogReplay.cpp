@@ -3,6 +3,7 @@
 #include "app/SessionTimers.h"
 #include "app/TuningController.h"
 #include "app/ViewState.h"
+#include "app/VirtualTimerClock.h"
 #include "core/ControlBoard.h"
 #include "core/ProgramLog.h"
 #include "core/SettingNames.h"
@@ -25,6 +26,7 @@
 #include <QMetaObject>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -80,6 +82,9 @@ public:
             m_settings.setValue(settings.nameAt(row), settings.value(settings.nameAt(row)));
         m_settings.setValue(setting::Protocol,
                             protocol == Protocol::Fast ? setting::FastProtocol : setting::StandardProtocol);
+        // With a wideband the log's injection correction column holds the
+        // measured ratio, not the ECU's own trim: there is no trim to take out.
+        m_settings.setValue(setting::EcuTrimOut, setting::No);
         const QString folder = workDir.isEmpty() ? m_scratch.path() : workDir;
         m_tables.startUp(folder);
         m_store.loadImage(m_drivenImage);
@@ -102,12 +107,12 @@ public:
     // One logged line at `seconds` of the drive: the timers that came due
     // fire, then the line is decoded and tuned as a live frame would be.
     void tick(double seconds, const LiveChannels &channels) {
-        fireDueTimers(seconds);
+        m_clock.advanceTo(seconds);
         const QByteArray frame = frameOfLoggedChannels(m_protocol, channels, m_liveSettings.narrowbandSensor);
         m_fuellingChange = fuellingChange(frame);
         const double wideband = widebandOfLoggedChannels(m_protocol, channels) * m_fuellingChange;
         m_engine.processFrame(frame, ++m_numlog, {m_liveSettings, wideband, m_pressureSensor});
-        m_tuning.engineStep(m_engine, true, m_trace);
+        m_tuning.engineStep(m_engine, true, m_trace, {seconds, m_readings.at(seconds, wideband)});
     }
 
     // After the last line: the cycle filling the cells gathered is handed
@@ -147,23 +152,6 @@ private:
         return logged > 0 && now > 0 ? logged / now : 1;
     }
 
-    // The write-back timers on the drive's clock: the cycle filling (Timer4),
-    // the neighbours' learning (Timer6), the phase (TimerFasa) and the table
-    // rewrite (TimerRW). Their handlers stop and start them again.
-    void fireDueTimers(double seconds) {
-        for (QTimer *timer : {&m_timers.Timer4, &m_timers.Timer6, &m_timers.TimerFasa, &m_timers.TimerRW}) {
-            if (!timer->isActive()) {
-                m_due.erase(timer);
-                continue;
-            }
-            const auto due = m_due.try_emplace(timer, seconds + timer->interval() / 1000.0).first;
-            if (seconds < due->second)
-                continue;
-            QMetaObject::invokeMethod(timer, "timeout");
-            due->second = seconds + timer->interval() / 1000.0;
-        }
-    }
-
     QTemporaryDir m_scratch;
     FirmwareImage m_drivenImage; // the image the logged drive ran on
     WorkingPointModel m_pointModel;
@@ -185,7 +173,8 @@ private:
     Protocol m_protocol = Protocol::Fast;
     int m_numlog = 0;
     double m_fuellingChange = 1;
-    std::map<QTimer *, double> m_due;
+    ShownWidebandReadings m_readings; // the log keeps the value shown, not when it came
+    VirtualTimerClock m_clock{m_timers};
 };
 
 // The cell and the value of the sample the tick just accepted: the

@@ -118,38 +118,13 @@ std::int64_t TuningSessionCore::phaseTable() const {
 }
 
 void TuningSessionCore::tick(double seconds, const QByteArray &frame, double widebandAfr) {
-    WidebandSample sample;
-    if (widebandAfr > 0) {
-        m_hadReading = true;
-        sample = {WidebandStatus::Reading, widebandAfr, std::llround(seconds * 1000)};
-    } else {
-        sample.status = m_hadReading ? WidebandStatus::Quiet : WidebandStatus::WarmUp;
-    }
-    tick(seconds, frame, widebandAfr, sample);
+    tick(seconds, frame, widebandAfr, m_readings.at(seconds, widebandAfr));
 }
 
 void TuningSessionCore::tick(double seconds, const QByteArray &frame, double shownAfr, const WidebandSample &wideband) {
-    fireDueTimers(seconds);
+    m_clock.advanceTo(seconds);
     m_engine.processFrame(frame, ++m_numlog, {m_liveSettings, shownAfr, m_pressureSensor});
     m_tuning.engineStep(m_engine, true, m_trace, {seconds, wideband});
-}
-
-// The write-back timers on the virtual clock: the cycle filling (Timer4), the
-// neighbours' learning (Timer6), the phase (TimerFasa) and the table rewrite
-// (TimerRW). Their handlers stop and start them again, which sets the next
-// time they are due.
-void TuningSessionCore::fireDueTimers(double seconds) {
-    for (QTimer *timer : {&m_timers.Timer4, &m_timers.Timer6, &m_timers.TimerFasa, &m_timers.TimerRW}) {
-        if (!timer->isActive()) {
-            m_due.erase(timer);
-            continue;
-        }
-        const auto due = m_due.try_emplace(timer, seconds + timer->interval() / 1000.0).first;
-        if (seconds < due->second)
-            continue;
-        QMetaObject::invokeMethod(timer, "timeout");
-        due->second = seconds + timer->interval() / 1000.0;
-    }
 }
 
 } // namespace korvel::cli

@@ -3,6 +3,7 @@
 #include "app/SessionTimers.h"
 #include "app/TuningController.h"
 #include "app/ViewState.h"
+#include "app/VirtualTimerClock.h"
 #include "core/ControlBoard.h"
 #include "core/ProgramLog.h"
 #include "core/SettingsList.h"
@@ -67,8 +68,6 @@ public:
     std::int64_t phaseTable() const;
 
 private:
-    void fireDueTimers(double seconds);
-
     QTemporaryDir m_dir;
     SessionTimers m_timers;
     SettingsList m_settings;
@@ -85,8 +84,8 @@ private:
     PressureSensor m_pressureSensor;
     TuningTrace m_trace;
     int m_numlog = 0;
-    bool m_hadReading = false;
-    std::map<QTimer *, double> m_due; // the virtual time each running timer fires at
+    ShownWidebandReadings m_readings;
+    VirtualTimerClock m_clock{m_timers};
 };
 
 } // namespace korvel::cli

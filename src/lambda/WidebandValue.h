@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 
 namespace korvel {
@@ -100,6 +101,23 @@ private:
     std::atomic<std::int64_t> m_acceptedMs{-1};    // when the last plausible value came; -1 none yet
     std::atomic<std::int64_t> m_lastMessageMs{-1}; // when the last value of any kind came
     std::atomic<std::int64_t> m_periodMs{FirstPeriodMs};
+};
+
+// Where only the value the wideband showed with each frame is known (a
+// simulated frame, a logged line), not when it came: a value counts as read
+// with its frame, 0 as warming up before the first value and as quiet after.
+class ShownWidebandReadings {
+public:
+    WidebandSample at(double seconds, double afr) {
+        if (afr > 0) {
+            m_hadReading = true;
+            return {WidebandStatus::Reading, afr, std::llround(seconds * 1000)};
+        }
+        return {m_hadReading ? WidebandStatus::Quiet : WidebandStatus::WarmUp, 0, -1};
+    }
+
+private:
+    bool m_hadReading = false;
 };
 
 } // namespace korvel

@@ -44,6 +44,7 @@ QByteArray heldDrive(const GridAxes &axes, std::initializer_list<HeldPoint> poin
         c.set(2, 90);
         c.set(3, 14.7f);
         c.set(4, static_cast<float>(roundTo(14.7 * (1 + p.lean), 2)));
+        c.set(6, 1.0f); // the ECU's own trim, at rest
         c.set(7, static_cast<float>(axes.throttle[static_cast<std::size_t>(p.row)]));
         c.set(8, static_cast<float>(axes.rpm[static_cast<std::size_t>(p.col)]));
         c.set(15, 20);

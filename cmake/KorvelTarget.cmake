@@ -18,13 +18,15 @@ function(korvel_library name)
 endfunction()
 
 # A GoogleTest executable registered with ctest:
-#   korvel_test(name [GUI] [COST seconds] SOURCES ... LINKS ...)
+#   korvel_test(name [GUI] [ONE_PROCESS] [COST seconds] SOURCES ... LINKS ...)
 # GUI tests get a QApplication; the others a QCoreApplication. COST is about
 # how long each of its cases runs: ctest starts the long ones first, so they
 # run beside the short ones instead of after them (later runs use the times
-# ctest measured).
+# ctest measured). Each case runs in a process of its own, except with
+# ONE_PROCESS: quick unit cases then run together in one process, as starting
+# a sanitizer build's process costs more than such a case.
 function(korvel_test name)
-  cmake_parse_arguments(K "GUI" "COST" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(K "GUI;ONE_PROCESS" "COST" "SOURCES;LINKS" ${ARGN})
   add_executable(${name} ${K_SOURCES})
   if(K_GUI)
     set(main korvel_guitestmain)
@@ -40,5 +42,10 @@ function(korvel_test name)
   if(NOT K_COST)
     set(K_COST 0)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES COST ${K_COST})
+  if(K_ONE_PROCESS)
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    set_tests_properties(${name} PROPERTIES COST ${K_COST})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES COST ${K_COST})
+  endif()
 endfunction()

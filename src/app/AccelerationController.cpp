@@ -42,7 +42,7 @@ void AccelerationController::updateFrame() {
                                                  m_engine.processedFrames(), m_clockMs(), &m_engine.channels()});
     if (out.started) {
         m_timers.TimerRazgon.start();
-        m_controls.setColor(RazgonSpeed, kGreen);
+        m_controls.setColor(RazgonSpeed, control::kGreen);
     }
     if (out.finished) {
         m_timers.TimerRazgon.stop();

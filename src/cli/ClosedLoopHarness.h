@@ -30,7 +30,7 @@ struct HarnessOptions {
     // Every processed frame, as the CSV log takes it: the virtual time, the
     // channels and the tuning trace.
     std::function<void(double seconds, const LiveChannels &channels, const TuningTrace &trace)> onFrame;
-    bool extended = true; // "Расширенная автонастройка"; false: the plain rules (--spec-only)
+    bool extended = true; // "Расширенная автонастройка"; false: the plain rules (--plain)
 };
 
 // The judge's figures at the end of one simulated minute. The visited cells

@@ -77,7 +77,7 @@ QString tuneHelpText() {
         "Usage: korvel-cli tune --simulate MINUTES [--seed N] [--four-point] [--protocol fast|standard]\n"
         "                       [--neighbour PCT] [--load throttle|pressure] [--busy PCT]\n"
         "                       [--firmware FILE] [--phase] [--air-error PERCENT] [--csv FILE]\n"
-        "                       [--log FILE] [--no-tune] [--spec-only]\n"
+        "                       [--log FILE] [--no-tune] [--plain]\n"
         "       korvel-cli tune --replay LOG --firmware FW.bin --out OUT.bin [--csv FILE]\n"
         "Tunes a simulated ECU that fuels from its own RAM, with a hidden air error, through\n"
         "the session's own tuning (engine tick, accumulation or four points, write-back\n"
@@ -105,7 +105,7 @@ QString tuneHelpText() {
         "  --csv FILE               also write the figures as a CSV table\n"
         "  --log FILE               also write the drive as the program's CSV log (лог.csv)\n"
         "  --no-tune                drive on the firmware as it is, without tuning\n"
-        "  --spec-only              \"Расширенная автонастройка\" = \"нет\": no sample filters,\n"
+        "  --plain                  \"Расширенная автонастройка\" = \"нет\": no sample filters,\n"
         "                           no delay pairing, no authority limits\n"
         "With --replay, the drive of a CSV log is run through the same tuning with the\n"
         "settings of the working folder (config.ini), on the log's own clock, against the\n"
@@ -145,10 +145,10 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
     const QCommandLineOption noTune(QStringLiteral("no-tune"));
     const QCommandLineOption replay(QStringLiteral("replay"), QString(), QStringLiteral("log"));
     const QCommandLineOption outImage(QStringLiteral("out"), QString(), QStringLiteral("file"));
-    const QCommandLineOption specOnly(QStringLiteral("spec-only"));
+    const QCommandLineOption plainRules(QStringLiteral("plain"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOptions({simulate, seed, fourPoint, airError, csv, protocol, neighbour, load, busy, firmware, phase, log,
-                       noTune, replay, outImage, specOnly, help});
+                       noTune, replay, outImage, plainRules, help});
     auto usage = [&](const QString &why) {
         err << "korvel-cli tune: " << why << "\n" << tuneHelpText();
         return kExitBadUsage;
@@ -192,7 +192,7 @@ int runTuneCommand(const QStringList &arguments, QTextStream &out, QTextStream &
     }
     options.fourPoint = parser.isSet(fourPoint);
     options.phase = parser.isSet(phase);
-    options.extended = !parser.isSet(specOnly);
+    options.extended = !parser.isSet(plainRules);
     if (parser.isSet(protocol)) {
         const QString name = parser.value(protocol);
         if (name != QLatin1String("fast") && name != QLatin1String("standard"))

@@ -100,7 +100,7 @@ EcuConnectOutcome EcuCommands::connect(const EcuCommand &command) {
 // tried a few times; an outcome stops the connect before this step sets polling on.
 std::optional<EcuConnectOutcome> EcuCommands::connectFastProtocol(const EcuCommand &command) {
     m_host.PostLog(ecutext::ReadRam);
-    m_host.pause(m_fields.rest(kReadRamPause));
+    m_host.pause(kReadRamPause);
     bool identified = false;
     for (int attempt = 1; attempt <= kConnectAttempts && !identified; ++attempt) {
         identified = m_memory.ReadIdentification();
@@ -190,7 +190,7 @@ void EcuCommands::remake_four_points(const EcuCommand &command) {
 
 void EcuCommands::correct1DF(const EcuCommand &command) {
     if (m_fields.isConnected())
-        m_host.pause(m_fields.rest(kWritePause));
+        m_host.pause(kWritePause);
     m_writes.shortWrite(command);
     m_link.DiagnosticRequest();
     clear(command);
@@ -199,7 +199,7 @@ void EcuCommands::correct1DF(const EcuCommand &command) {
 
 void EcuCommands::correct23DF(const EcuCommand &command) {
     if (m_fields.isConnected())
-        m_host.pause(m_fields.rest(kWritePause));
+        m_host.pause(kWritePause);
     m_writes.blockWriter(command);
     m_link.DiagnosticRequest();
     clear(command);
@@ -213,7 +213,7 @@ void EcuCommands::rewritetabl(const EcuCommand &command) {
         started.command = command.kind;
         started.finished = false;
         m_host.PublishWrite(started);
-        m_host.pause(m_fields.rest(kWritePause));
+        m_host.pause(kWritePause);
     }
     m_writes.rewriteTables(command);
     m_link.DiagnosticRequest();
@@ -227,7 +227,7 @@ void EcuCommands::remakegbc(const EcuCommand &command) {
     bool finished = false;
     if (m_fields.isConnected()) {
         finished = m_writes.tableBlock(command);
-        m_host.pause(m_fields.rest(kWritePause));
+        m_host.pause(kWritePause);
     }
     if (!finished)
         finished = m_writes.tableBlock(command);

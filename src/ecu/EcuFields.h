@@ -28,10 +28,6 @@ struct EcuFields {
     SharedValue<QString> PortName;
     std::atomic<int> PortTimeOut{0};     // ms before each request
     std::atomic<int> PortReadTimeOut{0}; // ms between sending and reading; 0 means 160
-    // The rests the link takes after its requests, in percent of the pacing a
-    // real ECU needs. Rigs that drive the simulated ECU, which never needs
-    // them, shorten them to keep the suite quick.
-    std::atomic<int> RestPercent{100};
 
     // Link state, written by the worker (and ErrorComPorts by discovery).
     std::atomic<int> IsComConnected{0};
@@ -58,7 +54,6 @@ struct EcuFields {
     SharedValue<QVector<int>> axix{QVector<int>(kAxisValues, 0)};
     SharedValue<QString> SWID; // CRC of the identification block, 8 hex digits
 
-    int rest(int ms) const { return ms * RestPercent.load() / 100; }
     bool isConnected() const { return IsECUConnected.load() == 1 && IsComConnected.load() == 1; }
 };
 

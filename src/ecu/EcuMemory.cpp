@@ -94,7 +94,7 @@ void EcuMemory::WriteMemory(QByteArrayView address, QByteArrayView length, QByte
     QByteArray request = kWriteService;
     request.append(address.data(), 2).append(length.data(), 1).append(data.data(), data.size());
     m_link.ExchangeRequest(request);
-    m_host.pause(m_fields.rest(StepPause));
+    m_host.pause(StepPause);
 }
 
 void EcuMemory::WriteMemory(int address, int length, QByteArrayView data) {
@@ -107,7 +107,7 @@ bool EcuMemory::ConfigurationReads() {
         const bool ok = !ReadMemory(read.address, read.length).isEmpty();
         if (ok && read.address == kAccessProbe)
             m_fields.MemoryAccessReady = true;
-        m_host.pause(m_fields.rest(StepPause));
+        m_host.pause(StepPause);
         if (!ok)
             return false;
     }
@@ -132,7 +132,7 @@ bool EcuMemory::ReadIdentification() {
         m_progressPosition = i + 1;
         publishProgress();
         const QByteArray data = ReadMemory(kIdentificationBlocks[i].address, kIdentificationBlocks[i].length);
-        m_host.pause(m_fields.rest(StepPause));
+        m_host.pause(StepPause);
         if (data.isEmpty()) {
             m_progressPosition = 0;
             publishProgress();
@@ -201,7 +201,7 @@ FirmwareReadResult EcuMemory::ReadFirmware() {
 }
 
 bool EcuMemory::ClearStep(EcuCommandKind command) {
-    m_host.pause(m_fields.rest(StepPause));
+    m_host.pause(StepPause);
     const int block = m_clearBlock % ClearBlocks;
     m_fields.IsDiagnostic = 0;
     if (m_fields.MemoryAccessReady.load()) {

@@ -31,7 +31,7 @@ std::optional<char> sessionRateByte(const QString &portSpeed) {
 
 bool KwpSession::request(const QByteArray &data) {
     const bool ok = m_link.ExchangeRequest(data);
-    m_host.pause(m_fields.rest(StepPause));
+    m_host.pause(StepPause);
     return ok;
 }
 
@@ -54,7 +54,7 @@ std::optional<EcuConnectOutcome> KwpSession::StartSession() {
     // The ECU changes its rate after answering, whatever the answer says.
     const bool sessionStarted = m_link.ExchangeRequest(kStartDiagnosticSession + *rateByte);
     m_link.SetEcuBaud();
-    m_host.pause(m_fields.rest(StepPause));
+    m_host.pause(StepPause);
     if (!sessionStarted)
         return failure();
 

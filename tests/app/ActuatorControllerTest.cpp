@@ -54,7 +54,6 @@ struct Rig {
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
         session = std::make_unique<Session>(work.path());
         EXPECT_TRUE(session->startUp());
-        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
         session->timers().Timer3.setInterval(50);
         // The post-connect set-up raises the tuning grid's page, which is a
         // way out of the actuator controls: it comes before the test acts.

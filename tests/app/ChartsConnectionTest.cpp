@@ -43,7 +43,6 @@ struct ChartsRig {
         EXPECT_EQ(config.save(work.path("config.ini")), QString());
         session = std::make_unique<Session>(work.path());
         EXPECT_TRUE(session->startUp());
-        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
     }
 
     bool connectAndBuild() {

@@ -275,8 +275,7 @@ TEST(SessionConnection, ConnectStaysOffUntilTheDisconnectHasClosedThePorts) {
     ASSERT_TRUE(rig.started);
     Session &s = *rig.session;
     rig.set(setting::OxygenSensor, setting::Narrowband);
-    rig.simulator->setLatencyMs(120);    // the identification reads take seconds
-    s.workers().ecu().RestPercent = 100; // an ECU this slow needs the link's full rests
+    rig.simulator->setLatencyMs(120); // the identification reads take seconds
     s.connectEcu();
     ASSERT_TRUE(waitFor([&] { return s.log().lines().contains(ecutext::SomeSettings); }));
     s.disconnectEcu();

@@ -86,7 +86,6 @@ protected:
         QString error;
         ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
         worker = std::make_unique<TECUThread>(&log);
-        worker->RestPercent = test::kSimulatedEcuRestPercent;
         QObject::connect(&log, &ProgramLog::appended, [this](const QString &line) { appended.append(line); });
         worker->start();
     }

@@ -80,7 +80,6 @@ protected:
         simulator->setEngineState(cruising());
 
         worker = std::make_unique<TECUThread>(&log);
-        worker->RestPercent = test::kSimulatedEcuRestPercent;
         QObject::connect(&log, &ProgramLog::appended, [this](const QString &line) { appended.append(line); });
         worker->setProgressHandler([this](int maximum, int position) { progress.append({maximum, position}); });
         worker->setIdentificationHandler([this](const QByteArray &block) { identificationBlock = block; });

@@ -81,7 +81,6 @@ protected:
         QString error;
         ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
         worker = std::make_unique<TECUThread>(&log);
-        worker->RestPercent = test::kSimulatedEcuRestPercent;
         worker->setWriteHandler([this](const EcuWriteResult &result) { results.append(result); });
         worker->start();
         const EcuLinkSettings link{.port = simulator->ecuDevicePath(),

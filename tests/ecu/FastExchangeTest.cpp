@@ -219,7 +219,6 @@ TEST_F(FastExchangeWorker, ConnectsPollsAndReadsTheFirmwareInEveryAnswerShape) {
     QString error;
     ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
     worker = std::make_unique<TECUThread>(&log);
-    worker->RestPercent = test::kSimulatedEcuRestPercent;
     worker->setFirmwareReadHandler([this](const FirmwareReadResult &result) { results.append(result); });
     worker->start();
     ASSERT_TRUE(worker->Command.submit({EcuCommandKind::OpenComPort,

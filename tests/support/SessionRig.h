@@ -58,7 +58,6 @@ struct SessionRig {
 
         session = std::make_unique<Session>(work.path());
         EXPECT_TRUE(session->startUp());
-        session->workers().ecu().RestPercent = kSimulatedEcuRestPercent;
     }
 
     void set(const QString &name, const QString &value) { session->settings().setValue(name, value); }

@@ -10,13 +10,6 @@
 
 namespace korvel::test {
 
-// The rests the program's link takes after each request, in percent. The
-// simulated ECU needs none, but on a loaded machine its answers can come
-// after the read pause, and only the full rests let such a late answer pass
-// before the next request (a tenth of them failed connects at six tests per
-// two cores).
-inline constexpr int kSimulatedEcuRestPercent = 100;
-
 // Long enough for any connect: a fast connect rests after each of some 25 requests.
 inline constexpr int kConnectMs = 60000;
 

@@ -10,7 +10,6 @@
 #include "ui/MainWindow.h"
 
 #include "Shots.h"
-#include "SimulatedCar.h"
 #include "TestSupport.h"
 #include "WaitFor.h"
 
@@ -47,10 +46,7 @@ public:
         window = std::make_unique<ui::MainWindow>(*session);
         window->resize(1280, 791);
         window->show();
-        if (!session->startUp())
-            return false;
-        session->workers().ecu().RestPercent = test::kSimulatedEcuRestPercent;
-        return true;
+        return session->startUp();
     }
 
     // Connects and waits until polling runs and the post-connect set-up (grid
